@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian or Ubuntu machine lacks.
+#   scripts/deps.sh run    what building and running the program needs
+#   scripts/deps.sh test   everything the whole test suite needs (the default)
+set -euo pipefail
+
+what=${1:-test}
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
+
+run_packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libpng-dev)
+test_packages=("${run_packages[@]}" python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
+  netpbm imagemagick xvfb xauth xdotool x11-utils x11-apps openbox
+  clang libclang-rt-14-dev g++-mingw-w64-i686 wine wine32:i386)
+
+case "$what" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${test_packages[@]}") ;;
+  *) echo "usage: scripts/deps.sh [run|test]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+fi
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
