@@ -87,6 +87,7 @@ struct BufferSlot {
     int32_t height;
     int32_t width;
     int32_t pitch;
+    int32_t usage;  // colour usage the bitmap was created with (8-bit buffers)
 };
 
 struct AviEntry {

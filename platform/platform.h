@@ -16,6 +16,10 @@ using PfMem = struct PfMem_*;          // a global memory block handle
 using PfFile = struct PfFile_*;        // a file open for reading
 using PfModule = struct PfModule_*;    // a loaded dynamic library
 
+// Bitmaps and palettes are selectable objects too.
+inline PfObject pf_as_object(PfBitmap bitmap) { return reinterpret_cast<PfObject>(bitmap); }
+inline PfObject pf_as_object(PfPalette palette) { return reinterpret_cast<PfObject>(palette); }
+
 // One palette entry as the platform stores it: red, green, blue, flags.
 struct PfPaletteEntry {
     uint8_t red;
@@ -64,6 +68,39 @@ void pf_text_metrics(PfDC dc, PfTextMetrics* out);
 // DIB sections. `header` is a BITMAPINFOHEADER (or V4 header) followed by
 // its colour part; `usage` is 0 (RGB colours) or 1 (palette indices). The
 // pixel memory is written through *pixels, bottom row first.
+// The 40-byte info header (BITMAPINFOHEADER layout, little-endian).
+struct PfBitmapInfoHeader {
+    uint32_t size;
+    int32_t width;
+    int32_t height;  // positive: bottom-up rows
+    uint16_t planes;
+    uint16_t bit_count;
+    uint32_t compression;
+    uint32_t size_image;
+    int32_t x_pels_per_meter;
+    int32_t y_pels_per_meter;
+    uint32_t colors_used;
+    uint32_t colors_important;
+};
+static_assert(sizeof(PfBitmapInfoHeader) == 40);
+// The 108-byte version-4 header (BITMAPV4HEADER layout). The masks sit right
+// after the info header, so a size field of 40 reads as info header + masks.
+struct PfBitmapV4Header {
+    PfBitmapInfoHeader info;
+    uint32_t red_mask;
+    uint32_t green_mask;
+    uint32_t blue_mask;
+    uint32_t alpha_mask;
+    uint32_t cs_type;
+    int32_t endpoints[9];
+    uint32_t gamma_red;
+    uint32_t gamma_green;
+    uint32_t gamma_blue;
+};
+static_assert(sizeof(PfBitmapV4Header) == 108);
+inline constexpr uint32_t PF_BI_RGB = 0;
+inline constexpr uint32_t PF_BI_BITFIELDS = 3;
+
 inline constexpr uint32_t PF_DIB_RGB_COLORS = 0;
 inline constexpr uint32_t PF_DIB_PAL_COLORS = 1;
 PfBitmap pf_create_dib_section(PfDC dc, const void* header, uint32_t usage, void** pixels);
