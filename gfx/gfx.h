@@ -28,6 +28,10 @@ struct ScreenPoint {
     int32_t y;
 };
 
+// Largest screen coordinate magnitude the pipeline hands over; beyond it a
+// polygon is dropped, so that 32-bit edge and span arithmetic cannot overflow.
+inline constexpr int32_t GX_COORD_LIMIT = 1 << 24;
+
 struct TextureSlot {
     uint8_t* pixels;  // null marks a free slot; the memory belongs to the caller
     int32_t width;
