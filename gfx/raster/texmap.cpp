@@ -1,0 +1,395 @@
+// The four texture mappers: one template over {perspective, depth} and the
+// pixel size, built from the shared edge walk (edge_walk.h), one fill rule,
+// one horizontal clip and the per-pixel loops of texel_run.h.
+//
+// Fill rule: rows y_top to y_bottom - 1 are visited, and on each the span
+// covers the columns from the left walker's x up to but not including the
+// right walker's x, so polygons sharing an edge neither overlap nor leave a
+// gap. The depth-tested mappers take whichever walker lies further left;
+// the two without depth draw only spans where the forward walker lies right
+// of the backward one, i.e. clockwise polygons.
+//
+// Perspective spans are cut into runs of perspective_run pixels with the
+// exact perspective division at both ends of each run; affine spans are
+// stepped in 16.16 integers throughout.
+//
+// Checked once per polygon, so that nothing outside the open buffer, the
+// depth buffer, the texture or the caller's lists is ever touched: the
+// vertex count (at most the 320 the work areas hold), screen coordinates
+// within GX_COORD_LIMIT, boundary chains that never move upward, 1/|z| of
+// every vertex finite and below 256 (so that 8.24 holds it), a texture
+// selected, and for the depth-tested mappers a depth buffer covering the
+// open buffer. Otherwise nothing is drawn.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "gfx/gfx.h"
+#include "gfx/raster/edge_walk.h"
+#include "gfx/raster/texel_run.h"
+#include "gfx/row_rule.h"
+
+namespace {
+
+using namespace gx_raster;
+
+// The largest polygon the pipeline's work areas hold.
+constexpr uint32_t MAX_VERTICES = 320;
+
+// 1/|z| must stay below 1.0 * 2^8 for its 8.24 value to fit 32 bits.
+constexpr double INVERSE_DEPTH_LIMIT = 256.0;
+
+// Everything a mapper needs for one call, gathered once.
+struct Polygon {
+    PolygonInput input;
+    TextureView texture;
+    uint32_t stamp;
+    int32_t run_length;
+    int32_t y_top;
+    // The clip rectangle, within the open buffer.
+    int32_t clip_min_x, clip_max_x, clip_min_y, clip_max_y;
+};
+
+template <bool PERSPECTIVE, bool DEPTH>
+struct EdgeKind;
+template <bool DEPTH>
+struct EdgeKind<true, DEPTH> {
+    using type = PerspectiveEdge;
+};
+template <>
+struct EdgeKind<false, true> {
+    using type = AffineDepthEdge;
+};
+template <>
+struct EdgeKind<false, false> {
+    using type = AffineEdge;
+};
+
+// Each mapper keeps its own pair of walkers, backward then forward.
+template <bool PERSPECTIVE, bool DEPTH>
+typename EdgeKind<PERSPECTIVE, DEPTH>::type* edge_pair() {
+    if constexpr (PERSPECTIVE && DEPTH) return gx_state.persp_depth_edges;
+    else if constexpr (PERSPECTIVE) return gx_state.persp_edges;
+    else if constexpr (DEPTH) return gx_state.affine_depth_edges;
+    else return gx_state.affine_edges;
+}
+
+// ---- Per-polygon checks -----------------------------------------------------
+
+// Whether the chain from the top vertex to the bottom vertex in the given
+// direction never moves upward.
+bool chain_descends(const PolygonInput& polygon, int32_t direction) {
+    int32_t vertex = polygon.top;
+    while (vertex != polygon.bottom) {
+        int32_t next = vertex + direction;
+        if (next < 0) {
+            next = polygon.count - 1;
+        } else if (next == polygon.count) {
+            next = 0;
+        }
+        if (polygon.points[next].y < polygon.points[vertex].y) return false;
+        vertex = next;
+    }
+    return true;
+}
+
+bool within_coord_limit(const ScreenPoint& point) {
+    return point.x >= -GX_COORD_LIMIT && point.x <= GX_COORD_LIMIT && point.y >= -GX_COORD_LIMIT &&
+           point.y <= GX_COORD_LIMIT;
+}
+
+// Whether 1/|z| is a positive number that 8.24 can hold (false for NaN,
+// zero and infinite z, and |z| of 1/256 or less).
+bool usable_depth(double z) {
+    if (!(z == z) || z == 0.0) return false;
+    const double w = std::fabs(1.0 / z);
+    return w > 0.0 && w < INVERSE_DEPTH_LIMIT;
+}
+
+int32_t bytes_per_pixel(int32_t depth) {
+    switch (depth) {
+        case 32: return 4;
+        case 24: return 3;
+        case 16: return 2;
+        default: return 1;
+    }
+}
+
+// Gathers the call's inputs and state; false when nothing is to be drawn.
+template <bool PERSPECTIVE, bool DEPTH>
+bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoords,
+             const Vertex3* camera, uint32_t count) {
+    constexpr bool READS_Z = PERSPECTIVE || DEPTH;
+    const GraphicsState& s = gx_state;
+    if (s.active_buffer == -1 || s.active_pixels == nullptr) return false;
+    if (count < 2 || count > MAX_VERTICES) return false;
+    if (points == nullptr || texcoords == nullptr || (READS_Z && camera == nullptr)) return false;
+    if (s.texture_pixels == nullptr || s.texture_width < 1 || s.texture_height < 1) return false;
+    if (s.active_width < 1 || s.active_height < 1 || s.active_max_y < 0) return false;
+    if constexpr (DEPTH) {
+        const uint64_t words_needed =
+            static_cast<uint64_t>(s.active_width) * static_cast<uint64_t>(s.active_height);
+        if (s.depth_buffer == nullptr || s.depth_buffer_words < words_needed) return false;
+    }
+
+    // Clip to the clip rectangle, and never beyond the buffer itself.
+    polygon.clip_min_x = std::max(s.clip_min_x, 0);
+    polygon.clip_max_x = std::min(s.clip_max_x, s.active_width - 1);
+    polygon.clip_min_y = std::max(s.clip_min_y, 0);
+    polygon.clip_max_y = std::min(s.clip_max_y, std::min(s.active_max_y, s.active_height - 1));
+    if (polygon.clip_min_x > polygon.clip_max_x || polygon.clip_min_y > polygon.clip_max_y) {
+        return false;
+    }
+
+    // Top and bottom vertex: among equal rows the first in the list wins.
+    const auto n = static_cast<int32_t>(count);
+    int32_t top = 0;
+    int32_t bottom = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!within_coord_limit(points[i])) return false;
+        if (READS_Z && !usable_depth(camera[i].z)) return false;
+        if (points[i].y < points[top].y) {
+            top = i;
+        } else if (points[i].y > points[bottom].y) {
+            bottom = i;
+        }
+    }
+    polygon.y_top = points[top].y;
+    const int32_t y_bottom = points[bottom].y;
+    if (polygon.y_top == y_bottom || polygon.y_top > polygon.clip_max_y ||
+        y_bottom < polygon.clip_min_y) {
+        return false;
+    }
+
+    const int32_t reach = TEXEL_REACH - 1;
+    polygon.input = {points, texcoords, READS_Z ? camera : nullptr, n, top, bottom,
+                     std::min(s.texture_width - 1, reach), std::min(s.texture_height - 1, reach)};
+    // The walk is defined only for chains that never move upward.
+    if (!chain_descends(polygon.input, -1) || !chain_descends(polygon.input, 1)) return false;
+
+    polygon.texture = {s.texture_pixels, static_cast<ptrdiff_t>(s.texture_width) *
+                                             texel_size(bytes_per_pixel(s.active_depth)),
+                       polygon.input.max_u, polygon.input.max_v};
+    polygon.stamp = s.depth_stamp;
+    // A run must be at least one pixel long to make progress.
+    polygon.run_length = std::max(s.perspective_run, 1);
+    return true;
+}
+
+// ---- Spans --------------------------------------------------------------------
+
+// Clips the span [x0, x1) to the clip rectangle, in the order the mappers
+// rely on. Returns the number of visible pixels (0: nothing to draw); x0
+// becomes the first visible column and `skipped` the columns cut on the left.
+int32_t clip_span(const Polygon& polygon, int32_t& x0, int32_t x1, int32_t& skipped) {
+    skipped = 0;
+    if (x1 < polygon.clip_min_x) return 0;
+    if (x1 > polygon.clip_max_x) x1 = polygon.clip_max_x + 1;
+    if (x0 > polygon.clip_max_x) return 0;
+    if (x0 < polygon.clip_min_x) {
+        skipped = polygon.clip_min_x - x0;
+        x0 = polygon.clip_min_x;
+    }
+    return x1 - x0;
+}
+
+// Checked conversions from doubles to fixed point, truncating toward zero.
+// Values the format cannot hold (which only broken interpolation produces)
+// saturate, and NaN gives 0; the run loops then clamp what they address.
+int32_t fixed_signed(double value, double scale) {
+    const double scaled = value * scale;
+    if (scaled > -2147483649.0 && scaled < 2147483648.0) return static_cast<int32_t>(scaled);
+    if (!(scaled == scaled)) return 0;
+    return scaled > 0.0 ? INT32_MAX : INT32_MIN;
+}
+
+uint32_t fixed_unsigned(double value, double scale) {
+    const double scaled = value * scale;
+    if (scaled > -1.0 && scaled < 4294967296.0) return static_cast<uint32_t>(scaled);
+    return scaled >= 4294967296.0 ? UINT32_MAX : 0;
+}
+
+constexpr double FIXED_16_16 = 65536.0;
+constexpr double FIXED_8_24 = 16777216.0;
+
+template <int B, bool DEPTH>
+void perspective_span(const Polygon& polygon, const PerspectiveEdge& left,
+                      const PerspectiveEdge& right, int32_t y) {
+    const int32_t width = right.x - left.x;
+    const double per_pixel = 1.0 / width;
+    const double g_u = (right.u_z - left.u_z) * per_pixel;
+    const double g_v = (right.v_z - left.v_z) * per_pixel;
+    const double g_w = (right.w - left.w) * per_pixel;
+    double u_z = left.u_z;
+    double v_z = left.v_z;
+    double w = left.w;
+
+    int32_t x0 = left.x;
+    int32_t skipped = 0;
+    int32_t count = clip_span(polygon, x0, left.x + width, skipped);
+    if (count <= 0) return;
+    if (skipped > 0) {
+        const double k = skipped;
+        u_z += k * g_u;
+        v_z += k * g_v;
+        w += k * g_w;
+    }
+
+    const int32_t run_length = polygon.run_length;
+    double run_u = g_u * run_length;
+    double run_v = g_v * run_length;
+    double run_w = g_w * run_length;
+    TexelRun run{};
+    if constexpr (DEPTH) run.depth_step = static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24));
+    uint8_t* pixel = gx_pixel_address(x0, y, B);
+    uint32_t* word = DEPTH ? gx_depth_word(x0, y) : nullptr;
+    while (count > 0) {
+        int32_t length = run_length;
+        if (count <= run_length) {
+            length = count;
+            run_u = g_u * length;
+            run_v = g_v * length;
+            run_w = g_w * length;
+        }
+        // Exact values at the run's first column and just after its last.
+        const double w0 = w;
+        const double w1 = w0 + run_w;
+        const double per_step = 1.0 / length;
+        const double ua = u_z / w0;
+        u_z += run_u;
+        const double ub = u_z / w1;
+        const double du = (ub - ua) * per_step;
+        const double va = v_z / w0;
+        v_z += run_v;
+        const double vb = v_z / w1;
+        const double dv = (vb - va) * per_step;
+        w = w1;
+
+        const int32_t du_fixed = fixed_signed(du, FIXED_16_16);
+        const int32_t dv_fixed = fixed_signed(dv, FIXED_16_16);
+        // Sample each pixel at its centre, rounded to the nearest texel.
+        run.u = static_cast<uint32_t>(fixed_signed(ua, FIXED_16_16)) +
+                static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
+        run.v = static_cast<uint32_t>(fixed_signed(va, FIXED_16_16)) +
+                static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
+        run.du = static_cast<uint32_t>(du_fixed);
+        run.dv = static_cast<uint32_t>(dv_fixed);
+        if constexpr (DEPTH) run.depth = fixed_unsigned(w0, FIXED_8_24);
+        run.count = length;
+        texel_run<B, DEPTH>(pixel, word, polygon.texture, polygon.stamp, run);
+
+        pixel += static_cast<ptrdiff_t>(length) * B;
+        if constexpr (DEPTH) word += length;
+        count -= length;
+    }
+}
+
+template <int B, bool DEPTH, class Edge>
+void affine_span(const Polygon& polygon, const Edge& left, const Edge& right, int32_t y) {
+    const int32_t width = right.x - left.x;
+    const auto difference = [](int32_t a, int32_t b) {
+        return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+    };
+    const int32_t du = difference(right.u, left.u) / width;
+    const int32_t dv = difference(right.v, left.v) / width;
+    uint32_t u = static_cast<uint32_t>(left.u) + static_cast<uint32_t>(du >> 1);
+    uint32_t v = static_cast<uint32_t>(left.v) + static_cast<uint32_t>(dv >> 1);
+    int32_t dd = 0;
+    uint32_t depth = 0;
+    if constexpr (DEPTH) {
+        dd = difference(static_cast<int32_t>(right.d), static_cast<int32_t>(left.d)) / width;
+        depth = left.d;
+    }
+
+    int32_t x0 = left.x;
+    int32_t skipped = 0;
+    const int32_t count = clip_span(polygon, x0, left.x + width, skipped);
+    if (count <= 0) return;
+    const auto k = static_cast<uint32_t>(skipped);
+    u += k * static_cast<uint32_t>(du);
+    v += k * static_cast<uint32_t>(dv);
+    depth += k * static_cast<uint32_t>(dd);
+
+    const TexelRun run{u + 0x8000u,
+                       v + 0x8000u,
+                       static_cast<uint32_t>(du),
+                       static_cast<uint32_t>(dv),
+                       depth,
+                       static_cast<uint32_t>(dd),
+                       count};
+    texel_run<B, DEPTH>(gx_pixel_address(x0, y, B), DEPTH ? gx_depth_word(x0, y) : nullptr,
+                        polygon.texture, polygon.stamp, run);
+}
+
+// Picks left and right by the winding rule and draws row y.
+template <bool PERSPECTIVE, bool DEPTH, int B, class Edge>
+void draw_span(const Polygon& polygon, const Edge& backward, const Edge& forward, int32_t y) {
+    const Edge* left = &backward;
+    const Edge* right = &forward;
+    if constexpr (DEPTH) {
+        if (forward.x < backward.x) std::swap(left, right);
+    }
+    if (right->x <= left->x) return;
+    if constexpr (PERSPECTIVE) {
+        perspective_span<B, DEPTH>(polygon, *left, *right, y);
+    } else {
+        affine_span<B, DEPTH>(polygon, *left, *right, y);
+    }
+}
+
+// ---- The row loop ---------------------------------------------------------------
+
+template <bool PERSPECTIVE, bool DEPTH, int B>
+void walk_rows(const Polygon& polygon) {
+    auto* edges = edge_pair<PERSPECTIVE, DEPTH>();
+    auto& backward = edges[0];
+    auto& forward = edges[1];
+    backward = {};
+    forward = {};
+    backward.direction = -1;
+    forward.direction = 1;
+    const PolygonInput& input = polygon.input;
+    if (!edge_setup(backward, input, input.top) || !edge_setup(forward, input, input.top)) return;
+    for (int32_t y = polygon.y_top;; ++y) {
+        if (y >= polygon.clip_min_y) draw_span<PERSPECTIVE, DEPTH, B>(polygon, backward, forward, y);
+        if (!edge_advance(backward, input)) break;
+        if (!edge_advance(forward, input)) break;
+        if (y >= polygon.clip_max_y) break;
+    }
+}
+
+template <bool PERSPECTIVE, bool DEPTH>
+int32_t texmap(const ScreenPoint* points, const TexCoord* texcoords, const Vertex3* camera,
+               uint32_t count) {
+    Polygon polygon;
+    if (!prepare<PERSPECTIVE, DEPTH>(polygon, points, texcoords, camera, count)) return 0;
+    switch (gx_state.active_depth) {
+        case 32: walk_rows<PERSPECTIVE, DEPTH, 4>(polygon); break;
+        case 24: walk_rows<PERSPECTIVE, DEPTH, 3>(polygon); break;
+        case 16: walk_rows<PERSPECTIVE, DEPTH, 2>(polygon); break;
+        default: walk_rows<PERSPECTIVE, DEPTH, 1>(polygon); break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t gx_texmap_persp_depth(const ScreenPoint* points, const TexCoord* texcoords,
+                              const Vertex3* camera, uint32_t count) {
+    return texmap<true, true>(points, texcoords, camera, count);
+}
+
+int32_t gx_texmap_persp(const ScreenPoint* points, const TexCoord* texcoords, const Vertex3* camera,
+                        uint32_t count) {
+    return texmap<true, false>(points, texcoords, camera, count);
+}
+
+int32_t gx_texmap_affine_depth(const ScreenPoint* points, const TexCoord* texcoords,
+                               const Vertex3* camera, uint32_t count) {
+    return texmap<false, true>(points, texcoords, camera, count);
+}
+
+int32_t gx_texmap_affine(const ScreenPoint* points, const TexCoord* texcoords, uint32_t count) {
+    return texmap<false, false>(points, texcoords, nullptr, count);
+}
