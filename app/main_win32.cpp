@@ -1,0 +1,113 @@
+// The program's entry on Windows: the window class, the window, the window
+// procedure and the paced message loop.
+#include <windows.h>
+
+#include "app/pacing.h"
+#include "app/shell.h"
+#include "platform/win32/win32_handles.h"
+
+namespace {
+
+constexpr char class_name[] = "Zelvorin";
+constexpr char caption[] = "Texture-Mapped Cube";
+
+LRESULT default_handling(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+LRESULT on_create(HWND window, UINT, WPARAM, LPARAM) {
+    app_start_up(pf_from_hdc(GetDC(window)));
+    return 0;
+}
+
+LRESULT on_destroy(HWND window, UINT, WPARAM, LPARAM) {
+    app_tear_down();
+    ReleaseDC(window, hdc_from_pf(app_dc));
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT on_size(HWND, UINT, WPARAM, LPARAM lparam) {
+    app_size(LOWORD(lparam), HIWORD(lparam));
+    return 0;
+}
+
+LRESULT on_set_focus(HWND window, UINT, WPARAM, LPARAM) {
+    app_focus();
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT on_paint(HWND window, UINT, WPARAM, LPARAM) {
+    // The picture goes through the window's own context (the class keeps
+    // one per window); BeginPaint and EndPaint only validate the region.
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    app_paint();
+    EndPaint(window, &paint);
+    return 0;
+}
+
+using Handler = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+// Messages 1 to 15 by number; all others get the default handling.
+constexpr Handler handlers[16] = {
+    default_handling,  // 0
+    on_create,         // 1 WM_CREATE
+    on_destroy,        // 2 WM_DESTROY
+    default_handling,  // 3 WM_MOVE
+    default_handling,  // 4
+    on_size,           // 5 WM_SIZE
+    default_handling,  // 6 WM_ACTIVATE
+    on_set_focus,      // 7 WM_SETFOCUS
+    default_handling,  // 8 WM_KILLFOCUS
+    default_handling,  // 9
+    default_handling,  // 10 WM_ENABLE
+    default_handling,  // 11 WM_SETREDRAW
+    default_handling,  // 12 WM_SETTEXT
+    default_handling,  // 13 WM_GETTEXT
+    default_handling,  // 14 WM_GETTEXTLENGTH
+    on_paint,          // 15 WM_PAINT
+};
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message >= 1 && message <= 15) return handlers[message](window, message, wparam, lparam);
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    WNDCLASSEXA window_class = {};
+    window_class.cbSize = sizeof window_class;
+    window_class.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    window_class.lpfnWndProc = window_procedure;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));
+    window_class.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    window_class.lpszClassName = class_name;
+    window_class.hIconSm = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));
+    RegisterClassExA(&window_class);
+
+    // The create message, and with it the whole start-up, runs inside this call.
+    HWND window = CreateWindowExA(0, class_name, caption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  instance, nullptr);
+    ShowWindow(window, show_command);
+    UpdateWindow(window);
+
+    TickClock clock;
+    MSG message;
+    for (;;) {
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            continue;
+        }
+        const uint32_t wait = idle_turn(clock);
+        if (wait > 0) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        }
+    }
+}
