@@ -1,0 +1,40 @@
+// The row converters: one tight loop per source layout and buffer depth,
+// chosen once per image.
+#pragma once
+
+#include <cstdint>
+
+namespace pcx {
+
+// What a converter needs besides the line: the length of one plane, and
+// for palette sources at depths 16 to 32 each colour's pixel, laid out in
+// memory exactly as the buffer stores it (taken from color_lookup once per
+// image, after the palette stage).
+struct RowContext {
+    uint32_t plane_bytes = 0;
+    uint32_t pixel_of[256] = {};
+};
+
+// Converts `count` source pixels, from source column `first` on, of the
+// decoded scan line `line` into pixels at `out`.
+using RowConverter = void (*)(const RowContext& context, const uint8_t* line, uint32_t first,
+                              uint32_t count, uint8_t* out);
+
+// The source layouts that have converters.
+enum class Layout { none, two_color, sixteen_color, indexed, true_color };
+
+// The layout the header describes, checked in this order: 4 planes, 3
+// planes, 8 bits, 1 bit. Bits are not examined for 4 and 3 planes.
+Layout layout_of(uint32_t planes, uint32_t bits);
+
+// True when every plane line a layout reads can hold `width` pixels.
+bool planes_hold_width(Layout layout, uint32_t planes, uint32_t plane_bytes, uint32_t width);
+
+// The converter for a layout at a buffer depth, or null when there is none
+// (every layout at depths other than 8, 16, 24 and 32; true colour at 8).
+RowConverter row_converter(Layout layout, int32_t depth);
+
+// Fills context.pixel_of from color_lookup for a buffer of this depth.
+void prepare_pixels(RowContext& context, int32_t depth);
+
+}  // namespace pcx

@@ -1,0 +1,887 @@
+// The PCX reader on hand-made files: layouts and depths, the decoder's runs,
+// placement and clipping, the palette stage, input modes and failures.
+#include <cstring>
+
+#include "pcx_support.h"
+
+namespace {
+
+using namespace pcxtest;
+
+// A trailing palette with a few colours whose 5-6-5 values are known.
+struct TrailingColors {
+    uint8_t rgb[768];
+    TrailingColors() {
+        for (int i = 0; i < 256; ++i) {
+            rgb[3 * i] = static_cast<uint8_t>(i);
+            rgb[3 * i + 1] = static_cast<uint8_t>((i * 3) & 255);
+            rgb[3 * i + 2] = static_cast<uint8_t>(255 - i);
+        }
+        set(1, 255, 0, 0);      // 0xF800
+        set(2, 8, 4, 8);        // 0x0821
+        set(3, 255, 255, 255);  // 0xFFFF
+    }
+    void set(int i, uint8_t r, uint8_t g, uint8_t b) {
+        rgb[3 * i] = r;
+        rgb[3 * i + 1] = g;
+        rgb[3 * i + 2] = b;
+    }
+    uint32_t rgb32(int i) const {
+        return (static_cast<uint32_t>(rgb[3 * i]) << 16) | (rgb[3 * i + 1] << 8) | rgb[3 * i + 2];
+    }
+};
+
+void set_header_colors(Header& h) {
+    for (int i = 0; i < 16; ++i) {
+        h.palette[3 * i] = static_cast<uint8_t>(i * 16);
+        h.palette[3 * i + 1] = static_cast<uint8_t>(255 - i * 16);
+        h.palette[3 * i + 2] = static_cast<uint8_t>(i * 5 + 1);
+    }
+}
+
+// The 0x00RRGGBB colour a 24/32-bit lookup entry (low, red, green, blue) holds.
+uint32_t entry_rgb(uint32_t entry) {
+    return ((entry >> 8) & 0xFF) << 16 | ((entry >> 16) & 0xFF) << 8 | (entry >> 24);
+}
+
+uint32_t header_rgb32(const Header& h, uint32_t n) {
+    return (static_cast<uint32_t>(h.palette[3 * n]) << 16) | (h.palette[3 * n + 1] << 8) |
+           h.palette[3 * n + 2];
+}
+
+// A sixteen-colour (4 planes, 1 bit) image with colour number n(x, y).
+Bytes sixteen_color_file(const Header& base, uint32_t w, uint32_t h, uint32_t (*n)(uint32_t, uint32_t)) {
+    Header header = base;
+    header.bits = 1;
+    header.planes = 4;
+    header.xmax = w - 1;
+    header.ymax = h - 1;
+    header.plane_bytes = ((w + 7) / 8 + 1) & ~1u;  // even, as encoders write it
+    Bytes data;
+    for (uint32_t y = 0; y < h; ++y) {
+        Bytes line(4 * header.plane_bytes, 0);
+        for (uint32_t x = 0; x < w; ++x)
+            for (uint32_t p = 0; p < 4; ++p)
+                if ((n(x, y) >> p) & 1)
+                    line[p * header.plane_bytes + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        const Bytes e = encode(line);
+        data.insert(data.end(), e.begin(), e.end());
+    }
+    return pcx_file(header, data);
+}
+
+uint32_t sixteen_pattern(uint32_t x, uint32_t y) { return (x + 3 * y) % 16; }
+uint32_t two_pattern(uint32_t x, uint32_t y) { return ((x * 5 + y) / 3) & 1; }
+
+// A two-colour (1 plane, 1 bit) image with bit b(x, y).
+Bytes two_color_file(const Header& base, uint32_t w, uint32_t h) {
+    Header header = base;
+    header.bits = 1;
+    header.planes = 1;
+    header.xmax = w - 1;
+    header.ymax = h - 1;
+    header.plane_bytes = ((w + 7) / 8 + 1) & ~1u;
+    Bytes data;
+    for (uint32_t y = 0; y < h; ++y) {
+        Bytes line(header.plane_bytes, 0);
+        for (uint32_t x = 0; x < w; ++x)
+            if (two_pattern(x, y)) line[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        const Bytes e = encode(line);
+        data.insert(data.end(), e.begin(), e.end());
+    }
+    return pcx_file(header, data);
+}
+
+// A true-colour (3 planes, 8 bits) image.
+uint8_t true_red(uint32_t x, uint32_t y) { return static_cast<uint8_t>(x * 37 + y * 11); }
+uint8_t true_green(uint32_t x, uint32_t y) { return static_cast<uint8_t>(x * 5 + y * 90 + 3); }
+uint8_t true_blue(uint32_t x, uint32_t y) { return static_cast<uint8_t>(255 - x * 17 - y); }
+
+Bytes true_color_file(uint32_t w, uint32_t h, uint32_t plane_bytes, uint8_t version = 5) {
+    Header header;
+    header.version = version;
+    header.bits = 8;
+    header.planes = 3;
+    header.xmax = w - 1;
+    header.ymax = h - 1;
+    header.plane_bytes = plane_bytes;
+    set_header_colors(header);
+    Bytes data;
+    for (uint32_t y = 0; y < h; ++y) {
+        Bytes line(3 * plane_bytes, 0);
+        for (uint32_t x = 0; x < w; ++x) {
+            line[x] = true_red(x, y);
+            line[plane_bytes + x] = true_green(x, y);
+            line[2 * plane_bytes + x] = true_blue(x, y);
+        }
+        const Bytes e = encode(line);
+        data.insert(data.end(), e.begin(), e.end());
+    }
+    return pcx_file(header, data);
+}
+
+// A 256-colour 1-plane image from raw (already encoded) data.
+Bytes raw_indexed_file(uint32_t w, uint32_t h, uint32_t plane_bytes, const Bytes& encoded,
+                       uint8_t version = 5) {
+    Header header;
+    header.version = version;
+    header.xmax = w - 1;
+    header.ymax = h - 1;
+    header.plane_bytes = plane_bytes;
+    return pcx_file(header, encoded);
+}
+
+constexpr int32_t kKeepIndices = GX_PCX_KEEP_PALETTE | GX_PCX_NO_REDUCE;
+
+class PcxReader : public LibraryTest {};
+
+// ---- 256-colour images -------------------------------------------------------
+
+TEST_F(PcxReader, IndexedIntoSixteenBitsSetsTheWholeLookupBeforeTheRows) {
+    const TrailingColors colors;
+    const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, colors.rgb);
+    open_buffer(16, 8, 4);
+    ASSERT_EQ(load_file(file, 0), 0);
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(gx_state.color_lookup[i] & 0xFFFF,
+                  rgb565(colors.rgb[3 * i], colors.rgb[3 * i + 1], colors.rgb[3 * i + 2]))
+            << "entry " << i;
+    }
+    EXPECT_EQ(pixel(0, 0), rgb565(0, 0, 255));
+    EXPECT_EQ(pixel(1, 0), 0xF800u);
+    EXPECT_EQ(pixel(2, 0), 0x0821u);
+    EXPECT_EQ(pixel(3, 0), rgb565(255, 253, 0));
+    EXPECT_EQ(pixel(0, 1), 0xFFFFu);
+    EXPECT_EQ(pixel(1, 1), 0xFFFFu);
+    EXPECT_EQ(pixel(2, 1), rgb565(200, 88, 55));
+    EXPECT_EQ(pixel(3, 1), rgb565(10, 30, 245));
+    EXPECT_EQ(pixel(4, 0), 0u);
+    EXPECT_EQ(pixel(0, 2), 0u);
+}
+
+TEST_F(PcxReader, IndexedIntoTwentyFourAndThirtyTwoBits) {
+    const TrailingColors colors;
+    const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, colors.rgb);
+    open_buffer(24, 4, 1);
+    ASSERT_EQ(load_file(file, 0), 0);
+    EXPECT_EQ(pixel(0, 0), 0xFF0000u);
+    EXPECT_EQ(pixel(1, 0), 0x080408u);
+    EXPECT_EQ(pixel(2, 0), colors.rgb32(77));
+    EXPECT_EQ(pixel(3, 0), 0u);
+    free_buffers();
+
+    open_buffer(32, 4, 1);
+    fill_bytes(0xAB);
+    ASSERT_EQ(load_file(file, 0), 0);
+    // The fourth byte is the entry's low byte, 0.
+    EXPECT_EQ(pixel(0, 0), 0x00FF0000u);
+    EXPECT_EQ(pixel(1, 0), 0x00080408u);
+    EXPECT_EQ(pixel(2, 0), colors.rgb32(77));
+    EXPECT_EQ(pixel(3, 0), 0xABABABABu);
+}
+
+TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
+    const TrailingColors colors;
+    // Indices 0, 3, 7, 200 and 255 are used; the buffer's other pixels are
+    // 0 too and count as well.
+    const Bytes file = indexed_file(4, 2, {3, 255, 7, 0, 200, 3, 3, 255}, 4, 5, colors.rgb);
+    open_buffer(8, 8, 3);
+    const Bytes before = palette_rgb();
+    ASSERT_EQ(load_file(file, 0), 0);
+    // Dense numbers in index order, plus 10: 0->10, 3->11, 7->12, 200->13, 255->14.
+    const uint32_t expected[2][4] = {{11, 14, 12, 10}, {13, 11, 11, 14}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, y), expected[y][x]) << x << "," << y;
+    EXPECT_EQ(pixel(5, 0), 10u);  // a pixel the image did not cover
+    EXPECT_EQ(pixel(7, 2), 10u);
+    const Bytes after = palette_rgb();
+    const int survivors[5] = {0, 3, 7, 200, 255};
+    for (int k = 0; k < 5; ++k)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(after[3 * (10 + k) + c], colors.rgb[3 * survivors[k] + c]);
+    // Past the survivors the slots get what the array held there: colours 5 to 235.
+    for (int slot = 15; slot <= 245; ++slot)
+        for (int c = 0; c < 3; ++c) ASSERT_EQ(after[3 * slot + c], colors.rgb[3 * (slot - 10) + c]) << slot;
+    // Slots below 10 and above 245 are never written.
+    for (int slot : {0, 9, 246, 255})
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(after[3 * slot + c], before[3 * slot + c]) << slot;
+}
+
+TEST_F(PcxReader, IndexedIntoEightBitsWithoutReductionKeepsTheIndices) {
+    const TrailingColors colors;
+    const Bytes file = indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, colors.rgb);
+    open_buffer(8, 4, 1);
+    const Bytes before = palette_rgb();
+    ASSERT_EQ(load_file(file, GX_PCX_NO_REDUCE), 0);
+    EXPECT_EQ(pixel(0, 0), 3u);
+    EXPECT_EQ(pixel(1, 0), 255u);
+    EXPECT_EQ(pixel(2, 0), 7u);
+    EXPECT_EQ(pixel(3, 0), 0u);
+    const Bytes after = palette_rgb();
+    for (int slot = 0; slot < 256; ++slot) {
+        const bool loaded = slot >= 10 && slot <= 245;
+        for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(after[3 * slot + c], loaded ? colors.rgb[3 * slot + c] : before[3 * slot + c])
+                << slot;
+    }
+}
+
+TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
+    const TrailingColors colors;
+    Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, colors.rgb);
+    Header h;
+    set_header_colors(h);
+    std::memcpy(&file[16], h.palette, 48);
+    open_buffer(16, 4, 1);
+    const uint32_t entry16 = gx_state.color_lookup[16];
+    ASSERT_EQ(load_file(file, 0), 0);
+    for (uint32_t n = 0; n < 16; ++n)
+        EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF,
+                  rgb565(h.palette[3 * n], h.palette[3 * n + 1], h.palette[3 * n + 2]));
+    EXPECT_EQ(gx_state.color_lookup[16], entry16);
+    EXPECT_EQ(pixel(0, 0), rgb565(0, 255, 1));
+    EXPECT_EQ(pixel(2, 0), rgb565(240, 15, 76));
+
+    // At depth 8 the header colours go to slots 10 to 25 and the pixels keep
+    // their indices: without a trailing palette nothing is reduced.
+    free_buffers();
+    open_buffer(8, 4, 1);
+    ASSERT_EQ(load_file(file, 0), 0);
+    EXPECT_EQ(pixel(0, 0), 0u);
+    EXPECT_EQ(pixel(2, 0), 15u);
+    const Bytes after = palette_rgb();
+    for (int n = 0; n < 16; ++n)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(after[3 * (10 + n) + c], h.palette[3 * n + c]);
+}
+
+TEST_F(PcxReader, TrailingPaletteNeedsItsMarker) {
+    const TrailingColors colors;
+    Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
+    append_trailing(file, colors.rgb, 11);
+    Header h;
+    set_header_colors(h);
+    std::memcpy(&file[16], h.palette, 48);
+    open_buffer(32, 4, 1);
+    ASSERT_EQ(load_file(file, 0), 0);
+    EXPECT_EQ(pixel(0, 0), header_rgb32(h, 0));
+    EXPECT_EQ(pixel(1, 0), header_rgb32(h, 1));
+    ASSERT_EQ(load_memory(file, 0), 0);
+    EXPECT_EQ(pixel(1, 0), header_rgb32(h, 1));
+}
+
+TEST_F(PcxReader, KeepPaletteConvertsThroughTheLookupAsItStood) {
+    const TrailingColors colors;
+    const Bytes file = indexed_file(3, 1, {0, 1, 2}, 4, 5, colors.rgb);
+    open_buffer(16, 4, 1);
+    uint8_t mine[9] = {0, 0, 255, 0, 255, 0, 255, 0, 0};
+    gx_set_palette(0, 3, mine);
+    uint32_t lookup_before[256];
+    std::memcpy(lookup_before, gx_state.color_lookup, sizeof lookup_before);
+    const Bytes before = palette_rgb();
+    ASSERT_EQ(load_file(file, GX_PCX_KEEP_PALETTE), 0);
+    EXPECT_EQ(pixel(0, 0), 0x001Fu);
+    EXPECT_EQ(pixel(1, 0), 0x07E0u);
+    EXPECT_EQ(pixel(2, 0), 0xF800u);
+    EXPECT_EQ(std::memcmp(lookup_before, gx_state.color_lookup, sizeof lookup_before), 0);
+    EXPECT_EQ(palette_rgb(), before);
+}
+
+// ---- Two-colour, sixteen-colour and true-colour images ------------------------
+
+TEST_F(PcxReader, SixteenColoursAtEightBitsUseSlotsTenToTwentyFive) {
+    Header h;
+    set_header_colors(h);
+    const Bytes file = sixteen_color_file(h, 10, 3, sixteen_pattern);
+    open_buffer(8, 12, 3);
+    const Bytes before = palette_rgb();
+    ASSERT_EQ(load_file(file, 0), 0);
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 10; ++x)
+            EXPECT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), 10 + sixteen_pattern(x, y));
+    EXPECT_EQ(pixel(10, 0), 0u);
+    const Bytes after = palette_rgb();
+    for (int slot = 0; slot < 256; ++slot)
+        for (int c = 0; c < 3; ++c) {
+            const bool header_slot = slot >= 10 && slot <= 25;
+            ASSERT_EQ(after[3 * slot + c], header_slot ? h.palette[3 * (slot - 10) + c] : before[3 * slot + c])
+                << slot;
+        }
+}
+
+TEST_F(PcxReader, SixteenColoursAtDeeperDepthsGoThroughTheLookup) {
+    Header h;
+    set_header_colors(h);
+    const Bytes file = sixteen_color_file(h, 10, 3, sixteen_pattern);
+    for (int32_t depth : {16, 24, 32}) {
+        open_buffer(depth, 12, 3);
+        const uint32_t entry16 = gx_state.color_lookup[16];
+        ASSERT_EQ(load_file(file, 0), 0) << depth;
+        EXPECT_EQ(gx_state.color_lookup[16], entry16);
+        for (uint32_t y = 0; y < 3; ++y)
+            for (uint32_t x = 0; x < 10; ++x) {
+                const uint32_t n = sixteen_pattern(x, y);
+                const uint32_t want = depth == 16 ? rgb565(h.palette[3 * n], h.palette[3 * n + 1],
+                                                           h.palette[3 * n + 2])
+                                                  : header_rgb32(h, n);
+                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
+                    << depth << ": " << x << "," << y;
+            }
+        free_buffers();
+    }
+}
+
+TEST_F(PcxReader, TwoColoursAtEveryDepth) {
+    Header h;
+    set_header_colors(h);
+    const Bytes file = two_color_file(h, 11, 2);
+    for (int32_t depth : {8, 16, 24, 32}) {
+        open_buffer(depth, 12, 2);
+        ASSERT_EQ(load_file(file, 0), 0) << depth;
+        for (uint32_t y = 0; y < 2; ++y)
+            for (uint32_t x = 0; x < 11; ++x) {
+                const uint32_t n = two_pattern(x, y);
+                uint32_t want = header_rgb32(h, n);
+                if (depth == 8) want = 10 + n;
+                if (depth == 16) want = rgb565(h.palette[3 * n], h.palette[3 * n + 1], h.palette[3 * n + 2]);
+                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
+                    << depth << ": " << x << "," << y;
+            }
+        EXPECT_EQ(pixel(11, 0), 0u);
+        free_buffers();
+    }
+}
+
+TEST_F(PcxReader, TrueColourAtSixteenTwentyFourAndThirtyTwoBits) {
+    const Bytes file = true_color_file(5, 3, 6);
+    for (int32_t depth : {16, 24, 32}) {
+        open_buffer(depth, 8, 3);
+        fill_bytes(0x5A);
+        const Bytes before = palette_rgb();
+        ASSERT_EQ(load_file(file, 0), 0) << depth;
+        for (uint32_t y = 0; y < 3; ++y)
+            for (uint32_t x = 0; x < 5; ++x) {
+                const uint32_t r = true_red(x, y), g = true_green(x, y), b = true_blue(x, y);
+                const uint32_t want = depth == 16 ? rgb565(r, g, b) : (r << 16 | g << 8 | b);
+                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
+                    << depth << ": " << x << "," << y;
+            }
+        EXPECT_EQ(pixel(5, 0), depth == 16 ? 0x5A5Au : depth == 24 ? 0x5A5A5Au : 0x5A5A5A5Au);
+        EXPECT_EQ(palette_rgb(), before) << "a true-colour image has no palette stage";
+        free_buffers();
+    }
+}
+
+TEST_F(PcxReader, LayoutsWithoutAConverterGiveResultThree) {
+    const int fds = open_descriptors();
+    open_buffer(8, 8, 2);
+    fill_bytes(0x33);
+    const Bytes before = palette_rgb();
+    EXPECT_EQ(load_file(true_color_file(5, 2, 6), 0), 3);
+    EXPECT_EQ(palette_rgb(), before);
+    EXPECT_EQ(pixel(0, 0), 0x33u);
+    free_buffers();
+    EXPECT_EQ(open_descriptors(), fds);
+
+    for (uint8_t bits : {2, 4, 0, 7, 16}) {
+        for (int32_t depth : {8, 16, 24, 32}) {
+            open_buffer(depth, 8, 2);
+            Bytes file = indexed_file(4, 2, Bytes(8, 1), 4, 5);
+            file[3] = bits;
+            EXPECT_EQ(load_file(file, 0), 3) << int(bits) << " bits at " << depth;
+            EXPECT_EQ(load_memory(file, 0), 3);
+            free_buffers();
+        }
+    }
+    EXPECT_EQ(open_descriptors(), fds);
+}
+
+TEST_F(PcxReader, PlaneCountsOtherThanThreeAndFourReadPlaneZero) {
+    // Two planes of one bit: the two-colour converter reads plane 0 only.
+    Header h;
+    set_header_colors(h);
+    h.bits = 1;
+    h.planes = 2;
+    h.xmax = 7;
+    h.plane_bytes = 2;
+    const Bytes two_planes = pcx_file(h, encode({0xA5, 0x00, 0xFF, 0xFF}));
+    open_buffer(8, 8, 1);
+    ASSERT_EQ(load_file(two_planes, 0), 0);
+    const uint32_t bits[8] = {1, 0, 1, 0, 0, 1, 0, 1};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(pixel(x, 0), 10 + bits[x]);
+
+    // Five planes of eight bits: plane 0 holds the indices.
+    h.bits = 8;
+    h.planes = 5;
+    h.xmax = 2;
+    h.plane_bytes = 3;
+    const Bytes five_planes = pcx_file(h, encode({4, 5, 6, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}));
+    ASSERT_EQ(load_file(five_planes, kKeepIndices), 0);
+    EXPECT_EQ(pixel(0, 0), 4u);
+    EXPECT_EQ(pixel(1, 0), 5u);
+    EXPECT_EQ(pixel(2, 0), 6u);
+}
+
+// ---- The decoder ---------------------------------------------------------------
+
+TEST_F(PcxReader, RunCodeC0ConsumesItsValueAndStoresNothing) {
+    const Bytes file = raw_indexed_file(4, 1, 4, {0x01, 0xC0, 0x77, 0x02, 0x03, 0x04});
+    open_buffer(8, 4, 1);
+    ASSERT_EQ(load_file(file, kKeepIndices), 0);
+    EXPECT_EQ(pixel(0, 0), 1u);
+    EXPECT_EQ(pixel(1, 0), 2u);
+    EXPECT_EQ(pixel(2, 0), 3u);
+    EXPECT_EQ(pixel(3, 0), 4u);
+}
+
+TEST_F(PcxReader, RunPastTheEndOfALineStartsTheNextLine) {
+    // Line 0: 1 2 3 and a run of eight 9s, five of which belong to line 1.
+    const Bytes file = raw_indexed_file(
+        6, 3, 6, {0x01, 0x02, 0x03, 0xC8, 0x09, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0A, 0x0B});
+    open_buffer(8, 8, 3);
+    ASSERT_EQ(load_file(file, kKeepIndices), 0);
+    const uint32_t expected[3][6] = {{1, 2, 3, 9, 9, 9}, {9, 9, 9, 9, 9, 4}, {5, 6, 7, 8, 10, 11}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_EQ(pixel(x, y), expected[y][x]) << x << "," << y;
+}
+
+TEST_F(PcxReader, OneRunCanCoverSeveralWholeLines) {
+    // Lines of 4 bytes; 63 copies fill 15 lines and 3 bytes of the 16th.
+    const Bytes file = raw_indexed_file(4, 17, 4, {0xFF, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04});
+    open_buffer(8, 4, 17);
+    ASSERT_EQ(load_file(file, kKeepIndices), 0);
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 4; ++x) ASSERT_EQ(pixel(x, y), 7u) << x << "," << y;
+    EXPECT_EQ(pixel(0, 15), 7u);
+    EXPECT_EQ(pixel(2, 15), 7u);
+    EXPECT_EQ(pixel(3, 15), 8u);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, 16), static_cast<uint32_t>(x + 1));
+}
+
+TEST_F(PcxReader, RunsCrossFromOnePlaneIntoTheNext) {
+    // Three planes of two bytes: a run of three 0x10 covers red of both
+    // pixels and green of the first.
+    Header h;
+    h.planes = 3;
+    h.xmax = 1;
+    h.plane_bytes = 2;
+    const Bytes file = pcx_file(h, {0xC3, 0x10, 0x20, 0xC2, 0x30});
+    open_buffer(32, 4, 1);
+    ASSERT_EQ(load_file(file, 0), 0);
+    EXPECT_EQ(pixel(0, 0), 0x101030u);
+    EXPECT_EQ(pixel(1, 0), 0x102030u);
+}
+
+TEST_F(PcxReader, OddWidthPaddingByteIsDecodedButNotStored) {
+    // Width 5 with 6 bytes per line; the padding byte 0xEE is part of a run
+    // with the last pixel, so it must be decoded for the next line to start right.
+    Bytes data;
+    for (int y = 0; y < 3; ++y) {
+        for (uint8_t b : {static_cast<uint8_t>(0x20 + y), uint8_t{2}, uint8_t{3}, uint8_t{4},
+                          uint8_t{0xC2}, uint8_t{0xEE}})
+            data.push_back(b);
+    }
+    const Bytes file = raw_indexed_file(5, 3, 6, data);
+    open_buffer(8, 8, 3);
+    fill_bytes(0x55);
+    ASSERT_EQ(load_file(file, kKeepIndices), 0);
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(pixel(0, y), static_cast<uint32_t>(0x20 + y));
+        EXPECT_EQ(pixel(3, y), 4u);
+        EXPECT_EQ(pixel(4, y), 0xEEu);
+        EXPECT_EQ(pixel(5, y), 0x55u) << "the padding byte of row " << y << " was stored";
+    }
+}
+
+// ---- Placement and clipping ------------------------------------------------------
+
+Bytes pattern_file(uint32_t w, uint32_t h) {
+    Bytes indices(w * h);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) indices[y * w + x] = static_cast<uint8_t>((x + 7 * y) & 0x7F);
+    return indexed_file(w, h, indices, w + (w & 1));
+}
+
+uint32_t pattern_at(uint32_t x, uint32_t y) { return (x + 7 * y) & 0x7F; }
+
+TEST_F(PcxReader, WidthIsClippedAtTheRightEdgeWhileWholeLinesAreDecoded) {
+    const Bytes file = pattern_file(100, 3);
+    open_buffer(8, 640, 8);
+    fill_bytes(0xF0);
+    gx_move_to(600, 2);
+    ASSERT_EQ(load_file(file, GX_PCX_AT_POSITION | kKeepIndices), 0);
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 40; ++x)
+            ASSERT_EQ(pixel(static_cast<int32_t>(600 + x), static_cast<int32_t>(2 + y)), pattern_at(x, y))
+                << x << "," << y;
+    EXPECT_EQ(pixel(599, 2), 0xF0u);
+    EXPECT_EQ(pixel(600, 1), 0xF0u);
+    EXPECT_EQ(pixel(600, 5), 0xF0u);
+}
+
+TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
+    // 20 lines of 8 bytes, each ending in a byte that names its line; read
+    // in chunks of one byte into a block of our own, which afterwards holds
+    // the last byte read.
+    Bytes data;
+    for (uint8_t y = 0; y < 20; ++y) {
+        const Bytes line = {y, 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(0x40 + y)};
+        data.insert(data.end(), line.begin(), line.end());
+    }
+    const Bytes file = raw_indexed_file(8, 20, 8, data, 3);
+    open_buffer(16, 640, 480);
+    uint8_t chunk[1] = {0xFF};
+    gx_set_input(chunk, 1);
+    gx_move_to(0, 470);
+    const std::string path = temp_path("stop.pcx");
+    write_file(path, file);
+    ASSERT_EQ(gx_load_pcx(path.c_str(), GX_PCX_AT_POSITION), 0);
+    EXPECT_EQ(chunk[0], 0x40 + 9) << "the last byte read is not the end of the tenth line";
+    EXPECT_EQ(gx_state.pcx_transferred, 1u);
+    EXPECT_EQ(gx_state.input_ptr, chunk);
+    gx_reset_input();
+    // Rows 470 to 479 hold lines 0 to 9 through the header colours 0 to 7
+    // (the file is version 3); the byte naming the line is an index >= 16,
+    // converted through the lookup as it stood.
+    for (int y = 0; y < 10; ++y) {
+        EXPECT_EQ(pixel(1, 470 + y), gx_state.color_lookup[1] & 0xFFFF);
+        EXPECT_EQ(pixel(7, 470 + y), gx_state.color_lookup[0x40 + y] & 0xFFFF);
+    }
+}
+
+TEST_F(PcxReader, ImageAtOrPastTheEdgesDrawsNothing) {
+    const TrailingColors colors;
+    const Bytes file = indexed_file(4, 2, Bytes(8, 3), 4, 5, colors.rgb);
+    open_buffer(16, 8, 4);
+    fill_bytes(0xAA);
+    const Bytes before = palette_rgb();
+    uint32_t lookup_before[256];
+    std::memcpy(lookup_before, gx_state.color_lookup, sizeof lookup_before);
+    const int fds = open_descriptors();
+    const int32_t positions[][2] = {{8, 0}, {0, 4}, {-4, 0}, {0, -2}, {1000000, 0}, {INT32_MIN, INT32_MIN},
+                                    {INT32_MAX, 0}, {0, INT32_MAX}};
+    for (const auto& at : positions) {
+        gx_move_to(at[0], at[1]);
+        EXPECT_EQ(load_file(file, GX_PCX_AT_POSITION), 0) << at[0] << "," << at[1];
+        EXPECT_EQ(load_memory(file, GX_PCX_AT_POSITION), 0);
+    }
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(pixel(x, y), 0xAAAAu);
+    EXPECT_EQ(palette_rgb(), before);
+    EXPECT_EQ(std::memcmp(lookup_before, gx_state.color_lookup, sizeof lookup_before), 0);
+    EXPECT_EQ(open_descriptors(), fds);
+}
+
+TEST_F(PcxReader, HeaderPositionIsUsedWithoutAtPosition) {
+    Bytes file = pattern_file(3, 2);
+    file[4] = 3;  // xmin
+    file[8] = 5;  // xmax
+    file[6] = 2;  // ymin
+    file[10] = 3;  // ymax
+    open_buffer(8, 8, 6);
+    fill_bytes(0xF0);
+    gx_move_to(1, 1);
+    ASSERT_EQ(load_file(file, kKeepIndices), 0);
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 3; ++x)
+            EXPECT_EQ(pixel(static_cast<int32_t>(3 + x), static_cast<int32_t>(2 + y)), pattern_at(x, y));
+    EXPECT_EQ(pixel(1, 1), 0xF0u);
+
+    fill_bytes(0xF0);
+    ASSERT_EQ(load_file(file, GX_PCX_AT_POSITION | kKeepIndices), 0);
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 3; ++x)
+            EXPECT_EQ(pixel(static_cast<int32_t>(1 + x), static_cast<int32_t>(1 + y)), pattern_at(x, y));
+    EXPECT_EQ(pixel(4, 1), 0xF0u);
+}
+
+TEST_F(PcxReader, PositionsLeftOfAndAboveTheBufferAreClippedThere) {
+    const Bytes file = pattern_file(10, 6);
+    for (int32_t depth : {8, 32}) {
+        open_buffer(depth, 8, 8);
+        fill_bytes(0xF0);
+        gx_move_to(-3, -2);
+        ASSERT_EQ(load_file(file, GX_PCX_AT_POSITION | kKeepIndices), 0);
+        for (uint32_t y = 0; y < 4; ++y)
+            for (uint32_t x = 0; x < 7; ++x) {
+                const uint32_t n = pattern_at(x + 3, y + 2);
+                const uint32_t want = depth == 8 ? n : entry_rgb(gx_state.color_lookup[n]);
+                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
+                    << depth << ": " << x << "," << y;
+            }
+        EXPECT_EQ(pixel(7, 0) & 0xFF, 0xF0u);
+        EXPECT_EQ(pixel(0, 4) & 0xFF, 0xF0u);
+        free_buffers();
+    }
+    // Two-colour sources clipped at the left start inside a byte.
+    Header h;
+    set_header_colors(h);
+    const Bytes two = two_color_file(h, 21, 2);
+    open_buffer(8, 24, 2);
+    gx_move_to(-5, 0);
+    ASSERT_EQ(load_file(two, GX_PCX_AT_POSITION), 0);
+    for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(pixel(static_cast<int32_t>(x), 1), 10 + two_pattern(x + 5, 1));
+}
+
+TEST_F(PcxReader, EmptyOrNegativeExtentDrawsNothing) {
+    open_buffer(8, 8, 4);
+    fill_bytes(0x66);
+    const Bytes before = palette_rgb();
+    Bytes file = pattern_file(4, 2);
+    file[8] = 0;
+    file[4] = 1;  // xmax 0 < xmin 1
+    EXPECT_EQ(load_file(file, 0), 0);
+    file = pattern_file(4, 2);
+    file[10] = 0;
+    file[6] = 5;  // ymax 0 < ymin 5
+    EXPECT_EQ(load_file(file, GX_PCX_AT_POSITION), 0);
+    file[4] = 0xFF;
+    file[5] = 0xFF;  // xmin 65535, xmax 3
+    EXPECT_EQ(load_memory(file, GX_PCX_AT_POSITION), 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(pixel(x, y), 0x66u);
+    EXPECT_EQ(palette_rgb(), before);
+}
+
+TEST_F(PcxReader, PlaneLinesTooShortForTheWidthAreRejected) {
+    open_buffer(32, 16, 2);
+    fill_bytes(0x11);
+    // 256 colours: 5 pixels need 5 bytes per line.
+    EXPECT_EQ(load_file(indexed_file(5, 1, Bytes(5, 1), 4), 0), 3);
+    EXPECT_EQ(load_file(indexed_file(5, 1, Bytes(5, 1), 5), 0), 0);
+    fill_bytes(0x11);
+    // True colour: three planes of 4 bytes cannot hold 5 pixels.
+    Bytes tc = true_color_file(5, 1, 5);
+    tc[66] = 4;
+    EXPECT_EQ(load_file(tc, 0), 3);
+    // Two colours: 9 pixels need 2 bytes.
+    Header h;
+    h.bits = 1;
+    h.xmax = 8;
+    h.plane_bytes = 1;
+    EXPECT_EQ(load_file(pcx_file(h, {0xFF, 0xFF}), 0), 3);
+    h.plane_bytes = 2;
+    EXPECT_EQ(load_file(pcx_file(h, {0xFF, 0xFF}), 0), 0);
+    fill_bytes(0x11);
+    // Sixteen colours with one byte per plane and 9 pixels.
+    h.planes = 4;
+    h.plane_bytes = 1;
+    EXPECT_EQ(load_file(pcx_file(h, {1, 2, 3, 4}), 0), 3);
+    // No planes at all.
+    h.planes = 0;
+    h.bits = 8;
+    h.plane_bytes = 100;
+    EXPECT_EQ(load_file(pcx_file(h, {1, 2, 3, 4}), 0), 3);
+    h.bits = 1;
+    EXPECT_EQ(load_memory(pcx_file(h, {1, 2, 3, 4}), 0), 3);
+    EXPECT_EQ(pixel(0, 0), 0x11111111u);
+}
+
+// ---- Early end of input --------------------------------------------------------
+
+TEST_F(PcxReader, InputEndingEarlyStillStoresEveryVisibleRow) {
+    // Line 0 complete, line 1 two bytes, then the input ends.
+    const Bytes file = raw_indexed_file(4, 4, 4, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+    for (bool memory : {false, true}) {
+        open_buffer(8, 4, 5);
+        fill_bytes(0x77);
+        const Bytes white(48, 0xFF);
+        gx_set_palette(10, 16, white.data());
+        ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE), 0);
+        const uint32_t expected[4][4] = {{1, 2, 3, 4}, {5, 6, 3, 4}, {5, 6, 3, 4}, {5, 6, 3, 4}};
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, y), expected[y][x]) << memory << ": " << x << "," << y;
+        EXPECT_EQ(pixel(0, 4), 0x77u);
+        // The palette stage still ran: version 5 but no trailing palette, so
+        // the header's colours (all black here) went to slots 10 to 25.
+        const Bytes after = palette_rgb();
+        for (int slot = 10; slot <= 25; ++slot) EXPECT_EQ(after[3 * slot], 0) << slot;
+        free_buffers();
+    }
+}
+
+TEST_F(PcxReader, InputEndingInsideARunOrAtOnce) {
+    // A run code as the very last byte: the line stops where it is, and the
+    // rest of the line buffer is still zero.
+    const Bytes file = raw_indexed_file(4, 2, 4, {0x09, 0xC3});
+    open_buffer(8, 4, 2);
+    fill_bytes(0x77);
+    ASSERT_EQ(load_file(file, kKeepIndices), 0);
+    for (int y = 0; y < 2; ++y) {
+        EXPECT_EQ(pixel(0, y), 9u);
+        for (int x = 1; x < 4; ++x) EXPECT_EQ(pixel(x, y), 0u);
+    }
+    // No data at all.
+    ASSERT_EQ(load_memory(raw_indexed_file(4, 2, 4, {}), kKeepIndices), 0);
+    EXPECT_EQ(pixel(0, 0), 0u);
+}
+
+// ---- Input modes ---------------------------------------------------------------
+
+uint8_t busy_index(uint32_t x, uint32_t y) {
+    const uint32_t i = y * 37 + x;
+    return static_cast<uint8_t>((i / (i % 13 + 1)) * 53);
+}
+
+Bytes busy_file() {
+    // Runs of every length across lines and chunk boundaries.
+    Bytes indices;
+    for (uint32_t y = 0; y < 23; ++y)
+        for (uint32_t x = 0; x < 37; ++x) indices.push_back(busy_index(x, y));
+    const TrailingColors colors;
+    return indexed_file(37, 23, indices, 38, 5, colors.rgb, 0xC5);
+}
+
+TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
+    const Bytes file = busy_file();
+    open_buffer(32, 40, 23);
+    ASSERT_EQ(load_file(file, 0), 0);
+    std::vector<uint32_t> reference;
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 40; ++x) reference.push_back(pixel(x, y));
+    const TrailingColors colors;
+    for (uint32_t y = 0; y < 23; ++y)
+        for (uint32_t x = 0; x < 37; ++x)
+            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), colors.rgb32(busy_index(x, y)));
+
+    const std::string path = temp_path("chunks.pcx");
+    write_file(path, file);
+    for (uint32_t size : {1u, 2u, 3u, 7u, 64u, 129u, 100000u}) {
+        fill_bytes(0);
+        std::vector<uint8_t> chunk(size);
+        gx_set_input(chunk.data(), size);
+        ASSERT_EQ(gx_load_pcx(path.c_str(), 0), 0);
+        EXPECT_EQ(gx_state.input_ptr, chunk.data());
+        EXPECT_EQ(gx_state.input_size, size);
+        gx_reset_input();
+        std::vector<uint32_t> got;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 40; ++x) got.push_back(pixel(x, y));
+        EXPECT_EQ(got, reference) << "chunks of " << size;
+    }
+    fill_bytes(0);
+    ASSERT_EQ(load_memory(file, 0), 0);
+    std::vector<uint32_t> got;
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 40; ++x) got.push_back(pixel(x, y));
+    EXPECT_EQ(got, reference) << "from memory";
+}
+
+TEST_F(PcxReader, InputDescriptorIsRestoredOnEveryPath) {
+    const Bytes good = busy_file();
+    Bytes bad = good;
+    bad[0] = 11;
+    open_buffer(8, 4, 4);
+    for (const Bytes* file : {&good, static_cast<const Bytes*>(&bad)}) {
+        std::vector<uint8_t> block(*file);
+        gx_set_input(block.data(), static_cast<uint32_t>(block.size()));
+        gx_load_pcx(nullptr, GX_PCX_FROM_MEMORY);
+        EXPECT_EQ(gx_state.input_ptr, block.data());
+        EXPECT_EQ(gx_state.input_size, block.size());
+    }
+    gx_reset_input();
+    EXPECT_EQ(gx_state.input_ptr, gx_state.input_buffer);
+    EXPECT_EQ(gx_state.input_size, 4096u);
+    gx_load_pcx("/nonexistent/image.pcx", 0);
+    EXPECT_EQ(gx_state.input_ptr, gx_state.input_buffer);
+    free_buffers();
+    uint8_t block[4] = {};
+    gx_set_input(block, 4);
+    EXPECT_EQ(gx_load_pcx(nullptr, GX_PCX_FROM_MEMORY), 0);  // no buffer
+    EXPECT_EQ(gx_state.input_ptr, block);
+    gx_reset_input();
+}
+
+TEST_F(PcxReader, MemoryBlocksShorterThanTheirPartsAreReadOnlyWithinBounds) {
+    open_buffer(32, 4, 1);
+    fill_bytes(0x22);
+    const Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
+    for (size_t size : {size_t{0}, size_t{1}, size_t{127}}) {
+        EXPECT_EQ(load_memory(Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)), 0), 2) << size;
+    }
+    gx_set_input(nullptr, 4096);
+    EXPECT_EQ(gx_load_pcx(nullptr, GX_PCX_FROM_MEMORY), 2);
+    gx_reset_input();
+    EXPECT_EQ(pixel(0, 0), 0x22222222u);
+
+    // A version-5 block one byte too short to hold a trailing palette behind
+    // its header: the header colours are used. One byte more and the marker counts.
+    Header h;
+    set_header_colors(h);
+    h.xmax = 1;
+    h.plane_bytes = 2;
+    Bytes tail = {12, 0xAA, 0xAA, 0xAA};
+    tail.resize(769, 0x01);
+    Bytes block = header_bytes(h);
+    block.insert(block.end(), tail.begin() + 1, tail.end());
+    ASSERT_EQ(block.size(), 128u + 768u);
+    ASSERT_EQ(load_memory(block, 0), 0);
+    EXPECT_EQ(entry_rgb(gx_state.color_lookup[1]), header_rgb32(h, 1));
+    block = header_bytes(h);
+    block.insert(block.end(), tail.begin(), tail.end());
+    ASSERT_EQ(block.size(), 128u + 769u);
+    ASSERT_EQ(load_memory(block, 0), 0);
+    EXPECT_EQ(entry_rgb(gx_state.color_lookup[0]), 0xAAAAAAu);
+    EXPECT_EQ(entry_rgb(gx_state.color_lookup[1]), 0x010101u);
+}
+
+TEST_F(PcxReader, FileModeWithoutUsableChunksEndsTheInputAtOnce) {
+    const Bytes file = indexed_file(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, 4, 3);
+    open_buffer(8, 4, 2);
+    const std::string path = temp_path("nochunk.pcx");
+    write_file(path, file);
+    for (uint32_t size : {0u, 4096u}) {
+        fill_bytes(0x99);
+        gx_set_input(size == 0 ? gx_state.input_buffer : nullptr, size);
+        ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), 0);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, y), 0u) << size;
+    }
+    gx_reset_input();
+    ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), 0);
+    EXPECT_EQ(pixel(3, 1), 8u);
+}
+
+// ---- Failures --------------------------------------------------------------------
+
+TEST_F(PcxReader, NoBufferMeansNothingIsDoneAndNoFileOpened) {
+    const int fds = open_descriptors();
+    EXPECT_EQ(gx_load_pcx("/nonexistent/image.pcx", 0), 0);
+    EXPECT_EQ(open_descriptors(), fds);
+}
+
+TEST_F(PcxReader, OpenAndHeaderFailuresCloseTheFile) {
+    open_buffer(8, 4, 4);
+    const int fds = open_descriptors();
+    EXPECT_EQ(gx_load_pcx("/nonexistent/image.pcx", 0), 1);
+    EXPECT_EQ(gx_load_pcx(nullptr, 0), 1);
+    Bytes file = busy_file();
+    EXPECT_EQ(load_file(Bytes(file.begin(), file.begin() + 127), 0), 2);
+    EXPECT_EQ(load_file(Bytes(), 0), 2);
+    file[0] = 0x0B;
+    EXPECT_EQ(load_file(file, 0), 2);
+    EXPECT_EQ(load_memory(file, 0), 2);
+    EXPECT_EQ(open_descriptors(), fds);
+}
+
+TEST_F(PcxReader, LineBufferFailureGivesResultFourAndChangesNothing) {
+    const TrailingColors colors;
+    const Bytes file = indexed_file(4, 1, {1, 2, 3, 4}, 4, 5, colors.rgb);
+    open_buffer(16, 4, 1);
+    fill_bytes(0x12);
+    const Bytes before = palette_rgb();
+    const int fds = open_descriptors();
+    const int blocks = headless_live_blocks();
+    headless_fail_allocations(0, 1);
+    EXPECT_EQ(load_file(file, 0), 4);
+    headless_fail_allocations(0, 1);
+    EXPECT_EQ(load_memory(file, 0), 4);
+    headless_fail_allocations(0, 0);
+    EXPECT_EQ(open_descriptors(), fds);
+    EXPECT_EQ(headless_live_blocks(), blocks);
+    EXPECT_EQ(palette_rgb(), before);
+    EXPECT_EQ(pixel(0, 0), 0x1212u);
+    // And it works again afterwards, leaving no block behind.
+    EXPECT_EQ(load_file(file, 0), 0);
+    EXPECT_EQ(headless_live_blocks(), blocks);
+}
+
+}  // namespace
