@@ -1,0 +1,106 @@
+// The texture slot table and the current texture.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "fixture.h"
+#include "gfx/gfx.h"
+#include "platform/headless/headless.h"
+
+namespace {
+
+class TextureSlots : public Gx3dTest {
+protected:
+    uint8_t texels[6][16] = {};
+    uint8_t* tex(int i) { return texels[i]; }
+};
+
+TEST_F(TextureSlots, DefineWithoutTableFails) {
+    EXPECT_EQ(gx_texture_define(tex(0), 4, 4), -1);
+    EXPECT_EQ(gx_texture_select(0), 0);
+    EXPECT_EQ(gx_texture_undefine(-1), 0);
+    EXPECT_EQ(gx_state.texture_pixels, nullptr);
+}
+
+TEST_F(TextureSlots, AllocRejectsEmptyAndNegativeCounts) {
+    EXPECT_EQ(gx_texture_table_alloc(0), -1);
+    EXPECT_EQ(gx_texture_table_alloc(-1), -1);
+    EXPECT_EQ(gx_texture_table_alloc(INT32_MIN), -1);
+    EXPECT_EQ(gx_state.texture_table, nullptr);
+    EXPECT_EQ(gx_state.texture_count, 0);
+}
+
+TEST_F(TextureSlots, SixSlots) {
+    ASSERT_EQ(gx_texture_table_alloc(6), 0);
+    EXPECT_EQ(gx_state.texture_count, 6);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(gx_texture_define(tex(i), 64, 32 + i), i);
+    EXPECT_EQ(gx_texture_define(tex(0), 64, 64), -1);
+    EXPECT_EQ(gx_texture_undefine(2), 0);
+    EXPECT_EQ(gx_texture_define(tex(5), 8, 9), 2);
+    EXPECT_EQ(gx_state.texture_table[2].pixels, tex(5));
+    EXPECT_EQ(gx_state.texture_table[2].width, 8);
+    EXPECT_EQ(gx_state.texture_table[2].height, 9);
+}
+
+TEST_F(TextureSlots, SelectCopiesTheSlot) {
+    ASSERT_EQ(gx_texture_table_alloc(6), 0);
+    gx_texture_define(tex(0), 64, 64);
+    gx_texture_define(tex(1), 32, 16);
+    EXPECT_EQ(gx_texture_select(1), 0);
+    EXPECT_EQ(gx_state.texture_pixels, tex(1));
+    EXPECT_EQ(gx_state.texture_width, 32);
+    EXPECT_EQ(gx_state.texture_height, 16);
+    // Out of range and free slots leave the current texture alone.
+    for (int32_t slot : {6, -1, 2, 5, INT32_MIN, INT32_MAX}) {
+        EXPECT_EQ(gx_texture_select(slot), 0);
+        EXPECT_EQ(gx_state.texture_pixels, tex(1)) << slot;
+        EXPECT_EQ(gx_state.texture_width, 32) << slot;
+    }
+}
+
+TEST_F(TextureSlots, UndefineAllKeepsTheCurrentTexture) {
+    ASSERT_EQ(gx_texture_table_alloc(6), 0);
+    for (int i = 0; i < 6; ++i) gx_texture_define(tex(i), 64, 64);
+    gx_texture_select(3);
+    EXPECT_EQ(gx_texture_undefine(-1), 0);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(gx_state.texture_table[i].pixels, nullptr);
+        EXPECT_EQ(gx_state.texture_table[i].width, 64);  // kept
+        gx_texture_select(i);
+        EXPECT_EQ(gx_state.texture_pixels, tex(3));
+    }
+    // Out-of-range undefines do nothing.
+    gx_texture_define(tex(0), 1, 1);
+    EXPECT_EQ(gx_texture_undefine(6), 0);
+    EXPECT_EQ(gx_state.texture_table[0].pixels, tex(0));
+}
+
+TEST_F(TextureSlots, NullPixelsLeaveTheSlotFree) {
+    ASSERT_EQ(gx_texture_table_alloc(2), 0);
+    EXPECT_EQ(gx_texture_define(nullptr, 4, 4), 0);
+    EXPECT_EQ(gx_texture_define(tex(0), 4, 4), 0);
+    EXPECT_EQ(gx_texture_define(tex(1), 4, 4), 1);
+}
+
+TEST_F(TextureSlots, SecondTableReplacesTheFirst) {
+    headless_reset();
+    const int32_t blocks = headless_live_blocks();
+    ASSERT_EQ(gx_texture_table_alloc(2), 0);
+    gx_texture_define(tex(0), 4, 4);
+    ASSERT_EQ(gx_texture_table_alloc(3), 0);
+    EXPECT_EQ(headless_live_blocks(), blocks + 1);  // the first table was released
+    EXPECT_NE(gx_state.texture_table, nullptr);
+    EXPECT_EQ(gx_state.texture_count, 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gx_texture_define(tex(i), 4, 4), i);
+    // A failing allocation keeps the table in force.
+    TextureSlot* second = gx_state.texture_table;
+    EXPECT_EQ(gx_texture_table_alloc(0), -1);
+    headless_fail_allocations(0, 1);
+    EXPECT_EQ(gx_texture_table_alloc(8), -1);
+    EXPECT_EQ(gx_state.texture_table, second);
+    EXPECT_EQ(gx_state.texture_count, 3);
+    EXPECT_EQ(gx_texture_define(tex(3), 4, 4), -1);  // still the full 3-slot table
+    EXPECT_EQ(headless_live_blocks(), blocks + 1);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// The cosine table and gx_cos_sin.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+
+#include "fixture.h"
+#include "gfx/3d/cos_table.h"
+#include "gfx/gfx.h"
+
+namespace {
+
+const double* const T = gx_cos_table;
+
+struct CosSin {
+    double c;
+    double s;
+};
+
+CosSin cos_sin(int32_t angle) {
+    CosSin r{99.0, 99.0};
+    EXPECT_EQ(gx_cos_sin(angle, &r.c, &r.s), 0);
+    return r;
+}
+
+TEST(CosTable, ExactEntries) {
+    EXPECT_EQ(T[0], 1.0);
+    EXPECT_EQ(T[900], 0.0);
+    EXPECT_FALSE(std::signbit(T[900]));
+    EXPECT_EQ(T[600], 0.5);  // cos 60 degrees; the naive cos(600 * pi / 1800) is one bit above
+    // sqrt is correctly rounded and halving is exact, so these are the
+    // doubles nearest to sqrt(3) / 2 and sqrt(2) / 2.
+    EXPECT_EQ(T[300], std::sqrt(3.0) / 2);
+    EXPECT_EQ(T[450], std::sqrt(2.0) / 2);
+}
+
+TEST(CosTable, StrictlyFallingAndPythagorean) {
+    for (int i = 1; i <= 900; ++i) EXPECT_LT(T[i], T[i - 1]) << i;
+    for (int i = 0; i <= 900; ++i) {
+        const double c = T[i];
+        const double s = T[900 - i];
+        EXPECT_NEAR(c * c + s * s, 1.0, 4 * DBL_EPSILON) << i;
+    }
+}
+
+// Every entry against cosl() in extended precision: where the extended value
+// is clearly away from a rounding midpoint between two doubles, its nearest
+// double must be the table's entry.
+TEST(CosTable, NearestDoubleAgainstExtendedPrecision) {
+    if (LDBL_MANT_DIG < 64) GTEST_SKIP() << "long double is no wider than double here";
+    const long double pi = 3.14159265358979323846264338327950288419716939937510L;
+    int checked = 0;
+    for (int i = 0; i < 900; ++i) {
+        const long double exact = std::cos(static_cast<long double>(i) * pi / 1800.0L);
+        const double d = static_cast<double>(exact);
+        const double below = std::nextafter(d, 0.0);
+        const double above = std::nextafter(d, 2.0);
+        const long double gap_below = exact - (static_cast<long double>(d) + below) / 2;
+        const long double gap_above = (static_cast<long double>(d) + above) / 2 - exact;
+        const long double margin = exact * 0x1p-60L;
+        if (std::fabs(gap_below) < margin || std::fabs(gap_above) < margin) continue;
+        EXPECT_EQ(T[i], d) << "entry " << i;
+        ++checked;
+    }
+    EXPECT_GT(checked, 880);  // only a handful lie near a midpoint
+}
+
+TEST(CosSin, QuarterTurns) {
+    CosSin r = cos_sin(0);
+    EXPECT_EQ(r.c, 1.0);
+    EXPECT_EQ(r.s, 0.0);
+    r = cos_sin(900);
+    EXPECT_EQ(r.c, 0.0);
+    EXPECT_EQ(r.s, 1.0);
+    r = cos_sin(1800);
+    EXPECT_EQ(r.c, -1.0);
+    EXPECT_EQ(r.s, 0.0);
+    EXPECT_FALSE(std::signbit(r.s));
+    r = cos_sin(2700);
+    EXPECT_EQ(r.c, 0.0);
+    EXPECT_EQ(r.s, -1.0);
+}
+
+TEST(CosSin, ReductionOfNegativeAndLargeAngles) {
+    CosSin r = cos_sin(-1);  // 3599
+    EXPECT_EQ(r.c, T[1]);
+    EXPECT_EQ(r.s, -T[899]);
+    r = cos_sin(-3600);  // 0
+    EXPECT_EQ(r.c, 1.0);
+    EXPECT_EQ(r.s, 0.0);
+    EXPECT_FALSE(std::signbit(r.s));
+    // Whole positive turns stay at 3600: cosine 1, sine -0.0.
+    for (int32_t a : {3600, 7200}) {
+        r = cos_sin(a);
+        EXPECT_EQ(r.c, 1.0) << a;
+        EXPECT_EQ(r.s, 0.0) << a;
+        EXPECT_TRUE(std::signbit(r.s)) << a;
+    }
+    r = cos_sin(3601);
+    EXPECT_EQ(r.c, T[1]);
+    EXPECT_EQ(r.s, T[899]);
+    // The extremes reduce without overflow: 2147483647 = 596523 * 3600 + 847,
+    // and -2147483648 = -596524 * 3600 + 2752.
+    r = cos_sin(INT32_MAX);
+    EXPECT_EQ(r.c, T[847]);
+    EXPECT_EQ(r.s, T[53]);
+    r = cos_sin(INT32_MIN);
+    EXPECT_EQ(r.c, T[848]);
+    EXPECT_EQ(r.s, -T[52]);
+}
+
+TEST(CosSin, QuadrantsAgreeWithEachOther) {
+    for (int32_t a = 1; a < 3600; ++a) {
+        const CosSin r = cos_sin(a);
+        const CosSin mirror = cos_sin(3600 - a);
+        EXPECT_EQ(r.c, mirror.c) << a;
+        EXPECT_EQ(r.s, -mirror.s) << a;
+        EXPECT_EQ(r.c, cos_sin(a + 900).s) << a;  // cos a = sin(a + 90 degrees)
+        const CosSin minus = cos_sin(a - 3600);
+        EXPECT_EQ(r.c, minus.c) << a;
+        EXPECT_EQ(r.s, minus.s) << a;
+    }
+    // One value per quadrant, by hand: 30, 120, 210 and 300 degrees.
+    EXPECT_EQ(cos_sin(300).s, 0.5);
+    EXPECT_EQ(cos_sin(1200).c, -0.5);
+    EXPECT_EQ(cos_sin(1200).s, T[300]);
+    EXPECT_EQ(cos_sin(2100).s, -0.5);
+    EXPECT_EQ(cos_sin(2100).c, -T[300]);
+    EXPECT_EQ(cos_sin(3000).c, 0.5);
+    EXPECT_EQ(cos_sin(3000).s, -T[300]);
+}
+
+}  // namespace
