@@ -27,6 +27,7 @@ protected:
         gx_buffer_close();
         gx_buffer_free(-1);
         gx_shutdown();
+        if (palette_ != nullptr) pf_delete_object(pf_as_object(palette_));
         pf_delete_dc(window_);
         EXPECT_EQ(headless_live_blocks(), blocks_before_) << "memory blocks leaked";
         EXPECT_EQ(headless_live_objects(), objects_before_) << "objects leaked";
@@ -73,6 +74,7 @@ protected:
     }
 
     PfDC window_ = nullptr;
+    PfPalette palette_ = nullptr;  // deleted after teardown, when it is no longer selected
 
 private:
     int32_t blocks_before_ = 0;
