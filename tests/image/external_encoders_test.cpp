@@ -1,0 +1,524 @@
+// Files written by independent encoders (netpbm's ppmtopcx and ImageMagick),
+// made at test time from generated pictures, read at every depth and from
+// file and memory, and compared with what netpbm's pcxtoppm decodes.
+//
+// Where the reader must differ from pcxtoppm the test says why and asserts
+// the reader's own result:
+//   - 1 bit, 2 planes: only plane 0 is read (two-colour converter), so the
+//     colour number is pcxtoppm's number modulo 2.
+//   - 1 bit, 3 planes: three planes mean true colour with bytes per pixel; the
+//     plane lines are too short for that, so the image is refused (result 3).
+//   - 2 or 4 bits, 1 plane ("packed"): no converter (result 3).
+//   - 8 bits, 4 planes (red, green, blue, alpha): four planes mean sixteen
+//     colours, one bit per plane, so colour numbers come from bits of the
+//     first bytes of each plane (pcxtoppm shows red, green and blue scaled
+//     by alpha).
+//   - encoding byte 0 (uncompressed): pcxtoppm refuses it; the reader always
+//     run-length decodes, which gives the same pixels while no byte is 0xC0
+//     or more.
+//   - a 1-bit file whose palettes are all black: pcxtoppm shows it black and
+//     white; the reader takes the file's colours.
+#include <sys/wait.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "pcx_support.h"
+
+namespace {
+
+using namespace pcxtest;
+
+bool have(const char* command) {
+    const std::string probe = std::string("command -v ") + command + " >/dev/null 2>&1";
+    return std::system(probe.c_str()) == 0;
+}
+
+bool have_imagemagick() {
+    return have("convert") && std::system("convert -version 2>/dev/null | grep -q ImageMagick") == 0;
+}
+
+int run(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+// ---- Pictures --------------------------------------------------------------------
+
+struct Picture {
+    uint32_t width = 0, height = 0;
+    Bytes rgb;  // width * height triples, top row first
+    uint32_t at(uint32_t x, uint32_t y) const {
+        const uint8_t* p = &rgb[3 * (y * width + x)];
+        return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
+    }
+};
+
+// Distinct colours, far apart enough to stay distinct through every encoder.
+uint32_t palette_color(uint32_t i) {
+    const uint32_t r = (i * 67 + 13) & 0xFF, g = (i * 149 + 101) & 0xFF, b = (i * 29 + 200) & 0xFF;
+    return r << 16 | g << 8 | b;
+}
+
+// `colors` distinct colours laid out in blocks (long runs) and stripes
+// (short ones), every colour used.
+Picture palette_picture(uint32_t w, uint32_t h, uint32_t colors) {
+    Picture p{w, h, {}};
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t i = (y * w + x) < colors ? (y * w + x) : ((x / 9 + (y / 3) * 5 + (x * y) % 7) % colors);
+            const uint32_t c = palette_color(i);
+            p.rgb.push_back(static_cast<uint8_t>(c >> 16));
+            p.rgb.push_back(static_cast<uint8_t>(c >> 8));
+            p.rgb.push_back(static_cast<uint8_t>(c));
+        }
+    return p;
+}
+
+Picture gradient_picture(uint32_t w, uint32_t h) {
+    Picture p{w, h, {}};
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            p.rgb.push_back(static_cast<uint8_t>(x * 255 / (w - 1)));
+            p.rgb.push_back(static_cast<uint8_t>(y * 255 / (h - 1)));
+            p.rgb.push_back(static_cast<uint8_t>((x * y * 7 + x / 3) & 0xFF));
+        }
+    return p;
+}
+
+void write_ppm(const std::string& path, const Picture& p) {
+    const std::string head = "P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) + "\n255\n";
+    Bytes bytes(head.begin(), head.end());
+    bytes.insert(bytes.end(), p.rgb.begin(), p.rgb.end());
+    write_file(path, bytes);
+}
+
+std::optional<Picture> read_ppm(const std::string& path) {
+    const Bytes b = read_file(path);
+    size_t i = 0;
+    auto skip = [&] {
+        while (i < b.size() && (isspace(b[i]) || b[i] == '#')) {
+            if (b[i] == '#')
+                while (i < b.size() && b[i] != '\n') ++i;
+            else
+                ++i;
+        }
+    };
+    auto number = [&]() -> uint32_t {
+        skip();
+        uint32_t n = 0;
+        while (i < b.size() && isdigit(b[i])) n = n * 10 + (b[i++] - '0');
+        return n;
+    };
+    if (b.size() < 2 || b[0] != 'P' || b[1] != '6') return std::nullopt;
+    i = 2;
+    Picture p;
+    p.width = number();
+    p.height = number();
+    if (number() != 255) return std::nullopt;
+    ++i;
+    if (b.size() - i < 3ull * p.width * p.height) return std::nullopt;
+    p.rgb.assign(b.begin() + static_cast<ptrdiff_t>(i), b.begin() + static_cast<ptrdiff_t>(i + 3ull * p.width * p.height));
+    return p;
+}
+
+// ---- What is in a file -------------------------------------------------------------
+
+struct Layout {
+    uint32_t version, encoding, bits, planes, plane_bytes, xmin, ymin, width, height;
+    uint8_t header_palette[48];
+    bool trailing;  // a trailing palette that the reader uses (version 5, marker 12)
+    uint8_t trailing_palette[768];
+};
+
+Layout layout_of(const Bytes& f) {
+    Layout l{};
+    auto r16 = [&f](size_t at) { return static_cast<uint32_t>(f[at] | f[at + 1] << 8); };
+    l.version = f[1];
+    l.encoding = f[2];
+    l.bits = f[3];
+    l.planes = f[65];
+    l.plane_bytes = r16(66);
+    l.xmin = r16(4);
+    l.ymin = r16(6);
+    l.width = r16(8) - l.xmin + 1;
+    l.height = r16(10) - l.ymin + 1;
+    std::memcpy(l.header_palette, &f[16], 48);
+    l.trailing = l.version == 5 && f.size() >= 769 && f[f.size() - 769] == 12;
+    if (f.size() >= 768) std::memcpy(l.trailing_palette, &f[f.size() - 768], 768);
+    return l;
+}
+
+// The scan lines as one run-length decoded stream (encoders never let a run
+// cross a line, but the stream view does not care).
+std::vector<Bytes> scan_lines(const Bytes& f, const Layout& l) {
+    const size_t line = static_cast<size_t>(l.planes) * l.plane_bytes;
+    Bytes all;
+    size_t i = 128;
+    while (all.size() < line * l.height && i < f.size()) {
+        const uint8_t b = f[i++];
+        if (b >= 0xC0 && l.encoding != 0) {
+            if (i >= f.size()) break;
+            all.insert(all.end(), b & 0x3F, f[i++]);
+        } else {
+            all.push_back(b);
+        }
+    }
+    all.resize(line * l.height, 0);
+    std::vector<Bytes> lines;
+    for (uint32_t y = 0; y < l.height; ++y)
+        lines.emplace_back(all.begin() + static_cast<ptrdiff_t>(y * line),
+                           all.begin() + static_cast<ptrdiff_t>((y + 1) * line));
+    return lines;
+}
+
+uint32_t bit(const Bytes& line, size_t plane_start, uint32_t x) {
+    return (line[plane_start + x / 8] >> (7 - x % 8)) & 1u;
+}
+
+// What the reader makes of source pixel (x, y): a colour number for palette
+// layouts, 0x00RRGGBB for true colour.
+enum class Kind { two, sixteen, indexed, true_color, none };
+
+Kind kind_of(const Layout& l) {
+    if (l.planes == 4) return Kind::sixteen;
+    if (l.planes == 3) return l.plane_bytes >= l.width ? Kind::true_color : Kind::none;
+    if (l.bits == 8) return Kind::indexed;
+    if (l.bits == 1) return Kind::two;
+    return Kind::none;
+}
+
+uint32_t source_value(Kind kind, const Layout& l, const Bytes& line, uint32_t x) {
+    const size_t pb = l.plane_bytes;
+    switch (kind) {
+        case Kind::two: return bit(line, 0, x);
+        case Kind::sixteen:
+            return bit(line, 0, x) | bit(line, pb, x) << 1 | bit(line, 2 * pb, x) << 2 | bit(line, 3 * pb, x) << 3;
+        case Kind::indexed: return line[x];
+        case Kind::true_color: return static_cast<uint32_t>(line[x] << 16 | line[pb + x] << 8 | line[2 * pb + x]);
+        case Kind::none: break;
+    }
+    return 0;
+}
+
+uint32_t to565(uint32_t rgb) { return rgb565(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+uint32_t triple(const uint8_t* p, uint32_t n) {
+    return static_cast<uint32_t>(p[3 * n] << 16 | p[3 * n + 1] << 8 | p[3 * n + 2]);
+}
+
+// The colour of the slot that pixel `got` (colour number v) shows at depth 8,
+// by the palette stage's rules.
+// Unknown (nullopt) when more than 236 colours had to be merged.
+std::optional<uint32_t> slot_color_8(Kind kind, const Layout& l, uint32_t v, uint32_t got, int32_t flags,
+                                     uint32_t used, const Bytes& before) {
+    auto loaded = [&](uint32_t slot) -> uint32_t {
+        // Slots 10 to 245 from a trailing palette, 10 to 25 from the header.
+        if (l.trailing) return slot >= 10 && slot <= 245 ? triple(l.trailing_palette, slot) : triple(before.data(), slot);
+        return slot >= 10 && slot <= 25 ? triple(l.header_palette, slot - 10) : triple(before.data(), slot);
+    };
+    const bool reduced = kind == Kind::indexed && l.trailing && (flags & GX_PCX_NO_REDUCE) == 0;
+    if (reduced && used <= 236) return triple(l.trailing_palette, v);  // no merge: every colour kept
+    if (reduced) return std::nullopt;
+    return loaded(got);
+}
+
+// ---- The test ------------------------------------------------------------------------
+
+struct Made {
+    std::string name;
+    Bytes file;
+    Layout layout;
+    std::optional<Picture> decoded;  // pcxtoppm's output, if it read the file
+};
+
+class ExternalEncoders : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        if (!have("ppmtopcx") || !have("pcxtoppm")) GTEST_SKIP() << "netpbm is not installed";
+    }
+
+    std::string picture_file(const std::string& name, const Picture& p) {
+        const std::string path = temp_path(name + ".ppm");
+        write_ppm(path, p);
+        return path;
+    }
+
+    // Runs an encoder command writing `out`, then pcxtoppm on the result.
+    Made make(const std::string& name, const std::string& command, const std::string& out) {
+        Made m;
+        m.name = name;
+        EXPECT_EQ(run(command + " 2>/dev/null"), 0) << command;
+        m.file = read_file(out);
+        if (m.file.size() < 128) {
+            ADD_FAILURE() << name << ": the encoder wrote no file";
+            return m;
+        }
+        m.layout = layout_of(m.file);
+        const std::string ppm = out + ".pcxtoppm.ppm";
+        if (run("pcxtoppm " + quoted(out) + " >" + quoted(ppm) + " 2>/dev/null") == 0) m.decoded = read_ppm(ppm);
+        return m;
+    }
+
+    Made netpbm(const std::string& name, const Picture& p, const std::string& options) {
+        const std::string in = picture_file(name, p);
+        const std::string out = temp_path(name + ".pcx");
+        return make(name, "ppmtopcx " + options + " " + quoted(in) + " >" + quoted(out), out);
+    }
+
+    Made magick(const std::string& name, const std::string& source, const std::string& options) {
+        const std::string out = temp_path(name + ".pcx");
+        return make(name, "convert " + source + " " + options + " PCX:" + quoted(out), out);
+    }
+
+    // Reads the file at every depth, from a file and from memory, and checks
+    // each pixel against the reader's rules applied to the file's own bytes.
+    // Returns the reader's 0x00RRGGBB colours at depth 32 (file mode).
+    std::vector<uint32_t> check_reader(const Made& m, int32_t flags = GX_PCX_AT_POSITION) {
+        std::vector<uint32_t> colors32;
+        check_into(m, flags, colors32);
+        return colors32;
+    }
+
+    void check_into(const Made& m, int32_t flags, std::vector<uint32_t>& colors32) {
+        const Layout& l = m.layout;
+        const Kind kind = kind_of(l);
+        const std::vector<Bytes> lines = scan_lines(m.file, l);
+        const bool at_header = (flags & GX_PCX_AT_POSITION) == 0;
+        const bool reduced = kind == Kind::indexed && l.trailing && (flags & GX_PCX_NO_REDUCE) == 0;
+        uint32_t used = 0;  // distinct colour numbers in the image
+        if (kind != Kind::none && kind != Kind::true_color) {
+            bool seen[256] = {};
+            for (uint32_t y = 0; y < l.height; ++y)
+                for (uint32_t x = 0; x < l.width; ++x) seen[source_value(kind, l, lines[y], x)] = true;
+            for (bool b : seen) used += b;
+        }
+        const int32_t x0 = at_header ? static_cast<int32_t>(l.xmin) : 0;
+        const int32_t y0 = at_header ? static_cast<int32_t>(l.ymin) : 0;
+        for (int32_t depth : {8, 16, 24, 32}) {
+            for (bool memory : {false, true}) {
+                SCOPED_TRACE(m.name + " at depth " + std::to_string(depth) + (memory ? " from memory" : " from a file"));
+                open_buffer(depth, x0 + static_cast<int32_t>(l.width), y0 + static_cast<int32_t>(l.height));
+                const Bytes before = palette_rgb();
+                const int32_t result = memory ? load_memory(m.file, flags) : load_file(m.file, flags);
+                if (kind == Kind::none || (kind == Kind::true_color && depth == 8)) {
+                    EXPECT_EQ(result, 3);
+                    EXPECT_EQ(palette_rgb(), before);
+                    free_buffers();
+                    continue;
+                }
+                ASSERT_EQ(result, 0);
+                // The colours the palette stage loaded: at depth 8 only the
+                // slots it writes, deeper all entries that it writes.
+                const Bytes after = palette_rgb();
+                for (uint32_t y = 0; y < l.height; ++y) {
+                    for (uint32_t x = 0; x < l.width; ++x) {
+                        const uint32_t v = source_value(kind, l, lines[y], x);
+                        const uint32_t got = pixel(x0 + static_cast<int32_t>(x), y0 + static_cast<int32_t>(y));
+                        uint32_t want_rgb = v;
+                        if (kind != Kind::true_color) {
+                            if (l.trailing)
+                                want_rgb = triple(l.trailing_palette, v);
+                            else
+                                want_rgb = v < 16 ? triple(l.header_palette, v) : triple(before.data(), v);
+                        }
+                        if (depth == 8) {
+                            const std::optional<uint32_t> shown = slot_color_8(kind, l, v, got, flags, used, before);
+                            if (shown) ASSERT_EQ(triple(after.data(), got), *shown) << x << "," << y;
+                            if (kind != Kind::indexed) ASSERT_EQ(got, 10 + v) << x << "," << y;
+                            else if (reduced) ASSERT_TRUE(got >= 10 && got <= 245) << x << "," << y;
+                            else ASSERT_EQ(got, v) << x << "," << y;
+                        } else if (depth == 16) {
+                            ASSERT_EQ(got, to565(want_rgb)) << x << "," << y;
+                        } else {
+                            ASSERT_EQ(got & 0xFFFFFF, want_rgb) << x << "," << y;
+                            if (depth == 32 && !memory) colors32.push_back(got & 0xFFFFFF);
+                        }
+                    }
+                }
+                free_buffers();
+            }
+        }
+    }
+
+    // The reader's colours equal pcxtoppm's, pixel for pixel.
+    void expect_same_as_pcxtoppm(const Made& m, const std::vector<uint32_t>& colors32) {
+        ASSERT_TRUE(m.decoded.has_value()) << m.name << ": pcxtoppm could not read it";
+        const Picture& d = *m.decoded;
+        ASSERT_EQ(d.width, m.layout.width);
+        ASSERT_EQ(d.height, m.layout.height);
+        ASSERT_EQ(colors32.size(), static_cast<size_t>(d.width) * d.height) << m.name;
+        for (uint32_t y = 0; y < d.height; ++y)
+            for (uint32_t x = 0; x < d.width; ++x)
+                ASSERT_EQ(colors32[y * d.width + x], d.at(x, y)) << m.name << " at " << x << "," << y;
+    }
+
+    void expect_layout(const Made& m, uint32_t bits, uint32_t planes, bool trailing) {
+        EXPECT_EQ(m.layout.bits, bits) << m.name;
+        EXPECT_EQ(m.layout.planes, planes) << m.name;
+        EXPECT_EQ(m.layout.trailing, trailing) << m.name;
+    }
+};
+
+TEST_F(ExternalEncoders, NetpbmLayoutsTheReaderShares) {
+    const Picture two = palette_picture(37, 13, 2);
+    const Picture sixteen = palette_picture(37, 13, 16);
+    const Picture many = palette_picture(61, 29, 200);
+    const Picture big = palette_picture(301, 77, 150);
+    const Picture gradient = gradient_picture(45, 17);
+    struct Case {
+        const char* name;
+        const Picture* picture;
+        const char* options;
+        uint32_t bits, planes;
+        bool trailing;
+    };
+    const Case cases[] = {
+        {"two", &two, "", 1, 1, false},
+        {"two-packed", &two, "-packed", 1, 1, false},
+        {"two-one-plane", &two, "-planes=1", 1, 1, false},
+        {"sixteen", &sixteen, "", 1, 4, false},
+        {"sixteen-4-planes", &sixteen, "-planes=4", 1, 4, false},
+        {"sixteen-8bit", &sixteen, "-8bit", 8, 1, true},
+        {"many", &many, "", 8, 1, true},
+        {"big", &big, "", 8, 1, true},
+        {"sixteen-24bit", &sixteen, "-24bit", 8, 3, false},
+        {"gradient", &gradient, "", 8, 3, false},
+    };
+    for (const Case& c : cases) {
+        const Made m = netpbm(c.name, *c.picture, c.options);
+        expect_layout(m, c.bits, c.planes, c.trailing);
+        expect_same_as_pcxtoppm(m, check_reader(m));
+        // pcxtoppm itself gives back the picture: all these layouts are lossless.
+        ASSERT_TRUE(m.decoded.has_value());
+        EXPECT_EQ(m.decoded->rgb, c.picture->rgb) << c.name;
+    }
+    // The same 256-colour file at depth 8 without the reduction.
+    const Made m = netpbm("many-no-reduce", many, "");
+    check_reader(m, GX_PCX_AT_POSITION | GX_PCX_NO_REDUCE);
+}
+
+TEST_F(ExternalEncoders, NetpbmHeaderPositionPlacesTheImage) {
+    const Made m = netpbm("placed", palette_picture(13, 5, 16), "-xpos=5 -ypos=3");
+    ASSERT_EQ(m.layout.xmin, 5u);
+    ASSERT_EQ(m.layout.ymin, 3u);
+    expect_same_as_pcxtoppm(m, check_reader(m, 0));
+}
+
+TEST_F(ExternalEncoders, NetpbmLayoutsTheReaderReadsItsOwnWay) {
+    // Four colours: one bit in two planes. Only plane 0 is read.
+    const Picture four = palette_picture(37, 13, 4);
+    const Made m4 = netpbm("four", four, "");
+    expect_layout(m4, 1, 2, false);
+    const std::vector<uint32_t> got = check_reader(m4);
+    ASSERT_TRUE(m4.decoded.has_value());
+    int differ = 0;
+    for (uint32_t y = 0; y < four.height; ++y)
+        for (uint32_t x = 0; x < four.width; ++x) {
+            // pcxtoppm's colour number n, from the header palette; the reader shows colour n mod 2.
+            uint32_t n = 4;
+            for (uint32_t k = 0; k < 4; ++k)
+                if (triple(m4.layout.header_palette, k) == m4.decoded->at(x, y)) n = k;
+            ASSERT_LT(n, 4u);
+            ASSERT_EQ(got[y * four.width + x], triple(m4.layout.header_palette, n & 1)) << x << "," << y;
+            differ += n >= 2;
+        }
+    EXPECT_GT(differ, 0) << "the picture should use colours 2 and 3 too";
+
+    // Eight colours: one bit in three planes, refused at every depth; pcxtoppm reads it.
+    const Made m8 = netpbm("eight", palette_picture(37, 13, 8), "");
+    expect_layout(m8, 1, 3, false);
+    EXPECT_TRUE(check_reader(m8).empty());
+    EXPECT_TRUE(m8.decoded.has_value());
+
+    // Packed layouts of 2 and 4 bits per pixel: no converter.
+    for (uint32_t colors : {4u, 16u}) {
+        const Made m = netpbm("packed" + std::to_string(colors), palette_picture(37, 13, colors), "-packed");
+        expect_layout(m, colors == 4 ? 2 : 4, 1, false);
+        EXPECT_TRUE(check_reader(m).empty());
+        EXPECT_TRUE(m.decoded.has_value());
+    }
+}
+
+class ExternalMagick : public ExternalEncoders {
+protected:
+    void SetUp() override {
+        ExternalEncoders::SetUp();
+        if (IsSkipped()) return;
+        if (!have_imagemagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    }
+};
+
+TEST_F(ExternalMagick, PaletteAndTrueColourFiles) {
+    const std::string many = picture_file("many", palette_picture(61, 29, 200));
+    const Made palette = magick("im-palette", quoted(many), "-type Palette");
+    expect_layout(palette, 8, 1, true);
+    expect_same_as_pcxtoppm(palette, check_reader(palette));
+
+    const Made plasma = magick("im-plasma", "-seed 7 -size 97x41 plasma:fractal", "-colors 256 -type Palette");
+    expect_layout(plasma, 8, 1, true);
+    expect_same_as_pcxtoppm(plasma, check_reader(plasma));
+
+    const std::string gradient = picture_file("gradient", gradient_picture(45, 17));
+    const Made tc = magick("im-true", quoted(gradient), "-type TrueColor");
+    expect_layout(tc, 8, 3, false);
+    EXPECT_EQ(tc.layout.plane_bytes, 45u) << "odd widths are not padded by this encoder";
+    expect_same_as_pcxtoppm(tc, check_reader(tc));
+}
+
+TEST_F(ExternalMagick, AlphaPlaneMakesFourPlanesReadAsSixteenColours) {
+    const std::string gradient = picture_file("gradient", gradient_picture(45, 17));
+    const Made m = magick("im-alpha", quoted(gradient), "-alpha on");
+    expect_layout(m, 8, 4, false);
+    // The checks in check_reader take colour numbers from bits of planes 0 to 3.
+    check_reader(m);
+    // Planes 0 to 2 hold the picture's red, green and blue and plane 3 its
+    // alpha (opaque). pcxtoppm shows each colour byte scaled by alpha / 256.
+    const Picture picture = gradient_picture(45, 17);
+    ASSERT_TRUE(m.decoded.has_value());
+    const std::vector<Bytes> lines = scan_lines(m.file, m.layout);
+    for (uint32_t y = 0; y < m.layout.height; ++y)
+        for (uint32_t x = 0; x < m.layout.width; ++x) {
+            const uint32_t rgb = source_value(Kind::true_color, m.layout, lines[y], x);
+            ASSERT_EQ(rgb, picture.at(x, y)) << x << "," << y;
+            const uint32_t alpha = lines[y][3 * m.layout.plane_bytes + x];
+            ASSERT_EQ(alpha, 255u);
+            for (uint32_t shift : {0u, 8u, 16u})
+                ASSERT_EQ((m.decoded->at(x, y) >> shift) & 0xFF, ((rgb >> shift) & 0xFF) * alpha / 256);
+        }
+}
+
+TEST_F(ExternalMagick, UncompressedFilesAreRunLengthDecodedAnyway) {
+    const std::string sixteen = picture_file("sixteen", palette_picture(37, 13, 16));
+    const Made raw = magick("im-raw", quoted(sixteen), "-type Palette -compress None");
+    ASSERT_EQ(raw.layout.encoding, 0u);
+    EXPECT_FALSE(raw.decoded.has_value()) << "pcxtoppm was expected to refuse encoding 0";
+    const Made rle = magick("im-rle", quoted(sixteen), "-type Palette");
+    ASSERT_EQ(rle.layout.encoding, 1u);
+    // Sixteen colours: every index byte is below 0xC0, so the raw bytes are
+    // literal codes, and the pixels equal pcxtoppm's reading of the compressed file.
+    Made raw_as_rle = raw;
+    raw_as_rle.decoded = rle.decoded;
+    expect_same_as_pcxtoppm(raw_as_rle, check_reader(raw));
+}
+
+TEST_F(ExternalMagick, OneBitFileWithBlackPalettes) {
+    // This recipe gives a 1-bit, 1-plane file whose header and trailing
+    // palettes are all black, and whose pixels are all 1.
+    const Made m = magick("im-1bit", "-seed 7 -size 13x5 plasma:fractal", "-colors 2 -depth 1");
+    expect_layout(m, 1, 1, true);
+    const std::vector<uint32_t> got = check_reader(m);
+    ASSERT_TRUE(m.decoded.has_value());
+    for (uint32_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i], 0u);  // the file's colour 1 is black
+        EXPECT_EQ(m.decoded->rgb[3 * i], 255) << "pcxtoppm shows such a file as black and white";
+    }
+}
+
+}  // namespace
