@@ -1,0 +1,174 @@
+#include "fixture.h"
+
+#include <cstring>
+
+#include "gfx/row_rule.h"
+#include "platform/headless/headless.h"
+
+bool has_depth(Mapper mapper) { return mapper == Mapper::PerspDepth || mapper == Mapper::AffineDepth; }
+
+bool is_perspective(Mapper mapper) { return mapper == Mapper::PerspDepth || mapper == Mapper::Persp; }
+
+std::string mapper_name(Mapper mapper) {
+    switch (mapper) {
+        case Mapper::PerspDepth: return "PerspDepth";
+        case Mapper::Persp: return "Persp";
+        case Mapper::AffineDepth: return "AffineDepth";
+        case Mapper::Affine: return "Affine";
+    }
+    return "?";
+}
+
+int32_t draw(Mapper mapper, const std::vector<ScreenPoint>& points,
+             const std::vector<TexCoord>& texcoords, const std::vector<double>& z) {
+    std::vector<Vertex3> camera;
+    for (double depth : z) camera.push_back({0.0, 0.0, depth});
+    const auto count = static_cast<uint32_t>(points.size());
+    switch (mapper) {
+        case Mapper::PerspDepth:
+            return gx_texmap_persp_depth(points.data(), texcoords.data(), camera.data(), count);
+        case Mapper::Persp: return gx_texmap_persp(points.data(), texcoords.data(), camera.data(), count);
+        case Mapper::AffineDepth:
+            return gx_texmap_affine_depth(points.data(), texcoords.data(), camera.data(), count);
+        case Mapper::Affine: return gx_texmap_affine(points.data(), texcoords.data(), count);
+    }
+    return -1;
+}
+
+int32_t draw_flat(Mapper mapper, const std::vector<ScreenPoint>& points,
+                  const std::vector<TexCoord>& texcoords, double z) {
+    return draw(mapper, points, texcoords, std::vector<double>(points.size(), z));
+}
+
+std::vector<ScreenPoint> square(int32_t x, int32_t y, int32_t size) {
+    return {{x, y}, {x + size, y}, {x + size, y + size}, {x, y + size}};
+}
+
+void RasterTest::SetUp() {
+    static const GraphicsState fresh{};
+    gx_state = fresh;
+    headless_reset();
+    dc_ = headless_window_dc(64, 64);
+    gx_set_dc(dc_);
+    palette_ = gx_create_palette();
+    gx_realize_palette(palette_);
+    gx_initialize();
+    ASSERT_EQ(gx_texture_table_alloc(4), 0);
+}
+
+void RasterTest::TearDown() {
+    gx_buffer_close();
+    if (slot_ >= 0) gx_buffer_free(slot_);
+    if (depth_ != nullptr) gx_depthbuf_free(depth_);
+    gx_texture_undefine(-1);
+    EXPECT_TRUE(texture_guards_intact()) << "bytes written around the texture";
+    gx_shutdown();
+    pf_delete_object(pf_as_object(palette_));
+    pf_delete_dc(dc_);
+}
+
+void RasterTest::open_canvas(int32_t depth, int32_t width, int32_t height) {
+    gx_set_buffer_depth(depth);
+    slot_ = gx_buffer_alloc(width, height);
+    ASSERT_GE(slot_, 0);
+    ASSERT_EQ(gx_buffer_open(slot_), 0);
+    width_ = gx_state.active_width;
+    height_ = gx_state.active_height;
+    depth_ = gx_depthbuf_alloc(width, height);
+    ASSERT_NE(depth_, nullptr);
+    gx_depthbuf_open(depth_);
+    gx_depthbuf_clear();  // stamp 1: the first frame
+    clear_pixels();
+}
+
+void RasterTest::clear_pixels() {
+    std::memset(gx_state.active_pixels, BACKGROUND, static_cast<size_t>(gx_state.active_size));
+}
+
+uint32_t RasterTest::texel_value(int32_t u, int32_t v) const {
+    switch (gx_state.active_depth) {
+        case 16: return static_cast<uint32_t>(v * (texture_width_ > 64 ? 8192 : 64) + u);
+        case 24:
+        case 32: return static_cast<uint32_t>(u & 0xFF) | static_cast<uint32_t>(v & 0xFF) << 8 | 0x5A0000u;
+        default: return static_cast<uint32_t>(u & 0xFF);
+    }
+}
+
+void RasterTest::use_texture(int32_t width, int32_t height) {
+    texture_width_ = width;
+    const int32_t depth = gx_state.active_depth;
+    const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
+    texture_.assign(GUARD_BYTES * 2 + size * static_cast<size_t>(width) * static_cast<size_t>(height),
+                    GUARD);
+    uint8_t* texels = texture_.data() + GUARD_BYTES;
+    for (int32_t v = 0; v < height; ++v) {
+        for (int32_t u = 0; u < width; ++u) {
+            const uint32_t value = texel_value(u, v);
+            std::memcpy(texels + (static_cast<size_t>(v) * static_cast<size_t>(width) + static_cast<size_t>(u)) * size,
+                        &value, size);
+        }
+    }
+    if (texture_slot_ >= 0) gx_texture_undefine(texture_slot_);
+    texture_slot_ = gx_texture_define(texels, width, height);
+    ASSERT_GE(texture_slot_, 0);
+    gx_texture_select(texture_slot_);
+}
+
+void RasterTest::use_plain_texture(int32_t width, int32_t height, uint32_t value) {
+    texture_width_ = width;
+    const int32_t depth = gx_state.active_depth;
+    const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
+    const size_t texels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    texture_.assign(GUARD_BYTES * 2 + size * texels, GUARD);
+    for (size_t i = 0; i < texels; ++i) std::memcpy(texture_.data() + GUARD_BYTES + i * size, &value, size);
+    if (texture_slot_ >= 0) gx_texture_undefine(texture_slot_);
+    texture_slot_ = gx_texture_define(texture_.data() + GUARD_BYTES, width, height);
+    ASSERT_GE(texture_slot_, 0);
+    gx_texture_select(texture_slot_);
+}
+
+bool RasterTest::texture_guards_intact() const {
+    if (texture_.empty()) return true;
+    for (size_t i = 0; i < GUARD_BYTES; ++i) {
+        if (texture_[i] != GUARD || texture_[texture_.size() - 1 - i] != GUARD) return false;
+    }
+    return true;
+}
+
+uint32_t RasterTest::pixel(int32_t x, int32_t y) const {
+    const int32_t bytes = gx_state.active_depth / 8;
+    const uint8_t* p = gx_pixel_address(x, y, bytes);
+    uint32_t value = 0;
+    std::memcpy(&value, p, static_cast<size_t>(bytes));
+    return value;
+}
+
+uint32_t RasterTest::background() const {
+    uint32_t value = 0;
+    std::memset(&value, BACKGROUND, static_cast<size_t>(gx_state.active_depth / 8));
+    return value;
+}
+
+int32_t RasterTest::drawn_count() const {
+    int32_t count = 0;
+    for (int32_t y = 0; y < height_; ++y)
+        for (int32_t x = 0; x < width_; ++x) count += drawn(x, y) ? 1 : 0;
+    return count;
+}
+
+std::vector<int32_t> RasterTest::drawn_columns(int32_t y) const {
+    std::vector<int32_t> columns;
+    for (int32_t x = 0; x < width_; ++x)
+        if (drawn(x, y)) columns.push_back(x);
+    return columns;
+}
+
+int32_t RasterTest::texel_u(int32_t x, int32_t y) const {
+    return static_cast<int32_t>(pixel(x, y) % (texture_width_ > 64 ? 8192u : 64u));
+}
+
+int32_t RasterTest::texel_v(int32_t x, int32_t y) const {
+    return static_cast<int32_t>(pixel(x, y) / (texture_width_ > 64 ? 8192u : 64u));
+}
+
+uint32_t RasterTest::depth_word(int32_t x, int32_t y) const { return *gx_depth_word(x, y); }
