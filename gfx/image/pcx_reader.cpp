@@ -1,6 +1,7 @@
 // gx_load_pcx: reads a PCX image from a file or a memory block into the open
 // buffer, converting rows to the buffer's depth while decoding, and loads the
 // image's colours into the palette.
+#include <cstdint>
 #include <cstring>
 
 #include "gfx/gfx.h"
@@ -52,6 +53,18 @@ bool place(const uint8_t* header, int32_t flags, Placement& placement) {
                      placement.height) &&
            clip_span(x0, width, s.active_width, placement.x0, placement.first_column,
                      placement.width);
+}
+
+// A descriptor may name any size; when it points into the library's own
+// input area, that area's end still bounds what is read or written there.
+uint32_t bounded_by_input_buffer(const uint8_t* at, uint32_t size) {
+    const auto begin = reinterpret_cast<uintptr_t>(gx_state.input_buffer);
+    const uintptr_t end = begin + sizeof gx_state.input_buffer;
+    const auto where = reinterpret_cast<uintptr_t>(at);
+    if (where >= begin && where < end && size > end - where) {
+        return static_cast<uint32_t>(end - where);
+    }
+    return size;
 }
 
 // Everything one call works with besides the header.
@@ -136,7 +149,7 @@ int32_t load(const char* name, Call& call) {
 
     if (call.from_memory) {
         call.block = s.input_ptr;
-        call.block_size = s.input_size;
+        call.block_size = bounded_by_input_buffer(s.input_ptr, s.input_size);
         if (call.block == nullptr || call.block_size < HEADER_SIZE) {
             return GX_PCX_NOT_PCX;
         }
@@ -159,7 +172,7 @@ int32_t load(const char* name, Call& call) {
         }
         call.input.file = s.pcx_file;
         call.input.chunk = s.input_ptr;
-        call.input.chunk_size = s.input_size;
+        call.input.chunk_size = bounded_by_input_buffer(s.input_ptr, s.input_size);
     }
     if (header[AT_MANUFACTURER] != MANUFACTURER) {
         return GX_PCX_NOT_PCX;

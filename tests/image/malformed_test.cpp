@@ -1,0 +1,274 @@
+// Hostile files: truncated anywhere, wrong marker, absurd sizes, odd plane
+// and bit counts, runs only, random data. Every read must stay inside the
+// file or block and every write inside the visible part of the image; the
+// sanitizer build runs the same cases.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "pcx_support.h"
+
+namespace {
+
+using namespace pcxtest;
+
+constexpr int32_t kFill = 0x5C;
+constexpr int32_t kBufferWidth = 24;
+constexpr int32_t kBufferHeight = 12;
+
+class Malformed : public LibraryTest {
+protected:
+    // The visible rectangle the reader may write, from the header and
+    // position, clipped to the buffer (empty when width or height is 0).
+    struct Rect {
+        int64_t x0, y0, x1, y1;  // half-open
+    };
+    static Rect visible(const Bytes& file, int32_t flags) {
+        if (file.size() < 128) return {0, 0, 0, 0};
+        auto r16 = [&file](size_t at) { return static_cast<int64_t>(file[at] | file[at + 1] << 8); };
+        const bool at_position = (flags & GX_PCX_AT_POSITION) != 0;
+        const int64_t x = at_position ? gx_state.pos_x : r16(4);
+        const int64_t y = at_position ? gx_state.pos_y : r16(6);
+        const int64_t w = r16(8) - r16(4) + 1;
+        const int64_t h = r16(10) - r16(6) + 1;
+        Rect r{std::max<int64_t>(x, 0), std::max<int64_t>(y, 0), std::min<int64_t>(x + w, gx_state.active_width),
+               std::min<int64_t>(y + h, gx_state.active_height)};
+        if (r.x1 <= r.x0 || r.y1 <= r.y0) return {0, 0, 0, 0};
+        return r;
+    }
+
+    // Reads `file` at every depth from a file and from an exact-size block,
+    // checking the result code and that nothing outside the visible
+    // rectangle changed. Depth 8 with the reduction may renumber the whole
+    // buffer, so there the reduction is switched off.
+    void read_everywhere(const Bytes& file, int32_t flags, const std::string& what, bool file_mode = true) {
+        std::string path;
+        if (file_mode) {
+            path = temp_path("hostile.pcx");
+            write_file(path, file);
+        }
+        for (int32_t depth : {8, 16, 24, 32}) {
+            for (bool memory : {false, true}) {
+                if (!memory && !file_mode) continue;
+                open_buffer(depth, kBufferWidth, kBufferHeight);
+                fill_bytes(kFill);
+                const int32_t f = depth == 8 ? flags | GX_PCX_NO_REDUCE : flags;
+                int32_t result;
+                if (memory) {
+                    result = load_memory(file, f);
+                } else {
+                    result = gx_load_pcx(path.c_str(), f);
+                }
+                ASSERT_GE(result, 0) << what;
+                ASSERT_LE(result, 4) << what;
+                const Rect r = result == 0 ? visible(file, f) : Rect{0, 0, 0, 0};
+                const int32_t bpp = depth / 8;
+                for (int32_t y = 0; y < kBufferHeight; ++y) {
+                    const uint8_t* row = gx_state.active_pixels +
+                                         static_cast<ptrdiff_t>(gx_state.active_max_y - y) * gx_state.active_pitch;
+                    for (int32_t x = 0; x < kBufferWidth; ++x) {
+                        if (y >= r.y0 && y < r.y1 && x >= r.x0 && x < r.x1) continue;
+                        for (int32_t k = 0; k < bpp; ++k)
+                            ASSERT_EQ(row[x * bpp + k], kFill) << what << ": pixel " << x << "," << y << " at depth "
+                                                               << depth << (memory ? " from memory" : " from a file");
+                    }
+                }
+                free_buffers();
+            }
+        }
+        if (file_mode) std::remove(path.c_str());
+    }
+};
+
+Bytes colors768() {
+    Bytes c(768);
+    for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 7);
+    return c;
+}
+
+// A 256-colour image of 10 x 31 made of the given encoded data.
+Bytes raw_file_with(const Bytes& data) {
+    Header h;
+    h.xmax = 9;
+    h.ymax = 30;
+    h.plane_bytes = 10;
+    return pcx_file(h, data);
+}
+
+// One valid file of each layout.
+std::vector<std::pair<std::string, Bytes>> valid_files() {
+    std::vector<std::pair<std::string, Bytes>> files;
+    const Bytes colors = colors768();
+    Bytes indices(13 * 7);
+    for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(i * i / 3);
+    files.emplace_back("indexed", indexed_file(13, 7, indices, 14, 5, colors.data(), 0xF1));
+
+    Header h;
+    h.bits = 1;
+    h.planes = 4;
+    h.xmax = 18;
+    h.ymax = 5;
+    h.plane_bytes = 4;
+    Bytes raw;
+    for (int i = 0; i < 6 * 16; ++i) raw.push_back(static_cast<uint8_t>(i * 37));
+    files.emplace_back("sixteen", pcx_file(h, encode(raw)));
+    h.planes = 1;
+    files.emplace_back("two", pcx_file(h, encode(raw)));
+    h.bits = 8;
+    h.planes = 3;
+    h.xmax = 3;
+    h.plane_bytes = 4;
+    files.emplace_back("true", pcx_file(h, encode(raw)));
+    // Long runs crossing lines, and the 0xC0 code.
+    Bytes runs = {0xFF, 0x10, 0xC0, 0x20, 0xFE, 0x30, 0xC1, 0xC7, 0xFF, 0xEE};
+    files.emplace_back("runs", raw_file_with(runs));
+    return files;
+}
+
+TEST_F(Malformed, TruncatedAnywhere) {
+    for (const auto& [name, file] : valid_files()) {
+        for (size_t size = 0; size <= file.size(); ++size) {
+            const Bytes cut(file.begin(), file.begin() + static_cast<ptrdiff_t>(size));
+            read_everywhere(cut, GX_PCX_AT_POSITION, name + " cut to " + std::to_string(size), size % 7 == 0);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST_F(Malformed, WrongMarker) {
+    Bytes file = valid_files()[0].second;
+    for (int marker = 0; marker < 256; ++marker) {
+        if (marker == 10) continue;
+        file[0] = static_cast<uint8_t>(marker);
+        open_buffer(8, 4, 4);
+        EXPECT_EQ(load_memory(file, 0), 2) << marker;
+        free_buffers();
+    }
+}
+
+TEST_F(Malformed, AbsurdSizesAndPositions) {
+    Header h;
+    h.xmax = 65535;
+    h.ymax = 65535;
+    h.plane_bytes = 65535;
+    read_everywhere(pcx_file(h, {0xFF, 0x01}), 0, "65536 pixels, 65535 bytes per line");
+    h.xmax = 65534;
+    read_everywhere(pcx_file(h, {0xFF, 0x01}), 0, "65535 pixels");
+    h.planes = 255;
+    read_everywhere(pcx_file(h, {0xFF, 0x01, 0x02}), 0, "255 planes of 65535 bytes");
+    h.xmin = 65535;
+    h.ymin = 65535;
+    read_everywhere(pcx_file(h, {0xFF, 0x01}), 0, "at 65535, 65535");
+    h = Header{};
+    h.xmax = 40;
+    h.ymax = 30;
+    h.plane_bytes = 41;
+    const Bytes file = pcx_file(h, Bytes(3000, 0x42));
+    const int32_t positions[][2] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, {-40, -30}, {-39, -29},
+                                    {INT32_MIN, 0},         {0, INT32_MIN},         {-10, 5},   {kBufferWidth - 1, kBufferHeight - 1},
+                                    {INT32_MAX - 5, 3},     {3, INT32_MAX - 5}};
+    for (const auto& at : positions) {
+        gx_move_to(at[0], at[1]);
+        read_everywhere(file, GX_PCX_AT_POSITION, "at " + std::to_string(at[0]) + "," + std::to_string(at[1]));
+    }
+}
+
+TEST_F(Malformed, EveryPlaneAndBitCount) {
+    const Bytes colors = colors768();
+    for (uint8_t planes : {0, 1, 2, 3, 4, 5, 255}) {
+        for (uint8_t bits : {0, 1, 2, 4, 8, 255}) {
+            for (uint32_t plane_bytes : {0u, 1u, 3u, 20u}) {
+                Header h;
+                h.bits = bits;
+                h.planes = planes;
+                h.xmax = 17;
+                h.ymax = 4;
+                h.plane_bytes = plane_bytes;
+                Bytes data;
+                for (int i = 0; i < 400; ++i) data.push_back(static_cast<uint8_t>(i * 13 + planes));
+                Bytes file = pcx_file(h, data);
+                append_trailing(file, colors.data());
+                read_everywhere(file, GX_PCX_AT_POSITION,
+                                "planes " + std::to_string(planes) + " bits " + std::to_string(bits) + " bpl " +
+                                    std::to_string(plane_bytes),
+                                plane_bytes == 3);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+}
+
+TEST_F(Malformed, RunsOnly) {
+    Header h;
+    h.xmax = 30;
+    h.ymax = 20;
+    h.plane_bytes = 31;
+    read_everywhere(pcx_file(h, Bytes(5000, 0xFF)), GX_PCX_AT_POSITION, "0xFF only");
+    read_everywhere(pcx_file(h, Bytes(5000, 0xC0)), GX_PCX_AT_POSITION, "0xC0 only");
+    read_everywhere(pcx_file(h, Bytes(1, 0xFF)), GX_PCX_AT_POSITION, "one run code");
+    h.plane_bytes = 1000;
+    read_everywhere(pcx_file(h, Bytes(33, 0xFF)), GX_PCX_AT_POSITION, "long lines of runs");
+}
+
+TEST_F(Malformed, RandomHeadersAndData) {
+    std::mt19937 rng(7);
+    const Bytes colors = colors768();
+    for (int trial = 0; trial < 300; ++trial) {
+        Header h;
+        h.version = static_cast<uint8_t>(rng() % 2 ? 5 : rng() % 256);
+        const uint8_t plane_choices[] = {0, 1, 1, 1, 3, 3, 4, 4, 2, 5};
+        h.planes = plane_choices[rng() % 10];
+        const uint8_t bit_choices[] = {1, 8, 8, 1, 2, 4, 0};
+        h.bits = bit_choices[rng() % 7];
+        h.xmin = rng() % 4 == 0 ? rng() % 65536 : rng() % 8;
+        h.ymin = rng() % 4 == 0 ? rng() % 65536 : rng() % 8;
+        h.xmax = rng() % 4 == 0 ? rng() % 65536 : h.xmin + rng() % 40;
+        h.ymax = rng() % 4 == 0 ? rng() % 65536 : h.ymin + rng() % 20;
+        h.plane_bytes = rng() % 8 == 0 ? rng() % 65536 : rng() % 48;
+        for (auto& c : h.palette) c = static_cast<uint8_t>(rng());
+        Bytes data(rng() % 3000);
+        for (auto& b : data) b = static_cast<uint8_t>(rng() % 3 == 0 ? 0xC0 | rng() : rng());
+        Bytes file = pcx_file(h, data);
+        if (rng() % 2) append_trailing(file, colors.data(), static_cast<uint8_t>(rng() % 3 ? 12 : rng()));
+        gx_move_to(static_cast<int32_t>(rng() % 40) - 20, static_cast<int32_t>(rng() % 30) - 15);
+        const int32_t flags = static_cast<int32_t>(rng() % 16) & ~GX_PCX_FROM_MEMORY;
+        read_everywhere(file, flags, "trial " + std::to_string(trial), trial % 10 == 0);
+        if (HasFatalFailure()) return;
+        // At depth 8 with the reduction, which may renumber the whole buffer.
+        open_buffer(8, kBufferWidth, kBufferHeight);
+        const int32_t result = load_memory(file, flags & ~GX_PCX_NO_REDUCE);
+        EXPECT_TRUE(result >= 0 && result <= 4) << trial;
+        free_buffers();
+    }
+}
+
+TEST_F(Malformed, DescriptorSizesBeyondTheLibrarysInputArea) {
+    // A file much longer than the input area, read in file mode through the
+    // default area with an absurd chunk size: the area's end still bounds the reads.
+    Header h;
+    h.version = 3;
+    h.xmax = 99;
+    h.ymax = 99;
+    h.plane_bytes = 100;
+    Bytes raw(100 * 100);
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i % 191);
+    const Bytes file = pcx_file(h, raw);
+    ASSERT_GT(file.size(), 8192u);
+    const std::string path = temp_path("long.pcx");
+    write_file(path, file);
+    open_buffer(16, 100, 100);
+    std::memset(gx_state.scratch_area, 0xA7, sizeof gx_state.scratch_area);
+    gx_set_input(gx_state.input_buffer, 0xFFFFFFFFu);
+    EXPECT_EQ(gx_load_pcx(path.c_str(), GX_PCX_AT_POSITION), 0);
+    EXPECT_LE(gx_state.pcx_transferred, 4096u);
+    for (size_t i = 0; i < sizeof gx_state.scratch_area; ++i) ASSERT_EQ(gx_state.scratch_area[i], 0xA7) << i;
+    EXPECT_EQ(pixel(99, 99), gx_state.color_lookup[raw[99 * 100 + 99]] & 0xFFFF);
+    // The same in memory mode from the middle of the area.
+    std::memcpy(gx_state.input_buffer + 1000, file.data(), 2000);
+    gx_set_input(gx_state.input_buffer + 1000, 0xFFFFFFFFu);
+    EXPECT_EQ(gx_load_pcx(nullptr, GX_PCX_AT_POSITION | GX_PCX_FROM_MEMORY), 0);
+    gx_reset_input();
+}
+
+}  // namespace
