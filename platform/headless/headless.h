@@ -27,6 +27,7 @@ inline constexpr uint32_t HEADLESS_VERSION_NOT_NT = 0xC0000A04;
 void headless_set_key_byte(uint32_t virtual_key, uint8_t state);
 // Presses or releases the key with this set-1 scan code (through the same
 // scan-code table the library's key test uses), keeping its toggle bit.
+// Both Shift keys (42, 54) are the one Shift virtual key, so either sets it.
 void headless_set_scan_key(uint32_t scan_code, bool down);
 
 // A window DC with a client area of the given size, and what was presented

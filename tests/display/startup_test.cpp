@@ -71,15 +71,6 @@ TEST_F(Startup, MissingAviLibraryLeavesEveryEntryNull) {
     EXPECT_STREQ(gx_state.avi_entries[16].name, "AVIStreamWrite");
 }
 
-TEST_F(Startup, SetDcReplacesBothContexts) {
-    PfDC other = headless_window_dc(10, 10);
-    gx_set_dc(other);
-    EXPECT_EQ(gx_state.device_dc, other);
-    EXPECT_EQ(gx_state.text_dc, other);
-    gx_set_dc(window_);
-    pf_delete_dc(other);
-}
-
 TEST_F(Startup, ShutdownReleasesTheTextureTableAndMemoryContext) {
     gx_initialize();
     const int32_t blocks = headless_live_blocks();
