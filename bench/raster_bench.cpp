@@ -112,8 +112,8 @@ enum MapperArg { PERSP_DEPTH, PERSP, AFFINE_DEPTH, AFFINE };
 void BM_FillQuad(benchmark::State& state, MapperArg mapper) {
     Scene scene;
     // Clockwise on the screen: top left, top right, bottom right, bottom left.
-    const Vertex3 camera[4] = {{-57.0, 42.75, 60.0}, {95.0, 42.75, 100.0}, {95.0, -42.75, 100.0},
-                               {-57.0, -42.75, 60.0}};
+    const Vertex3 camera[4] = {
+        {-57.0, 42.75, 60.0}, {95.0, 42.75, 100.0}, {95.0, -42.75, 100.0}, {-57.0, -42.75, 60.0}};
     const TexCoord texcoords[4] = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
     ScreenPoint points[4];
     gx_3d_project(camera, points, 4);  // (16, 12) (624, 103) (624, 377) (16, 468)
@@ -139,8 +139,8 @@ void BM_FillQuad(benchmark::State& state, MapperArg mapper) {
         benchmark::ClobberMemory();
     }
     state.counters["pixels"] = benchmark::Counter(static_cast<double>(pixels));
-    state.counters["pixels/s"] =
-        benchmark::Counter(static_cast<double>(pixels), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(pixels),
+                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK_CAPTURE(BM_FillQuad, persp_depth, PERSP_DEPTH)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_FillQuad, persp, PERSP)->Unit(benchmark::kMicrosecond);

@@ -51,7 +51,9 @@ inline uint32_t vertex_depth(const PolygonInput& polygon, int32_t vertex) {
 }
 
 // A whole texel coordinate (0..32767) in 16.16.
-inline int32_t to_16_16(int32_t texel) { return static_cast<int32_t>(static_cast<uint32_t>(texel) << 16); }
+inline int32_t to_16_16(int32_t texel) {
+    return static_cast<int32_t>(static_cast<uint32_t>(texel) << 16);
+}
 
 // ---- Interpolated values: set up per edge, stepped per row ----------------
 
@@ -80,7 +82,8 @@ inline void advance_values(PerspectiveEdge& edge) {
 }
 
 template <class Edge>
-inline void setup_texels(Edge& edge, const PolygonInput& polygon, int32_t s, int32_t e, int32_t dy) {
+inline void setup_texels(Edge& edge, const PolygonInput& polygon, int32_t s, int32_t e,
+                         int32_t dy) {
     edge.u = to_16_16(clamped_u(polygon, s));
     edge.v = to_16_16(clamped_v(polygon, s));
     // Clamped coordinates keep both ends below 2^31, so the differences fit.
@@ -105,11 +108,15 @@ inline void setup_values(AffineDepthEdge& edge, const PolygonInput& polygon, int
 // 16.16 coordinates and the depth wrap modulo 2^32, as their formats do.
 template <class Edge>
 inline void advance_texels(Edge& edge) {
-    edge.u = static_cast<int32_t>(static_cast<uint32_t>(edge.u) + static_cast<uint32_t>(edge.u_step));
-    edge.v = static_cast<int32_t>(static_cast<uint32_t>(edge.v) + static_cast<uint32_t>(edge.v_step));
+    edge.u =
+        static_cast<int32_t>(static_cast<uint32_t>(edge.u) + static_cast<uint32_t>(edge.u_step));
+    edge.v =
+        static_cast<int32_t>(static_cast<uint32_t>(edge.v) + static_cast<uint32_t>(edge.v_step));
 }
 
-inline void advance_values(AffineEdge& edge) { advance_texels(edge); }
+inline void advance_values(AffineEdge& edge) {
+    advance_texels(edge);
+}
 
 inline void advance_values(AffineDepthEdge& edge) {
     advance_texels(edge);

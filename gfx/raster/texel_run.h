@@ -49,7 +49,9 @@ struct TexelRun {
 
 // Texels are as large as pixels, except that 32-bit pixels take 3-byte
 // texels and a 0 fourth byte.
-constexpr int texel_size(int bytes_per_pixel) { return bytes_per_pixel == 4 ? 3 : bytes_per_pixel; }
+constexpr int texel_size(int bytes_per_pixel) {
+    return bytes_per_pixel == 4 ? 3 : bytes_per_pixel;
+}
 template <int B>
 inline constexpr int TEXEL_SIZE = texel_size(B);
 
@@ -75,10 +77,11 @@ inline void texel_run_exact(uint8_t* pixel, uint32_t* word, const TextureView& t
                             uint32_t stamp, const TexelRun& run) {
     constexpr int S = TEXEL_SIZE<B>;
     const ptrdiff_t row_bytes = texture.row_bytes;
-    ptrdiff_t offset = static_cast<ptrdiff_t>(run.v >> 16) * row_bytes +
-                       static_cast<ptrdiff_t>(run.u >> 16) * S;
+    ptrdiff_t offset =
+        static_cast<ptrdiff_t>(run.v >> 16) * row_bytes + static_cast<ptrdiff_t>(run.u >> 16) * S;
     const ptrdiff_t u_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.du) >> 16) * S;
-    const ptrdiff_t v_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.dv) >> 16) * row_bytes;
+    const ptrdiff_t v_whole =
+        static_cast<ptrdiff_t>(static_cast<int32_t>(run.dv) >> 16) * row_bytes;
     const uint32_t u_fraction_step = run.du << 16;
     const uint32_t v_fraction_step = run.dv << 16;
     uint32_t u_fraction = run.u << 16;
@@ -120,7 +123,8 @@ inline void texel_run_clamped(uint8_t* pixel, uint32_t* word, const TextureView&
         const uint8_t* texel = texture.pixels + static_cast<ptrdiff_t>(row) * texture.row_bytes +
                                static_cast<ptrdiff_t>(column) * S;
         if constexpr (DEPTH) {
-            const uint32_t z = static_cast<uint32_t>(std::clamp(depth, int64_t{0}, DEPTH_MAX)) + stamp;
+            const uint32_t z =
+                static_cast<uint32_t>(std::clamp(depth, int64_t{0}, DEPTH_MAX)) + stamp;
             if (z > *word) {
                 *word = z;
                 write_pixel<B>(pixel, texel);

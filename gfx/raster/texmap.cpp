@@ -18,8 +18,10 @@
 // vertex count (at most the 320 the work areas hold), screen coordinates
 // within GX_COORD_LIMIT, boundary chains that never move upward, 1/|z| of
 // every vertex finite and below 256 (so that 8.24 holds it), a texture
-// selected, and for the depth-tested mappers a depth buffer covering the
-// open buffer. Otherwise nothing is drawn.
+// selected whose texel offsets fit ptrdiff_t, and for the depth-tested
+// mappers a depth buffer covering the open buffer. Otherwise nothing is
+// drawn. Texture coordinates are clamped to the texture (and to the 32768
+// texels 16.16 reaches), depth values to 0xFFFFFF below the stamp.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -69,10 +71,15 @@ struct EdgeKind<false, false> {
 // Each mapper keeps its own pair of walkers, backward then forward.
 template <bool PERSPECTIVE, bool DEPTH>
 typename EdgeKind<PERSPECTIVE, DEPTH>::type* edge_pair() {
-    if constexpr (PERSPECTIVE && DEPTH) return gx_state.persp_depth_edges;
-    else if constexpr (PERSPECTIVE) return gx_state.persp_edges;
-    else if constexpr (DEPTH) return gx_state.affine_depth_edges;
-    else return gx_state.affine_edges;
+    if constexpr (PERSPECTIVE && DEPTH) {
+        return gx_state.persp_depth_edges;
+    } else if constexpr (PERSPECTIVE) {
+        return gx_state.persp_edges;
+    } else if constexpr (DEPTH) {
+        return gx_state.affine_depth_edges;
+    } else {
+        return gx_state.affine_edges;
+    }
 }
 
 // ---- Per-polygon checks -----------------------------------------------------
@@ -122,11 +129,15 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
              const Vertex3* camera, uint32_t count) {
     constexpr bool READS_Z = PERSPECTIVE || DEPTH;
     const GraphicsState& s = gx_state;
-    if (s.active_buffer == -1 || s.active_pixels == nullptr) return false;
+    if (s.active_buffer < 0 || s.active_pixels == nullptr) return false;
     if (count < 2 || count > MAX_VERTICES) return false;
     if (points == nullptr || texcoords == nullptr || (READS_Z && camera == nullptr)) return false;
     if (s.texture_pixels == nullptr || s.texture_width < 1 || s.texture_height < 1) return false;
-    if (s.active_width < 1 || s.active_height < 1 || s.active_max_y < 0) return false;
+    // The row rule counts rows down from active_max_y, the depth words'
+    // capacity in active_height rows: the two must agree.
+    if (s.active_width < 1 || s.active_height < 1 || s.active_max_y != s.active_height - 1) {
+        return false;
+    }
     if constexpr (DEPTH) {
         const uint64_t words_needed =
             static_cast<uint64_t>(s.active_width) * static_cast<uint64_t>(s.active_height);
@@ -137,7 +148,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     polygon.clip_min_x = std::max(s.clip_min_x, 0);
     polygon.clip_max_x = std::min(s.clip_max_x, s.active_width - 1);
     polygon.clip_min_y = std::max(s.clip_min_y, 0);
-    polygon.clip_max_y = std::min(s.clip_max_y, std::min(s.active_max_y, s.active_height - 1));
+    polygon.clip_max_y = std::min(s.clip_max_y, s.active_max_y);
     if (polygon.clip_min_x > polygon.clip_max_x || polygon.clip_min_y > polygon.clip_max_y) {
         return false;
     }
@@ -163,14 +174,27 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     }
 
     const int32_t reach = TEXEL_REACH - 1;
-    polygon.input = {points, texcoords, READS_Z ? camera : nullptr, n, top, bottom,
-                     std::min(s.texture_width - 1, reach), std::min(s.texture_height - 1, reach)};
+    polygon.input = {.points = points,
+                     .texcoords = texcoords,
+                     .camera = READS_Z ? camera : nullptr,
+                     .count = n,
+                     .top = top,
+                     .bottom = bottom,
+                     .max_u = std::min(s.texture_width - 1, reach),
+                     .max_v = std::min(s.texture_height - 1, reach)};
     // The walk is defined only for chains that never move upward.
     if (!chain_descends(polygon.input, -1) || !chain_descends(polygon.input, 1)) return false;
 
-    polygon.texture = {s.texture_pixels, static_cast<ptrdiff_t>(s.texture_width) *
-                                             texel_size(bytes_per_pixel(s.active_depth)),
-                       polygon.input.max_u, polygon.input.max_v};
+    // Texel offsets, including the step past a run's last pixel, must fit
+    // ptrdiff_t (which has 32 bits on 32-bit targets).
+    const int64_t row_bytes =
+        static_cast<int64_t>(s.texture_width) * texel_size(bytes_per_pixel(s.active_depth));
+    if ((static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes >
+        static_cast<int64_t>(PTRDIFF_MAX / 4)) {
+        return false;
+    }
+    polygon.texture = {s.texture_pixels, static_cast<ptrdiff_t>(row_bytes), polygon.input.max_u,
+                       polygon.input.max_v};
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);
@@ -352,7 +376,9 @@ void walk_rows(const Polygon& polygon) {
     const PolygonInput& input = polygon.input;
     if (!edge_setup(backward, input, input.top) || !edge_setup(forward, input, input.top)) return;
     for (int32_t y = polygon.y_top;; ++y) {
-        if (y >= polygon.clip_min_y) draw_span<PERSPECTIVE, DEPTH, B>(polygon, backward, forward, y);
+        if (y >= polygon.clip_min_y) {
+            draw_span<PERSPECTIVE, DEPTH, B>(polygon, backward, forward, y);
+        }
         if (!edge_advance(backward, input)) break;
         if (!edge_advance(forward, input)) break;
         if (y >= polygon.clip_max_y) break;

@@ -84,7 +84,8 @@ TEST_P(BadInput, CoordinatesBeyondTheLimitDrawNothing) {
     draw_flat(mapper(), {{0, 0}, {10, 0}, {10, far}}, {{0, 0}, {9, 0}, {0, 9}});
     draw_flat(mapper(), {{-far, 0}, {10, 0}, {10, 10}}, {{0, 0}, {9, 0}, {0, 9}});
     draw_flat(mapper(), {{0, -far}, {10, 0}, {10, 10}}, {{0, 0}, {9, 0}, {0, 9}});
-    draw_flat(mapper(), {{INT32_MIN, INT32_MIN}, {INT32_MAX, 0}, {0, INT32_MAX}}, {{0, 0}, {9, 0}, {0, 9}});
+    draw_flat(mapper(), {{INT32_MIN, INT32_MIN}, {INT32_MAX, 0}, {0, INT32_MAX}},
+              {{0, 0}, {9, 0}, {0, 9}});
     EXPECT_EQ(drawn_count(), 0);
 }
 
@@ -125,7 +126,8 @@ TEST_P(BadInput, NoTextureDrawsNothing) {
 TEST_P(BadInput, TextureCoordinatesAreClampedToTheTexture) {
     use_texture(16, 8);
     const std::vector<ScreenPoint> points = square(0, 0, 40);
-    const std::vector<TexCoord> outside = {{-100, -5}, {200, INT32_MIN}, {INT32_MAX, 99}, {INT32_MIN, 7}};
+    const std::vector<TexCoord> outside = {
+        {-100, -5}, {200, INT32_MIN}, {INT32_MAX, 99}, {INT32_MIN, 7}};
     const std::vector<TexCoord> clamped = {{0, 0}, {15, 0}, {15, 7}, {0, 7}};
     const std::vector<double> z = {64.0, 100.0, 100.0, 64.0};
     draw(mapper(), points, outside, z);
@@ -144,7 +146,8 @@ TEST_P(BadInput, TextureCoordinatesAreClampedToTheTexture) {
 // 16.16 reaches columns below 32768 only; a wider texture is clamped there.
 TEST_P(BadInput, ColumnsBeyondTheFixedPointReachAreClamped) {
     use_texture(40000, 1);  // the texel value is its column
-    draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 2}, {0, 2}}, {{32700, 0}, {39999, 0}, {39999, 0}, {32700, 0}});
+    draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 2}, {0, 2}},
+              {{32700, 0}, {39999, 0}, {39999, 0}, {32700, 0}});
     for (int32_t x = 0; x < 20; ++x) {
         EXPECT_GE(pixel(x, 0), 32700u);
         EXPECT_LE(pixel(x, 0), 32767u);
@@ -156,10 +159,12 @@ TEST_P(BadInput, ColumnsBeyondTheFixedPointReachAreClamped) {
 // follow: they are dropped whole.
 TEST_P(BadInput, ChainsThatMoveUpwardDrawNothing) {
     draw_flat(mapper(), {{0, 0}, {20, 20}, {20, 0}, {0, 20}}, TEX4);  // a bow tie
-    draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 20}, {10, 5}, {0, 20}}, {{0, 0}, {9, 0}, {9, 9}, {5, 5}, {0, 9}});
+    draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 20}, {10, 5}, {0, 20}},
+              {{0, 0}, {9, 0}, {9, 9}, {5, 5}, {0, 9}});
     EXPECT_EQ(drawn_count(), 0);
     // Concave but descending on both sides: drawn.
-    draw_flat(mapper(), {{10, 0}, {20, 10}, {14, 12}, {20, 20}, {0, 20}}, {{0, 0}, {9, 0}, {5, 5}, {9, 9}, {0, 9}});
+    draw_flat(mapper(), {{10, 0}, {20, 10}, {14, 12}, {20, 20}, {0, 20}},
+              {{0, 0}, {9, 0}, {5, 5}, {9, 9}, {0, 9}});
     EXPECT_GT(drawn_count(), 100);
 }
 
@@ -183,12 +188,14 @@ TEST_P(BadDepth, UnusableDepthsDrawNothing) {
 
 // The absolute value of z is used: a negative z acts as its magnitude.
 TEST_P(BadDepth, NegativeDepthActsAsItsMagnitude) {
-    draw(mapper(), square(0, 0, 64), {{0, 0}, {63, 0}, {63, 63}, {0, 63}}, {-64.0, -128.0, 128.0, 64.0});
+    draw(mapper(), square(0, 0, 64), {{0, 0}, {63, 0}, {63, 63}, {0, 63}},
+         {-64.0, -128.0, 128.0, 64.0});
     std::vector<uint32_t> negative;
     for (int32_t x = 0; x < 64; ++x) negative.push_back(pixel(x, 10));
     clear_pixels();
     new_frame();
-    draw(mapper(), square(0, 0, 64), {{0, 0}, {63, 0}, {63, 63}, {0, 63}}, {64.0, 128.0, 128.0, 64.0});
+    draw(mapper(), square(0, 0, 64), {{0, 0}, {63, 0}, {63, 63}, {0, 63}},
+         {64.0, 128.0, 128.0, 64.0});
     for (int32_t x = 0; x < 64; ++x) EXPECT_EQ(pixel(x, 10), negative[static_cast<size_t>(x)]);
     if (has_depth(mapper())) EXPECT_EQ(depth_word(32, 10), gx_state.depth_stamp + 0x30000u);
 }
@@ -265,7 +272,8 @@ TEST_F(RasterTest, ClipRectangleBeyondTheBufferStaysInside) {
         s.clip_max_y = 1000;
         use_plain_texture(1, 1, 0xFFFFFFFF);
         for (Mapper mapper : ALL_MAPPERS) {
-            draw_flat(mapper, {{-50, -50}, {70, -40}, {60, 60}, {-40, 50}}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}});
+            draw_flat(mapper, {{-50, -50}, {70, -40}, {60, 60}, {-40, 50}},
+                      {{0, 0}, {0, 0}, {0, 0}, {0, 0}});
         }
         for (size_t i = 0; i < GUARD_SIZE; ++i) {
             ASSERT_EQ(memory[i], 0x3C) << depth;

@@ -12,7 +12,9 @@ const std::vector<TexCoord> TEX4 = {{0, 0}, {9, 0}, {9, 9}, {0, 9}};
 const std::vector<TexCoord> TEX3 = {{0, 0}, {9, 0}, {0, 9}};
 
 // ceil(a / b) for b > 0.
-int32_t ceil_div(int32_t a, int32_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
+int32_t ceil_div(int32_t a, int32_t b) {
+    return a >= 0 ? (a + b - 1) / b : -(-a / b);
+}
 
 std::vector<int32_t> range(int32_t first, int32_t last) {
     std::vector<int32_t> r(static_cast<size_t>(last - first + 1));
@@ -123,7 +125,8 @@ TEST_P(FillRule, EdgeColumnsAreTheCeilingOfTheExactLine) {
         std::vector<int32_t> expected;
         if (y >= 1 && y < 90) {
             const int32_t left = 3 + ceil_div((y - 1) * 17, 89);
-            const int32_t right = y < 40 ? 3 + ceil_div((y - 1) * 67, 39) : 70 + ceil_div((y - 40) * -50, 50);
+            const int32_t right =
+                y < 40 ? 3 + ceil_div((y - 1) * 67, 39) : 70 + ceil_div((y - 40) * -50, 50);
             expected = range(left, right - 1);
         }
         EXPECT_EQ(drawn_columns(y), expected) << "row " << y;
@@ -148,7 +151,8 @@ TEST_P(FillRule, SharedEdgesNeitherOverlapNorLeaveGaps) {
         new_frame();
         draw_flat(mapper(), {centre, rim[i], rim[(i + 1) % rim.size()]}, TEX3);
         for (int32_t y = 0; y < height_; ++y)
-            for (int32_t x = 0; x < width_; ++x) times[static_cast<size_t>(y * width_ + x)] += drawn(x, y);
+            for (int32_t x = 0; x < width_; ++x)
+                times[static_cast<size_t>(y * width_ + x)] += drawn(x, y);
     }
     // The whole rim polygon, drawn at once, covers the same pixels.
     clear_pixels();

@@ -5,9 +5,13 @@
 #include "gfx/row_rule.h"
 #include "platform/headless/headless.h"
 
-bool has_depth(Mapper mapper) { return mapper == Mapper::PerspDepth || mapper == Mapper::AffineDepth; }
+bool has_depth(Mapper mapper) {
+    return mapper == Mapper::PerspDepth || mapper == Mapper::AffineDepth;
+}
 
-bool is_perspective(Mapper mapper) { return mapper == Mapper::PerspDepth || mapper == Mapper::Persp; }
+bool is_perspective(Mapper mapper) {
+    return mapper == Mapper::PerspDepth || mapper == Mapper::Persp;
+}
 
 std::string mapper_name(Mapper mapper) {
     switch (mapper) {
@@ -27,7 +31,8 @@ int32_t draw(Mapper mapper, const std::vector<ScreenPoint>& points,
     switch (mapper) {
         case Mapper::PerspDepth:
             return gx_texmap_persp_depth(points.data(), texcoords.data(), camera.data(), count);
-        case Mapper::Persp: return gx_texmap_persp(points.data(), texcoords.data(), camera.data(), count);
+        case Mapper::Persp:
+            return gx_texmap_persp(points.data(), texcoords.data(), camera.data(), count);
         case Mapper::AffineDepth:
             return gx_texmap_affine_depth(points.data(), texcoords.data(), camera.data(), count);
         case Mapper::Affine: return gx_texmap_affine(points.data(), texcoords.data(), count);
@@ -89,7 +94,9 @@ uint32_t RasterTest::texel_value(int32_t u, int32_t v) const {
     switch (gx_state.active_depth) {
         case 16: return static_cast<uint32_t>(v * (texture_width_ > 64 ? 8192 : 64) + u);
         case 24:
-        case 32: return static_cast<uint32_t>(u & 0xFF) | static_cast<uint32_t>(v & 0xFF) << 8 | 0x5A0000u;
+        case 32:
+            return static_cast<uint32_t>(u & 0xFF) | static_cast<uint32_t>(v & 0xFF) << 8 |
+                   0x5A0000u;
         default: return static_cast<uint32_t>(u & 0xFF);
     }
 }
@@ -98,13 +105,15 @@ void RasterTest::use_texture(int32_t width, int32_t height) {
     texture_width_ = width;
     const int32_t depth = gx_state.active_depth;
     const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
-    texture_.assign(GUARD_BYTES * 2 + size * static_cast<size_t>(width) * static_cast<size_t>(height),
-                    GUARD);
+    texture_.assign(
+        GUARD_BYTES * 2 + size * static_cast<size_t>(width) * static_cast<size_t>(height), GUARD);
     uint8_t* texels = texture_.data() + GUARD_BYTES;
     for (int32_t v = 0; v < height; ++v) {
         for (int32_t u = 0; u < width; ++u) {
             const uint32_t value = texel_value(u, v);
-            std::memcpy(texels + (static_cast<size_t>(v) * static_cast<size_t>(width) + static_cast<size_t>(u)) * size,
+            std::memcpy(texels + (static_cast<size_t>(v) * static_cast<size_t>(width) +
+                                  static_cast<size_t>(u)) *
+                                     size,
                         &value, size);
         }
     }
@@ -120,7 +129,8 @@ void RasterTest::use_plain_texture(int32_t width, int32_t height, uint32_t value
     const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
     const size_t texels = static_cast<size_t>(width) * static_cast<size_t>(height);
     texture_.assign(GUARD_BYTES * 2 + size * texels, GUARD);
-    for (size_t i = 0; i < texels; ++i) std::memcpy(texture_.data() + GUARD_BYTES + i * size, &value, size);
+    for (size_t i = 0; i < texels; ++i)
+        std::memcpy(texture_.data() + GUARD_BYTES + i * size, &value, size);
     if (texture_slot_ >= 0) gx_texture_undefine(texture_slot_);
     texture_slot_ = gx_texture_define(texture_.data() + GUARD_BYTES, width, height);
     ASSERT_GE(texture_slot_, 0);
@@ -171,4 +181,6 @@ int32_t RasterTest::texel_v(int32_t x, int32_t y) const {
     return static_cast<int32_t>(pixel(x, y) / (texture_width_ > 64 ? 8192u : 64u));
 }
 
-uint32_t RasterTest::depth_word(int32_t x, int32_t y) const { return *gx_depth_word(x, y); }
+uint32_t RasterTest::depth_word(int32_t x, int32_t y) const {
+    return *gx_depth_word(x, y);
+}

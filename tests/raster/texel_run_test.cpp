@@ -1,14 +1,14 @@
 // The two pixel loops: the exact one (address stepped by carries) and the
 // clamped fallback must agree wherever the values are in range, and the
 // fallback must hold the rest at the texture's edges and below the stamp.
+#include "gfx/raster/texel_run.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include "gfx/raster/texel_run.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ struct Texture16 {
     std::vector<uint16_t> texels;
     Texture16(int32_t w, int32_t h) : width(w), height(h), texels(static_cast<size_t>(w * h)) {
         for (int32_t v = 0; v < h; ++v)
-            for (int32_t u = 0; u < w; ++u) texels[static_cast<size_t>(v * w + u)] = static_cast<uint16_t>(v * 256 + u);
+            for (int32_t u = 0; u < w; ++u)
+                texels[static_cast<size_t>(v * w + u)] = static_cast<uint16_t>(v * 256 + u);
     }
     TextureView view() const {
         return {reinterpret_cast<const uint8_t*>(texels.data()), width * 2, width - 1, height - 1};
@@ -65,7 +66,8 @@ TEST(TexelRun, ExactAndClampedLoopsAgreeInRange) {
         const int64_t last = run.count - 1;
         const int64_t u_end = static_cast<int64_t>(run.u) + last * du;
         const int64_t v_end = static_cast<int64_t>(run.v) + last * dv;
-        const int64_t d_end = static_cast<int64_t>(run.depth) + last * static_cast<int32_t>(run.depth_step);
+        const int64_t d_end =
+            static_cast<int64_t>(run.depth) + last * static_cast<int32_t>(run.depth_step);
         if (u_end < 0 || u_end >= (64 << 16) || v_end < 0 || v_end >= (48 << 16) || d_end < 0 ||
             d_end > 0xFFFFFF) {
             continue;
@@ -92,13 +94,19 @@ TEST(TexelRun, ExactAndClampedLoopsAgreeInRange) {
 TEST(TexelRun, ClampedLoopHoldsTexelsAtTheEdges) {
     const Texture16 texture(8, 4);
     // u from -2.5 to 9.5, v from 5 down to 1.
-    TexelRun run{static_cast<uint32_t>(-2 * 65536 - 32768), 5u << 16, 1u << 16,
-                 static_cast<uint32_t>(-65536 / 3), 0, 0, 13};
+    TexelRun run{static_cast<uint32_t>(-2 * 65536 - 32768),
+                 5u << 16,
+                 1u << 16,
+                 static_cast<uint32_t>(-65536 / 3),
+                 0,
+                 0,
+                 13};
     const Pixels out = run_loop<false, false>(texture, run, 0);
     std::vector<uint16_t> expected;
     for (int32_t k = 0; k < 13; ++k) {
         const int32_t u = std::clamp(k - 3, 0, 7);  // floor(-2.5 + k)
-        const int32_t v = std::clamp(static_cast<int32_t>((5 * 65536 - k * (65536 / 3)) >> 16), 0, 3);
+        const int32_t v =
+            std::clamp(static_cast<int32_t>((5 * 65536 - k * (65536 / 3)) >> 16), 0, 3);
         expected.push_back(static_cast<uint16_t>(v * 256 + u));
     }
     EXPECT_EQ(out.pixels, expected);
@@ -109,11 +117,13 @@ TEST(TexelRun, ClampedLoopHoldsDepthBelowTheStamp) {
     // From 0xFFFFF0 up by 8 per pixel, and from 16 down by 8.
     TexelRun up{0, 0, 0, 0, 0xFFFFF0u, 8u, 4};
     const Pixels rising = run_loop<true, false>(texture, up, 0x05000000);
-    EXPECT_EQ(rising.words, (std::vector<uint32_t>{0x05FFFFF0u, 0x05FFFFF8u, 0x05FFFFFFu, 0x05FFFFFFu}));
+    EXPECT_EQ(rising.words,
+              (std::vector<uint32_t>{0x05FFFFF0u, 0x05FFFFF8u, 0x05FFFFFFu, 0x05FFFFFFu}));
     TexelRun down{0, 0, 0, 0, 16u, static_cast<uint32_t>(-8), 4};
     const Pixels falling = run_loop<true, false>(texture, down, 0x05000000);
     // Below 0 the value is held at 0.
-    EXPECT_EQ(falling.words, (std::vector<uint32_t>{0x05000010u, 0x05000008u, 0x05000000u, 0x05000000u}));
+    EXPECT_EQ(falling.words,
+              (std::vector<uint32_t>{0x05000010u, 0x05000008u, 0x05000000u, 0x05000000u}));
 }
 
 // texel_run picks the clamped loop for a run leaving the texture, which the
@@ -123,13 +133,13 @@ TEST(TexelRun, RunsLeavingTheTextureAreClamped) {
     TexelRun run{3u << 16, 1u << 16, 1u << 16, 0, 0x10, 0, 5};
     std::vector<uint16_t> pixels(5, 0);
     std::vector<uint32_t> words(5, 0);
-    gx_raster::texel_run<2, true>(reinterpret_cast<uint8_t*>(pixels.data()), words.data(), texture.view(),
-                                  0, run);
+    gx_raster::texel_run<2, true>(reinterpret_cast<uint8_t*>(pixels.data()), words.data(),
+                                  texture.view(), 0, run);
     EXPECT_EQ(pixels, (std::vector<uint16_t>{0x103, 0x103, 0x103, 0x103, 0x103}));
     // Depth beyond 24 bits alone also takes the clamped loop.
     TexelRun deep{0, 0, 0, 0, 0x1000000u, 0, 2};
-    gx_raster::texel_run<2, true>(reinterpret_cast<uint8_t*>(pixels.data()), words.data(), texture.view(),
-                                  0x01000000, deep);
+    gx_raster::texel_run<2, true>(reinterpret_cast<uint8_t*>(pixels.data()), words.data(),
+                                  texture.view(), 0x01000000, deep);
     EXPECT_EQ(words[0], 0x01FFFFFFu);
     EXPECT_EQ(words[1], 0x01FFFFFFu);
 }

@@ -31,7 +31,8 @@ TEST_P(Texels, SquareAtConstantDepth) {
         for (int32_t x = 0; x < 64; ++x) {
             ASSERT_EQ(pixel(x, y), texel_value(x, row)) << "pixel (" << x << ", " << y << ")";
             if (has_depth(mapper())) {
-                ASSERT_EQ(depth_word(x, y), 0x40000u + stamp()) << "pixel (" << x << ", " << y << ")";
+                ASSERT_EQ(depth_word(x, y), 0x40000u + stamp())
+                    << "pixel (" << x << ", " << y << ")";
             }
         }
     }
@@ -83,8 +84,8 @@ protected:
     }
     // A span from column 0 to `width` on rows 0 and 1, z 64 to 128, u 0 to 8191.
     void draw_span(Mapper mapper, int32_t width) {
-        draw(mapper, {{0, 0}, {width, 0}, {width, 2}, {0, 2}}, {{0, 0}, {8191, 0}, {8191, 0}, {0, 0}},
-             TILTED);
+        draw(mapper, {{0, 0}, {width, 0}, {width, 2}, {0, 2}},
+             {{0, 0}, {8191, 0}, {8191, 0}, {0, 0}}, TILTED);
     }
     std::vector<int32_t> row0(int32_t first, int32_t end) const {
         std::vector<int32_t> u;
@@ -111,9 +112,10 @@ TEST_F(Runs, SeventyPixelsAreRunsOf32And32And6) {
 }
 
 TEST_F(Runs, ThirtyTwoPixelsAreOneRun) {
-    const std::vector<int32_t> expected = {
-        128,  384,  640,  896,  1152, 1408, 1664, 1920, 2176, 2432, 2688, 2944, 3200, 3456, 3712, 3968,
-        4223, 4479, 4735, 4991, 5247, 5503, 5759, 6015, 6271, 6527, 6783, 7039, 7295, 7551, 7807, 8063};
+    const std::vector<int32_t> expected = {128,  384,  640,  896,  1152, 1408, 1664, 1920,
+                                           2176, 2432, 2688, 2944, 3200, 3456, 3712, 3968,
+                                           4223, 4479, 4735, 4991, 5247, 5503, 5759, 6015,
+                                           6271, 6527, 6783, 7039, 7295, 7551, 7807, 8063};
     for (Mapper mapper : {Mapper::PerspDepth, Mapper::Persp}) {
         clear_pixels();
         new_frame();
@@ -155,7 +157,8 @@ TEST_F(Runs, AffineLeftClippingKeepsTheUnclippedValues) {
         clear_pixels();
         new_frame();
         draw_span(mapper, 70);
-        EXPECT_EQ(row0(23, 70), std::vector<int32_t>(whole.begin() + 23, whole.end())) << mapper_name(mapper);
+        EXPECT_EQ(row0(23, 70), std::vector<int32_t>(whole.begin() + 23, whole.end()))
+            << mapper_name(mapper);
         EXPECT_EQ(drawn_columns(0).front(), 23);
     }
 }
@@ -169,7 +172,7 @@ TEST_F(Runs, RunLengthOfOnePixel) {
     EXPECT_EQ(span[0], 29);
     EXPECT_EQ(span[35], 2783);
     EXPECT_EQ(span[69], 8076);
-    gx_state.perspective_run = 0;         // not a length: taken as 1
+    gx_state.perspective_run = 0;  // not a length: taken as 1
     clear_pixels();
     draw_span(Mapper::Persp, 70);
     EXPECT_EQ(row0(0, 70), span);
@@ -237,7 +240,8 @@ TEST_P(Depth, DepthsAtOrAboveOneAreHeldBelowTheStamp) {
     EXPECT_EQ(pixel(1, 1), texel_value(9, 9));
 }
 
-INSTANTIATE_TEST_SUITE_P(DepthMappers, Depth, ::testing::Values(Mapper::PerspDepth, Mapper::AffineDepth),
+INSTANTIATE_TEST_SUITE_P(DepthMappers, Depth,
+                         ::testing::Values(Mapper::PerspDepth, Mapper::AffineDepth),
                          [](const auto& info) { return mapper_name(info.param); });
 
 // ---- Pixel writes at each buffer depth --------------------------------------
