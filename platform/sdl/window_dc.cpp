@@ -38,6 +38,9 @@ void show_client_image(PfDC dc, SDL_Window* window) {
 }  // namespace
 
 PfDC pf_sdl_window_dc(SDL_Window* window) {
+    // Setting up the window's surface may make SDL create the window anew
+    // (for an accelerated surface); do it now, before the window is shown.
+    SDL_GetWindowSurface(window);
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(window, &width, &height);

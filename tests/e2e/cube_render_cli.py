@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Tests of the cube-render command line: arguments and their errors, the
+output formats at every depth, and key scripts that must give the same (or
+a different) picture.
+
+    cube_render_cli.py CUBE_RENDER ASSETS_DIR [--wine]
+"""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+WIDTH, HEIGHT = 640, 480
+
+
+class Tool:
+    def __init__(self, command, assets, folder):
+        self.command = command
+        self.assets = assets
+        self.folder = folder
+        self.count = 0
+
+    def run(self, *args, cwd=None):
+        return subprocess.run(self.command + list(args), cwd=cwd or self.assets,
+                              capture_output=True, timeout=120)
+
+    def render(self, keys=None, bpp=None, flags=None, ext="raw", cwd=None):
+        self.count += 1
+        out = os.path.join(self.folder, f"out{self.count}.{ext}")
+        args = []
+        if keys is not None:
+            args += ["--keys", keys]
+        if bpp is not None:
+            args += ["--bpp", str(bpp)]
+        if flags is not None:
+            args += ["--flags", str(flags)]
+        result = self.run(*args, "--out", out, cwd=cwd)
+        if result.returncode != 0:
+            raise AssertionError(f"cube-render {' '.join(args)} failed: {result.stderr!r}")
+        with open(out, "rb") as f:
+            return f.read(), result
+
+
+def rgb_of(raw, bpp):
+    """8-bit red, green, blue bytes of a raw buffer; 5-6-5 widened by bit
+    replication."""
+    out = bytearray()
+    step = bpp // 8
+    for i in range(0, len(raw), step):
+        if bpp == 16:
+            v = raw[i] | raw[i + 1] << 8
+            r, g, b = v >> 11, (v >> 5) & 63, v & 31
+            out += bytes((r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2))
+        else:
+            out += bytes((raw[i + 2], raw[i + 1], raw[i]))
+    return bytes(out)
+
+
+def png_rgb(data):
+    """Decodes an 8-bit RGB, non-interlaced PNG (all five row filters)."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert (depth, colour, interlace) == (8, 2, 0), f"PNG format {header}"
+    raw = zlib.decompress(idat)
+    stride = width * 3
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            a = line[x - 3] if x >= 3 else 0
+            b = previous[x]
+            c = previous[x - 3] if x >= 3 else 0
+            if kind == 1:
+                line[x] = (line[x] + a) & 255
+            elif kind == 2:
+                line[x] = (line[x] + b) & 255
+            elif kind == 3:
+                line[x] = (line[x] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[x] = (line[x] + pred) & 255
+        rows.append(bytes(line))
+        previous = line
+    return width, height, b"".join(rows)
+
+
+def top_565(rgb):
+    """The top 5, 6 and 5 bits of each pixel's channels."""
+    return bytes(v >> (2 if i % 3 == 1 else 3) for i, v in enumerate(rgb))
+
+
+def main():
+    wine = "--wine" in sys.argv
+    args = [a for a in sys.argv[1:] if a != "--wine"]
+    command = (["wine"] if wine else []) + [args[0]]
+    assets = args[1]
+    results = {"passed": 0, "failed": 0}
+
+    def check(name, condition, detail=""):
+        if condition:
+            results["passed"] += 1
+        else:
+            results["failed"] += 1
+            print(f"FAILED: {name} {detail}", flush=True)
+
+    with tempfile.TemporaryDirectory(prefix="cube-render-cli.") as folder:
+        tool = Tool(command, assets, folder)
+
+        # Arguments.
+        r = tool.run("--help")
+        check("--help exits 0", r.returncode == 0)
+        check("--help names every option", all(o in r.stdout for o in
+                                                (b"--keys", b"--flags", b"--bpp", b"--out", b"kpminus")))
+        for bad, says in [((), b"--out"), (("--out", "a.bmp"), b".png or .raw"),
+                          (("--bpp", "8", "--out", "a.raw"), b"--bpp"),
+                          (("--keys", "x*0", "--out", "a.raw"), b"x*0"),
+                          (("--keys", "x*two", "--out", "a.raw"), b"x*two"),
+                          (("--keys", "x+q", "--out", "a.raw"), b"'q'"),
+                          (("--keys", " ", "--out", "a.raw"), b"empty"),
+                          (("--flags", "-1", "--out", "a.raw"), b"--flags"),
+                          (("--frobnicate", "--out", "a.raw"), b"--frobnicate"),
+                          (("--out",), b"needs a value")]:
+            r = tool.run(*bad)
+            check(f"{bad} is refused", r.returncode != 0 and says in r.stderr, repr(r.stderr))
+        r = tool.run("--out", os.path.join(folder, "no", "such", "dir", "a.png"))
+        check("an unwritable output fails", r.returncode != 0 and b"cannot write" in r.stderr)
+        r = tool.run("--out", os.path.join(folder, "nopcx.raw"), cwd=folder)
+        check("a missing CUBE.PCX is reported", r.returncode == 0 and b"CUBE.PCX" in r.stderr)
+
+        # Output formats: sizes, and one picture at every depth and in PNG.
+        first16, _ = tool.render(bpp=16)
+        first24, _ = tool.render(bpp=24)
+        first32, _ = tool.render(bpp=32)
+        check(".raw at 16 bits", len(first16) == WIDTH * HEIGHT * 2)
+        check(".raw at 24 bits", len(first24) == WIDTH * HEIGHT * 3)
+        check(".raw at 32 bits", len(first32) == WIDTH * HEIGHT * 4)
+        default, _ = tool.render()
+        check("--bpp 16 is the default", default == first16)
+        # The first frame: white around the face, red left of the digit.
+        i = (240 * WIDTH + 262)
+        check("first frame, white corner", first16[0:2] == b"\xff\xff")
+        check("first frame, red face at 16 bits", first16[2 * i:2 * i + 2] == b"\x04\xd1")
+        check("first frame, red face at 24 bits", first24[3 * i:3 * i + 3] == bytes((32, 32, 208)))
+        # At 32 bits a texel is written with a zero fourth byte; the white
+        # fill (colour -1) keeps all four bytes.
+        check("first frame, red face at 32 bits", first32[4 * i:4 * i + 4] == bytes((32, 32, 208, 0)))
+        check("first frame, white at 32 bits", first32[0:4] == b"\xff\xff\xff\xff")
+        png, _ = tool.render(ext="png")
+        width, height, rgb = png_rgb(png)
+        check("PNG is 640 x 480", (width, height) == (WIDTH, HEIGHT))
+        check("PNG widens 5-6-5 by bit replication", rgb == rgb_of(first16, 16))
+        check("PNG red face", rgb[3 * i:3 * i + 3] == bytes((214, 32, 33)))
+        turned = "x*5 y*7 z*3 left*4"
+        t16, _ = tool.render(turned, 16)
+        t24, _ = tool.render(turned, 24)
+        t32, _ = tool.render(turned, 32)
+        check("24 and 32 bits give the same colours", rgb_of(t24, 24) == rgb_of(t32, 32))
+        check("16 bits is the top bits of 24", top_565(rgb_of(t24, 24)) == top_565(rgb_of(t16, 16)))
+
+        # Key scripts.
+        def same(a, b):
+            return tool.render(a)[0] == tool.render(b)[0]
+        check("no script is one turn without keys", same("none", "none*3"))
+        check("sixty turns make a revolution", same("x*60", "none"))
+        check("Shift turns the other way", same("lshift+y*15", "y*45"))
+        check("Shift turns the other way (not the same way)", not same("lshift+y*15", "y*15"))
+        check("either Shift", same("rshift+z*2", "lshift+z*2"))
+        check("Shift alone changes nothing", same("lshift*4 rshift", "none"))
+        check("turns add up over groups", same("x*2 x*3", "x*5"))
+        check("there and back", same("x*3 lshift+x*3", "none"))
+        check("keypad minus wins over plus", same("kpminus+kpplus*2", "kpminus*2"))
+        check("a move hides the turn", same("right+y*3", "right*3"))
+        check("left and right cancel", same("left*4 right*4", "none"))
+        check("up and down cancel", same("up*2 down*2", "none"))
+        check("a move changes the picture", not same("up*2", "none"))
+
+        base, _ = tool.render(turned)
+        check("--flags 13 is the default", tool.render(turned, flags=13)[0] == base)
+        check("--flags 0 draws otherwise", tool.render(turned, flags=0)[0] != base)
+
+    print(f"{results['passed']} passed, {results['failed']} failed")
+    return 1 if results["failed"] else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
