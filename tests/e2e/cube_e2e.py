@@ -111,33 +111,50 @@ def wait_for_picture(window, expected, what, timeout=20):
 def check_nearest(picture, source):
     """Every screen pixel is one source pixel: a column map and a row map,
     each within one pixel of the centred nearest-neighbour rule and never
-    going backwards, reproduce the whole picture."""
+    going backwards, reproduce the whole picture exactly. (Systems differ
+    in how they round: SDL's stretch samples floor((d + 1/2) S / D), Wine's
+    now and then one pixel lower.)"""
     sw, sh, w, h = picture.width, picture.height, source.width, source.height
     screen, src = picture.values(), source.values()
 
-    def candidates(d, dst, size):
-        c = ((2 * d + 1) * size) // (2 * dst)
-        return [k for k in (c, c - 1, c + 1) if 0 <= k < size]
+    def centred(d, dst, size):
+        return ((2 * d + 1) * size) // (2 * dst)
 
-    rows = [candidates(y, sh, h) for y in range(sh)]
-    columns = []
-    for x in range(sw):
-        for c in candidates(x, sw, w):
-            if all(screen[y * sw + x] in [src[r * w + c] for r in rows[y]] for y in range(sh)):
-                columns.append(c)
-                break
-        else:
-            raise Failure(f"screen column {x} is no column of the picture")
-    row_map = []
+    cx = [centred(x, sw, w) for x in range(sw)]
+    cy = [centred(y, sh, h) for y in range(sh)]
+    fx, fy = cx[:], cy[:]
+
+    def column_misses(x, c):
+        return sum(screen[y * sw + x] != src[fy[y] * w + c] for y in range(sh))
+
+    def row_misses(y, r):
+        return sum(screen[y * sw + x] != src[r * w + fx[x]] for x in range(sw))
+
+    def nearby(centre, size):
+        return sorted((k for k in (centre - 1, centre, centre + 1) if 0 <= k < size),
+                      key=lambda k: (abs(k - centre), k))
+
+    # Fit the maps: move a column (then a row) that does not match to the
+    # neighbour that matches best, until nothing moves.
+    for _ in range(6):
+        moved = False
+        for x in range(sw):
+            if column_misses(x, fx[x]):
+                best = min(nearby(cx[x], w), key=lambda c: column_misses(x, c))
+                moved |= best != fx[x]
+                fx[x] = best
+        for y in range(sh):
+            if row_misses(y, fy[y]):
+                best = min(nearby(cy[y], h), key=lambda r: row_misses(y, r))
+                moved |= best != fy[y]
+                fy[y] = best
+        if not moved:
+            break
     for y in range(sh):
-        line = screen[y * sw:(y + 1) * sw]
-        for r in rows[y]:
-            if all(line[x] == src[r * w + columns[x]] for x in range(sw)):
-                row_map.append(r)
-                break
-        else:
-            raise Failure(f"screen row {y} is no row of the picture")
-    for name, mapping in (("columns", columns), ("rows", row_map)):
+        if row_misses(y, fy[y]):
+            raise Failure(f"screen row {y} is no row of the picture ({row_misses(y, fy[y])} "
+                          f"pixels differ from picture row {fy[y]})")
+    for name, mapping in (("columns", fx), ("rows", fy)):
         if any(b < a for a, b in zip(mapping, mapping[1:])):
             raise Failure(f"the {name} of the picture are not shown in order")
 
@@ -169,10 +186,14 @@ HOLDS = [
 
 
 def hold_keys(window, keys, seconds, before, wine):
+    """Holds the keys for about `seconds`, once the picture shows that they
+    arrived. Returns an upper bound of the time they were down and an
+    estimate of it (from the end of the press to the start of the release)."""
     if wine:
         desktop.focus(window)
     start = time.monotonic()
     desktop.key_down(*keys)
+    pressed = time.monotonic()
     try:
         desktop.poll(f"the picture to change while {'+'.join(keys)} is held",
                      lambda: (p := desktop.grab(window)) is not None and p != before, 10)
@@ -180,12 +201,13 @@ def hold_keys(window, keys, seconds, before, wine):
         if left > 0:
             time.sleep(left)
     finally:
+        releasing = time.monotonic()
         desktop.key_up(*reversed(keys))
-    return time.monotonic() - start
+    return time.monotonic() - start, releasing - pressed
 
 
 def scenario(args, folder):
-    prefix = ["wine"] if args.wine else []
+    prefix = [os.environ.get("GX_WINE", "wine")] if args.wine else []
     render = Renderer(prefix + [args.render], args.assets, folder)
     first = render.picture("none")
 
@@ -223,16 +245,17 @@ def scenario(args, folder):
         history = []
         picture = first
         for keys, script, seconds, moves in HOLDS:
-            held = hold_keys(window, keys, seconds, picture, args.wine)
+            held, estimate = hold_keys(window, keys, seconds, picture, args.wine)
             picture = stable_picture(window)
             if (picture.width, picture.height) != (WIDTH, HEIGHT):
                 raise Failure(f"the client area became {picture.width} x {picture.height}")
             ticks = int(held * 60) + 3  # at most one turn per tick while held
+            guess = max(1, round((estimate + held) * 30))  # midway between the two
             if moves:
-                n = find_turns(render, history, script, picture, 1, ticks, int(held * 60))
+                n = find_turns(render, history, script, picture, 1, ticks, guess)
             else:
-                n = find_turns(render, history, script, picture, 1, 59, min(59, int(held * 60)))
-            log(f"{'+'.join(keys)} held {held:.2f} s: {n} turns of '{script}'")
+                n = find_turns(render, history, script, picture, 1, 59, min(59, guess))
+            log(f"{'+'.join(keys)} held {held:.2f} s: {n} turns of '{script}' (guessed {guess})")
             history.append(f"{script}*{n}")
         final = render.picture(" ".join(history))
 
@@ -270,7 +293,7 @@ def main():
     parser.add_argument("--wine", action="store_true")
     args = parser.parse_args()
 
-    needed = ["xdotool", "xwd"] + (["wine"] if args.wine else ["Xvfb"])
+    needed = ["xdotool", "xwd"] + ([os.environ.get("GX_WINE", "wine")] if args.wine else ["Xvfb"])
     missing = [tool for tool in needed if shutil.which(tool) is None]
     if missing:
         log(f"skipped: {', '.join(missing)} not installed")

@@ -23,8 +23,15 @@ class Tool:
         self.count = 0
 
     def run(self, *args, cwd=None):
-        return subprocess.run(self.command + list(args), cwd=cwd or self.assets,
-                              capture_output=True, timeout=120)
+        # Output through files, not pipes: helper processes that Wine starts
+        # may hold a pipe open after the program ended.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(self.command + list(args), cwd=cwd or self.assets,
+                                    stdout=out, stderr=err, timeout=120)
+            out.seek(0)
+            err.seek(0)
+            result.stdout, result.stderr = out.read(), err.read()
+        return result
 
     def render(self, keys=None, bpp=None, flags=None, ext="raw", cwd=None):
         self.count += 1
@@ -106,7 +113,7 @@ def top_565(rgb):
 def main():
     wine = "--wine" in sys.argv
     args = [a for a in sys.argv[1:] if a != "--wine"]
-    command = (["wine"] if wine else []) + [args[0]]
+    command = ([os.environ.get("GX_WINE", "wine")] if wine else []) + [args[0]]
     assets = args[1]
     results = {"passed": 0, "failed": 0}
 

@@ -31,7 +31,15 @@ def poll(what, check, timeout, interval=0.05):
 
 
 def run(args, timeout=60, **kwargs):
-    return subprocess.run(args, capture_output=True, timeout=timeout, **kwargs)
+    """Runs a command and returns its result with stdout and stderr as bytes.
+    The output goes through files, not pipes: a program started under Wine
+    may leave helper processes behind that hold a pipe open."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        result = subprocess.run(args, stdout=out, stderr=err, timeout=timeout, **kwargs)
+        out.seek(0)
+        err.seek(0)
+        result.stdout, result.stderr = out.read(), err.read()
+    return result
 
 
 class Xvfb:

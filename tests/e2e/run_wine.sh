@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs a command inside the Wine environment of scripts/wine-env.sh: the one
 # the caller already started (its X display and prefix), or else a private
-# one that lasts as long as the command.
-#   run_wine.sh SOURCE_DIR COMMAND [ARGS...]
+# one that lasts as long as the command. ARCH (win32 or win64) is the kind
+# of Windows program the command runs.
+#   run_wine.sh SOURCE_DIR ARCH COMMAND [ARGS...]
 set -euo pipefail
 source_dir=$1
-shift
+arch=$2
+shift 2
 . "$source_dir/scripts/wine-env.sh"
-wine_env_start >&2
+wine_env_start "$arch" >&2
 "$@"

@@ -196,6 +196,19 @@ const uint8_t* buffer_row(int32_t y) {
            static_cast<ptrdiff_t>(gx_state.active_max_y - y) * gx_state.active_pitch;
 }
 
+void write_raw(const Options& options) {
+    FILE* file = std::fopen(options.out.c_str(), "wb");
+    if (file == nullptr) fail("cannot write " + options.out + ": " + std::strerror(errno));
+    const size_t row_bytes = static_cast<size_t>(buffer_width) * static_cast<size_t>(options.bpp / 8);
+    bool ok = true;
+    for (int32_t y = 0; y < buffer_height && ok; ++y) {
+        ok = std::fwrite(buffer_row(y), 1, row_bytes, file) == row_bytes;
+    }
+    if (std::fclose(file) != 0) ok = false;
+    if (!ok) fail("cannot write " + options.out);
+}
+
+#if CUBE_RENDER_PNG
 // One pixel of the buffer as 8-bit red, green and blue.
 void pixel_rgb(const uint8_t* p, int32_t bpp, uint8_t* rgb) {
     if (bpp == 16) {
@@ -212,19 +225,6 @@ void pixel_rgb(const uint8_t* p, int32_t bpp, uint8_t* rgb) {
     }
 }
 
-void write_raw(const Options& options) {
-    FILE* file = std::fopen(options.out.c_str(), "wb");
-    if (file == nullptr) fail("cannot write " + options.out + ": " + std::strerror(errno));
-    const size_t row_bytes = static_cast<size_t>(buffer_width) * static_cast<size_t>(options.bpp / 8);
-    bool ok = true;
-    for (int32_t y = 0; y < buffer_height && ok; ++y) {
-        ok = std::fwrite(buffer_row(y), 1, row_bytes, file) == row_bytes;
-    }
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok) fail("cannot write " + options.out);
-}
-
-#if CUBE_RENDER_PNG
 void write_png(const Options& options) {
     FILE* file = std::fopen(options.out.c_str(), "wb");
     if (file == nullptr) fail("cannot write " + options.out + ": " + std::strerror(errno));
