@@ -292,6 +292,8 @@ def main():
     parser.add_argument("--assets", required=True)
     parser.add_argument("--wine", action="store_true")
     args = parser.parse_args()
+    args.program, args.render, args.assets = (os.path.abspath(p) for p in
+                                              (args.program, args.render, args.assets))
 
     needed = ["xdotool", "xwd"] + ([os.environ.get("GX_WINE", "wine")] if args.wine else ["Xvfb"])
     missing = [tool for tool in needed if shutil.which(tool) is None]
