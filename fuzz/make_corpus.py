@@ -117,6 +117,9 @@ def pcx_corpus():
         write("pcx_fuzzer", f"{name}-d8-reduce", pcx_seed(0, 4, 16, 8, 0, 0, 4096, image))
         write("pcx_fuzzer", f"{name}-d16-chunk3", pcx_seed(0x04 | 1, 0, 16, 8, 0, 0, 3, image))
         write("pcx_fuzzer", f"{name}-d32-clip", pcx_seed(3, 2, 8, 4, -3, -1, 4096, image))
+        # The descriptor inside the library's input area with an absurd size.
+        write("pcx_fuzzer", f"{name}-d16-area-memory", pcx_seed(0x80 | 1, 4, 16, 8, 0, 0, 101, image))
+        write("pcx_fuzzer", f"{name}-d24-area-file", pcx_seed(0x80 | 2, 0, 16, 8, 0, 0, 3001, image))
 
 
 # ---- Polygons ------------------------------------------------------------------
@@ -187,6 +190,22 @@ def polygon_corpus():
             seed = polygon_setup(1, depth_mode, texture_mode, 40, 30, 16, 16, 13)
             seed += pipeline_quad([0, 0, 0, 0], half=10)
             write("polygon_fuzzer", f"state-depth{depth_mode}-texture{texture_mode}", seed)
+    # Many-sided polygons around the work-area limits: 142 and 143 with
+    # clipping, 320 and 321 without, and a mapper call with 321 points.
+    import math
+    for n, flags in ((142, 13), (143, 13), (320, 5), (321, 5)):
+        seed = polygon_setup(1, 1, 1, 96, 72, 64, 64, flags)
+        seed += bytes([0]) + struct.pack("<H", 0x8000 | n)
+        for i in range(n):
+            a = 2 * math.pi * i / n
+            seed += small_double(round(40 * math.cos(a))) + small_double(round(40 * math.sin(a))) + small_double(0)
+        seed += bytes([0]) + bytes([32, 32]) * n
+        write("polygon_fuzzer", f"polygon-{n}-flags{flags}", seed)
+    seed = polygon_setup(1, 1, 1, 96, 72, 64, 64, 13)
+    points = [(40 + round(30 * math.cos(2 * math.pi * i / 321)), 36 + round(30 * math.sin(2 * math.pi * i / 321)))
+              for i in range(321)]
+    call = mapper_call(0, points, 10)
+    write("polygon_fuzzer", "mapper-321", seed + call[:2] + struct.pack("<H", 0x8000 | 321) + call[4:])
     # Clip and project directly.
     seed = polygon_setup(1, 1, 1, 40, 30, 16, 16, 13)
     seed += bytes([4]) + struct.pack("<H", 3)

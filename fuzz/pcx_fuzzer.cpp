@@ -5,13 +5,17 @@
 //   0      bits 0-1 buffer depth (8, 16, 24, 32); bit 2 file mode reads
 //          through a small caller chunk; bit 3 a palette (8-bit) screen;
 //          bit 4 positions as full 32-bit values; bit 5 the file does not
-//          exist; bit 6 the line buffer allocation fails
+//          exist; bit 6 the line buffer allocation fails; bit 7 the
+//          descriptor points into the library's own input area, at the
+//          chunk-size offset, with a size of 0xFFFFFFFF (memory mode: the
+//          file is copied there, as much as fits)
 //   1      flags (sign-extended, so the unused high bits get set too);
 //          bit 2 (GX_PCX_FROM_MEMORY) chooses memory mode
 //   2-3    buffer width - 1 (mod 320)      4-5  buffer height - 1 (mod 240)
 //   6-9    current x                       10-13 current y
 //          (16-bit signed unless bit 4 of byte 0)
-//   14-15  chunk size - 1 (mod 4096) for the caller chunk
+//   14-15  chunk size - 1 (mod 4096) for the caller chunk, or the offset
+//          into the input area
 //   16-    the file
 //
 // Besides the sanitizers it checks what the reader promises: a documented
@@ -111,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool small_chunk = (mode & 0x04) != 0;
     const bool missing_file = (mode & 0x20) != 0;
     const bool fail_line_buffer = (mode & 0x40) != 0;
+    const bool into_input_area = (mode & 0x80) != 0;
 
     fuzz::Session session((mode & 0x08) != 0 ? 8 : 32);
     if (fuzz::open_buffer(depth, width, height) < 0) return 0;
@@ -124,7 +129,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // byte past it is caught. The caller chunk is likewise exact.
     std::unique_ptr<uint8_t[]> block;
     std::unique_ptr<uint8_t[]> chunk;
-    if (from_memory) {
+    if (into_input_area) {
+        // Whatever the size says, the area's end bounds the reads.
+        const uint32_t offset = chunk_size - 1;
+        uint8_t* area = gx_state.input_buffer + offset;
+        if (from_memory) {
+            std::memcpy(area, image, std::min<size_t>(image_size, GX_INPUT_BUFFER_SIZE - offset));
+        } else {
+            file.write(image, image_size);
+        }
+        gx_set_input(area, 0xFFFFFFFFu);
+    } else if (from_memory) {
         block.reset(new uint8_t[image_size == 0 ? 1 : image_size]);
         if (image_size != 0) std::memcpy(block.get(), image, image_size);
         gx_set_input(block.get(), static_cast<uint32_t>(image_size));
@@ -134,6 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             chunk.reset(new uint8_t[chunk_size]);
             gx_set_input(chunk.get(), chunk_size);
         }
+    }
+    // The bytes the reader sees as the file: from the input area in memory
+    // mode, the whole rest of the area (the file, then zeros).
+    std::vector<uint8_t> seen(image, image + image_size);
+    if (into_input_area && from_memory) {
+        seen.assign(gx_state.input_ptr, gx_state.input_buffer + GX_INPUT_BUFFER_SIZE);
     }
     uint8_t* const descriptor = gx_state.input_ptr;
     const uint32_t descriptor_size = gx_state.input_size;
@@ -154,10 +175,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(headless_live_blocks() == blocks_before, "line buffer kept");
     FUZZ_CHECK(gx_state.pcx_file == nullptr, "file left open");
 
-    const bool has_header = image_size >= HEADER_BYTES && image[0] == 10;
+    const bool has_header = seen.size() >= HEADER_BYTES && seen[0] == 10;
     Rect rect;
     if (has_header) {
-        rect = placement(image, (flags & GX_PCX_AT_POSITION) != 0, pos_x, pos_y,
+        rect = placement(seen.data(), (flags & GX_PCX_AT_POSITION) != 0, pos_x, pos_y,
                          gx_state.active_width, gx_state.active_height);
     }
     const uint8_t* pixels = gx_state.active_pixels;
@@ -203,8 +224,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A reduction happened when the palette stage found a trailing palette.
     const size_t shortest = from_memory ? HEADER_BYTES + TRAILING_BYTES : TRAILING_BYTES;
-    const bool reduced = may_reduce && !nothing_drawn && image[1] == 5 && image[65] != 3 &&
-                         image_size >= shortest && image[image_size - TRAILING_BYTES] == 12;
+    const bool reduced = may_reduce && !nothing_drawn && seen[1] == 5 && seen[65] != 3 &&
+                         seen.size() >= shortest && seen[seen.size() - TRAILING_BYTES] == 12;
     if (reduced) {
         for (size_t i = 0; i < pixels_before.size(); ++i) {
             FUZZ_CHECK(pixels[i] >= 10 && pixels[i] <= 245, "reduced pixel outside slots 10-245");
