@@ -54,27 +54,9 @@ TEST_P(BadInput, MoreVerticesThanTheWorkAreasHoldDrawNothing) {
 TEST_P(BadInput, NullListsDrawNothing) {
     const std::vector<ScreenPoint> points = square(0, 0, 10);
     const std::vector<Vertex3> camera(4, Vertex3{0, 0, 64});
-    switch (mapper()) {
-        case Mapper::PerspDepth:
-            gx_texmap_persp_depth(nullptr, TEX4.data(), camera.data(), 4);
-            gx_texmap_persp_depth(points.data(), nullptr, camera.data(), 4);
-            gx_texmap_persp_depth(points.data(), TEX4.data(), nullptr, 4);
-            break;
-        case Mapper::Persp:
-            gx_texmap_persp(nullptr, TEX4.data(), camera.data(), 4);
-            gx_texmap_persp(points.data(), nullptr, camera.data(), 4);
-            gx_texmap_persp(points.data(), TEX4.data(), nullptr, 4);
-            break;
-        case Mapper::AffineDepth:
-            gx_texmap_affine_depth(nullptr, TEX4.data(), camera.data(), 4);
-            gx_texmap_affine_depth(points.data(), nullptr, camera.data(), 4);
-            gx_texmap_affine_depth(points.data(), TEX4.data(), nullptr, 4);
-            break;
-        case Mapper::Affine:
-            gx_texmap_affine(nullptr, TEX4.data(), 4);
-            gx_texmap_affine(points.data(), nullptr, 4);
-            break;
-    }
+    draw_raw(mapper(), nullptr, TEX4.data(), camera.data(), 4);
+    draw_raw(mapper(), points.data(), nullptr, camera.data(), 4);
+    if (mapper() != Mapper::Affine) draw_raw(mapper(), points.data(), TEX4.data(), nullptr, 4);
     EXPECT_EQ(drawn_count(), 0);
 }
 

@@ -23,21 +23,23 @@ std::string mapper_name(Mapper mapper) {
     return "?";
 }
 
+int32_t draw_raw(Mapper mapper, const ScreenPoint* points, const TexCoord* texcoords,
+                 const Vertex3* camera, uint32_t count) {
+    switch (mapper) {
+        case Mapper::PerspDepth: return gx_texmap_persp_depth(points, texcoords, camera, count);
+        case Mapper::Persp: return gx_texmap_persp(points, texcoords, camera, count);
+        case Mapper::AffineDepth: return gx_texmap_affine_depth(points, texcoords, camera, count);
+        case Mapper::Affine: return gx_texmap_affine(points, texcoords, count);
+    }
+    return -1;
+}
+
 int32_t draw(Mapper mapper, const std::vector<ScreenPoint>& points,
              const std::vector<TexCoord>& texcoords, const std::vector<double>& z) {
     std::vector<Vertex3> camera;
     for (double depth : z) camera.push_back({0.0, 0.0, depth});
-    const auto count = static_cast<uint32_t>(points.size());
-    switch (mapper) {
-        case Mapper::PerspDepth:
-            return gx_texmap_persp_depth(points.data(), texcoords.data(), camera.data(), count);
-        case Mapper::Persp:
-            return gx_texmap_persp(points.data(), texcoords.data(), camera.data(), count);
-        case Mapper::AffineDepth:
-            return gx_texmap_affine_depth(points.data(), texcoords.data(), camera.data(), count);
-        case Mapper::Affine: return gx_texmap_affine(points.data(), texcoords.data(), count);
-    }
-    return -1;
+    return draw_raw(mapper, points.data(), texcoords.data(), camera.data(),
+                    static_cast<uint32_t>(points.size()));
 }
 
 int32_t draw_flat(Mapper mapper, const std::vector<ScreenPoint>& points,
@@ -61,10 +63,16 @@ void RasterTest::SetUp() {
     ASSERT_EQ(gx_texture_table_alloc(4), 0);
 }
 
-void RasterTest::TearDown() {
+void RasterTest::close_canvas() {
     gx_buffer_close();
     if (slot_ >= 0) gx_buffer_free(slot_);
     if (depth_ != nullptr) gx_depthbuf_free(depth_);
+    slot_ = -1;
+    depth_ = nullptr;
+}
+
+void RasterTest::TearDown() {
+    close_canvas();
     gx_texture_undefine(-1);
     EXPECT_TRUE(texture_guards_intact()) << "bytes written around the texture";
     gx_shutdown();
@@ -73,6 +81,7 @@ void RasterTest::TearDown() {
 }
 
 void RasterTest::open_canvas(int32_t depth, int32_t width, int32_t height) {
+    close_canvas();
     gx_set_buffer_depth(depth);
     slot_ = gx_buffer_alloc(width, height);
     ASSERT_GE(slot_, 0);
@@ -101,20 +110,19 @@ uint32_t RasterTest::texel_value(int32_t u, int32_t v) const {
     }
 }
 
-void RasterTest::use_texture(int32_t width, int32_t height) {
+void RasterTest::define_texture(int32_t width, int32_t height,
+                                const std::function<uint32_t(int32_t, int32_t)>& texel) {
     texture_width_ = width;
     const int32_t depth = gx_state.active_depth;
     const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
-    texture_.assign(
-        GUARD_BYTES * 2 + size * static_cast<size_t>(width) * static_cast<size_t>(height), GUARD);
+    const auto w = static_cast<size_t>(width);
+    texture_.assign(GUARD_BYTES * 2 + size * w * static_cast<size_t>(height), GUARD);
     uint8_t* texels = texture_.data() + GUARD_BYTES;
     for (int32_t v = 0; v < height; ++v) {
         for (int32_t u = 0; u < width; ++u) {
-            const uint32_t value = texel_value(u, v);
-            std::memcpy(texels + (static_cast<size_t>(v) * static_cast<size_t>(width) +
-                                  static_cast<size_t>(u)) *
-                                     size,
-                        &value, size);
+            const uint32_t value = texel(u, v);
+            const size_t index = static_cast<size_t>(v) * w + static_cast<size_t>(u);
+            std::memcpy(texels + index * size, &value, size);
         }
     }
     if (texture_slot_ >= 0) gx_texture_undefine(texture_slot_);
@@ -123,18 +131,13 @@ void RasterTest::use_texture(int32_t width, int32_t height) {
     gx_texture_select(texture_slot_);
 }
 
-void RasterTest::use_plain_texture(int32_t width, int32_t height, uint32_t value) {
+void RasterTest::use_texture(int32_t width, int32_t height) {
     texture_width_ = width;
-    const int32_t depth = gx_state.active_depth;
-    const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
-    const size_t texels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    texture_.assign(GUARD_BYTES * 2 + size * texels, GUARD);
-    for (size_t i = 0; i < texels; ++i)
-        std::memcpy(texture_.data() + GUARD_BYTES + i * size, &value, size);
-    if (texture_slot_ >= 0) gx_texture_undefine(texture_slot_);
-    texture_slot_ = gx_texture_define(texture_.data() + GUARD_BYTES, width, height);
-    ASSERT_GE(texture_slot_, 0);
-    gx_texture_select(texture_slot_);
+    define_texture(width, height, [this](int32_t u, int32_t v) { return texel_value(u, v); });
+}
+
+void RasterTest::use_plain_texture(int32_t width, int32_t height, uint32_t value) {
+    define_texture(width, height, [value](int32_t, int32_t) { return value; });
 }
 
 bool RasterTest::texture_guards_intact() const {

@@ -24,6 +24,8 @@ bool has_depth(Mapper mapper);
 bool is_perspective(Mapper mapper);
 std::string mapper_name(Mapper mapper);
 
+int32_t draw_raw(Mapper mapper, const ScreenPoint* points, const TexCoord* texcoords,
+                 const Vertex3* camera, uint32_t count);
 // Calls the mapper; `z` gives the camera depth of each vertex (the affine
 // mapper without depth receives none).
 int32_t draw(Mapper mapper, const std::vector<ScreenPoint>& points,
@@ -42,8 +44,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Allocates and opens a buffer and a depth buffer of that size.
+    // Allocates and opens a buffer and a depth buffer of that size, in
+    // place of any opened before.
     void open_canvas(int32_t depth, int32_t width = 128, int32_t height = 96);
+    void close_canvas();
     // Makes a width x height texture current. Texels per buffer depth:
     //   16 bits: v * 64 + u (v * 8192 + u for textures wider than 64)
     //   24, 32 bits: bytes u, v, 0x5A     8 bits: u
@@ -75,6 +79,9 @@ protected:
     int32_t height_ = 0;
 
 private:
+    void define_texture(int32_t width, int32_t height,
+                        const std::function<uint32_t(int32_t, int32_t)>& texel);
+
     PfDC dc_ = nullptr;
     PfPalette palette_ = nullptr;
     int32_t slot_ = -1;
