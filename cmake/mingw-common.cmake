@@ -29,5 +29,8 @@ if(NOT GX_WINE_LOADER)
   find_program(GX_WINE_LOADER NAMES wine)
 endif()
 if(GX_WINE_LOADER)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${GX_WINE_LOADER})
+  # Through scripts/wine-exec.sh, so that Wine's background processes never
+  # keep ctest waiting on the test's output.
+  get_filename_component(GX_WINE_EXEC ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec.sh ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${GX_WINE_EXEC} ${GX_WINE_LOADER})
 endif()

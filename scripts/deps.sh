@@ -11,7 +11,8 @@ if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
 run_packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libpng-dev)
 test_packages=("${run_packages[@]}" python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
   netpbm imagemagick xvfb xauth xdotool x11-utils x11-apps openbox
-  clang libclang-rt-14-dev g++-mingw-w64-i686 wine wine32:i386)
+  clang libclang-rt-14-dev g++-mingw-w64-i686 wine wine32:i386
+  g++-mingw-w64-x86-64-posix wine64)
 
 case "$what" in
   run) packages=("${run_packages[@]}") ;;

@@ -9,6 +9,10 @@
 #   wine_retry ctest ...           # any command; run a second time if it fails
 #   wine_run 60 prog.exe args      # the Wine loader with a time limit in seconds
 #
+# Run Windows programs through wine_run or scripts/wine-exec.sh "$GX_WINE":
+# Wine's background processes outlive the program and would otherwise keep
+# any pipe on its output open (a `| tail` or $(...) would never end).
+#
 # 32 or 64 bits: the Windows program is 32-bit (build/win32, made with
 # cmake/toolchain-i686-mingw.cmake). Some Linux kernels run no 32-bit code at
 # all (IA-32 emulation turned off); there 32-bit Wine cannot start, and the
@@ -38,6 +42,8 @@
 # Known behaviour of Wine here: right after a fresh prefix, the first window a
 # program opens occasionally never appears. Warm the prefix with one run of a
 # program that opens a window (wine_env_warm) and retry failures once.
+
+_wine_env_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # Whether this machine can run 32-bit Wine: its loader is a 32-bit Linux
 # program, which fails with "Exec format error" where the kernel runs no
@@ -133,7 +139,7 @@ wine_env_stop() {
 wine_run() {
   local limit=$1
   shift
-  timeout --kill-after=5 "$limit" "$GX_WINE" "$@"
+  timeout --kill-after=5 "$limit" "$_wine_env_dir/wine-exec.sh" "$GX_WINE" "$@"
 }
 
 # wine_env_warm PROGRAM [ARGS...]: one run of a program that opens a window,

@@ -1,0 +1,74 @@
+// The kernel wrappers: global memory blocks and file reading.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/win32/win32_handles.h"
+
+namespace {
+
+TEST(GlobalMemory, MovableBlocksAreZeroedAndKnownByAddress) {
+    const PfMem block = pf_mem_alloc(PF_MEM_MOVEABLE | PF_MEM_ZEROINIT, 1064);
+    ASSERT_NE(block, nullptr);
+    auto* p = static_cast<uint8_t*>(pf_mem_lock(block));
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 1064; ++i) ASSERT_EQ(p[i], 0) << i;
+    EXPECT_EQ(pf_mem_handle(p), block);
+    pf_mem_unlock(block);
+    pf_mem_free(block);
+}
+
+TEST(GlobalMemory, FixedBlockHandleIsItsAddress) {
+    const PfMem block = pf_mem_alloc(PF_MEM_FIXED | PF_MEM_ZEROINIT, 4096);
+    ASSERT_NE(block, nullptr);
+    auto* p = reinterpret_cast<uint8_t*>(block);
+    for (int i = 0; i < 4096; ++i) ASSERT_EQ(p[i], 0) << i;
+    EXPECT_EQ(pf_mem_handle(p), block);
+    pf_mem_free(pf_mem_handle(p));
+}
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, dir), 0u);
+        path_ = std::string(dir) + "gx_win32_test_" + std::to_string(GetCurrentProcessId()) + ".bin";
+        const HANDLE f = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(f, "0123456789", 10, &written, nullptr);
+        CloseHandle(f);
+        ASSERT_EQ(written, 10u);
+    }
+    void TearDown() override { DeleteFileA(path_.c_str()); }
+    std::string path_;
+};
+
+TEST_F(Files, ReadSeekFromEitherEndAndClose) {
+    const PfFile f = pf_file_open_read(path_.c_str());
+    ASSERT_NE(f, nullptr);
+    char buf[16] = {};
+    uint32_t got = 99;
+    pf_file_read(f, buf, 4, &got);
+    EXPECT_EQ(got, 4u);
+    EXPECT_EQ(std::string(buf, 4), "0123");
+    pf_file_seek(f, -3, PF_SEEK_END);
+    pf_file_read(f, buf, 8, &got);  // only three remain
+    EXPECT_EQ(got, 3u);
+    EXPECT_EQ(std::string(buf, 3), "789");
+    pf_file_read(f, buf, 8, &got);
+    EXPECT_EQ(got, 0u);
+    pf_file_seek(f, 2, PF_SEEK_BEGIN);
+    pf_file_read(f, buf, 3, &got);
+    EXPECT_EQ(std::string(buf, got), "234");
+    pf_file_close(f);
+    // Closed: the file can be deleted at once.
+    EXPECT_TRUE(DeleteFileA(path_.c_str()));
+}
+
+TEST_F(Files, MissingFileGivesNull) {
+    EXPECT_EQ(pf_file_open_read((path_ + ".missing").c_str()), nullptr);
+}
+
+}  // namespace
