@@ -1,4 +1,4 @@
-// The buffer, drawing, palette, texture-slot and depth-buffer operations in
+// The buffer, drawing, palette, stock font, texture-slot and depth-buffer operations in
 // any order: the input is a program for a small interpreter, one op-code
 // byte and its arguments at a time, run against one library session.
 //
@@ -90,8 +90,10 @@ void buffer_alloc(fuzz::Input& in, Model& model) {
     const bool valid = (depth == 8 || depth == 16 || depth == 24 || depth == 32) && width >= 1 &&
                        height >= 1;
     if (valid) {
-        const int64_t bytes = (static_cast<int64_t>(width) + 3) / 4 * 4 * (depth / 8) * height;
-        if (bytes > MAX_BUFFER_BYTES && bytes <= INT32_MAX) return;  // the library would allocate it
+        // At most 2^33 and 2^62: no overflow here.
+        const int64_t pitch = (static_cast<int64_t>(width) + 3) / 4 * 4 * (depth / 8);
+        const bool library_accepts = pitch <= INT32_MAX && pitch * height <= INT32_MAX;
+        if (library_accepts && pitch * height > MAX_BUFFER_BYTES) return;
     }
     int32_t lowest_free = -1;
     for (int i = 0; i < GX_BUFFER_SLOTS && lowest_free < 0; ++i)
@@ -155,8 +157,11 @@ void get_block(fuzz::Input& in) {
     const int32_t height = size_value(in);
     const int32_t b = gx_state.active_buffer < 0 ? 0 : block_bytes_per_pixel(gx_state.active_depth);
     int64_t bytes = 1;
-    if (width >= 1 && height >= 1) bytes = std::max<int64_t>(int64_t{width} * height * b, 1);
-    if (bytes > MAX_BLOCK_BYTES) return;  // more than the caller's block holds
+    if (width >= 1 && height >= 1) {
+        if (int64_t{width} * height > MAX_BLOCK_BYTES) return;  // more than the caller's block holds
+        bytes = std::max<int64_t>(int64_t{width} * height * b, 1);
+    }
+    if (bytes > MAX_BLOCK_BYTES) return;
     std::vector<uint8_t> block(static_cast<size_t>(bytes), 0xCD);
     FUZZ_CHECK(gx_get_block(block.data(), width, height) == 0, "get-block result");
 
@@ -183,7 +188,10 @@ void invert_block(fuzz::Input& in) {
     const int32_t height = size_value(in);
     const int64_t b = gx_state.active_depth >= 24 ? 3 : 2;
     int64_t bytes = 1;
-    if (width >= 1 && height >= 1) bytes = int64_t{width} * height * b;
+    if (width >= 1 && height >= 1) {
+        if (int64_t{width} * height > MAX_BLOCK_BYTES) return;
+        bytes = int64_t{width} * height * b;
+    }
     if (bytes > MAX_BLOCK_BYTES) return;
     std::vector<uint8_t> block(static_cast<size_t>(bytes));
     const uint8_t seed = in.u8();
@@ -298,9 +306,9 @@ void depth_alloc(fuzz::Input& in, Model& model) {
     const int32_t width = size_value(in);
     const int32_t height = size_value(in);
     if (width >= 0 && height >= 0) {
-        const int64_t bytes = (int64_t{width} + 3) / 4 * 4 * height * 4;
-        // Refused by the platform above 2 GiB; allocated below.
-        if (bytes > MAX_BUFFER_BYTES && bytes + 16 <= INT32_MAX) return;
+        // Words at most 2^62; refused by the platform above 2 GiB, allocated below.
+        const int64_t words = (int64_t{width} + 3) / 4 * 4 * height;
+        if (words > MAX_BUFFER_BYTES / 4 && words <= (INT32_MAX - 16) / 4) return;
     }
     if (static_cast<int>(model.depth_buffers.size()) >= MAX_DEPTH_BUFFERS) return;
     uint32_t* buffer = gx_depthbuf_alloc(width, height);
@@ -348,10 +356,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
     const uint8_t setup = in.u8();
     fuzz::Session session((setup & 1) != 0 ? 8 : 32, in.u8() % 80, in.u8() % 60);
+    fuzz::select_simd((setup >> 1) % 3);  // the fast paths' instruction-set level
     Model model;
 
     for (int op = 0; op < MAX_OPERATIONS && !in.empty(); ++op) {
-        switch (in.u8() % 28) {
+        switch (in.u8() % 29) {
             case 0: {
                 const uint8_t kind = in.u8();
                 gx_set_buffer_depth((kind & 0x80) == 0 ? fuzz::depth_of(kind) : in.any_int());
@@ -415,6 +424,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 27: restart(model); break;
+            case 28: {
+                // Stock object numbers: fonts, and the palette and bitmap that are not fonts.
+                const uint8_t kind = in.u8();
+                FUZZ_CHECK(gx_select_stock_font((kind & 1) != 0 ? (kind >> 1) % 24 : in.any_int()) == 0,
+                           "stock font result");
+                FUZZ_CHECK(gx_state.line_height >= 0, "line height");
+                break;
+            }
             default: break;
         }
         check_slots(model);

@@ -15,6 +15,10 @@
 
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
+#if __has_include("gfx/simd.h")
+#include "gfx/simd.h"
+#define FUZZ_SIMD_LEVELS 1
+#endif
 
 // A failed check is a finding: report it and crash so that libFuzzer keeps
 // the input.
@@ -171,6 +175,25 @@ private:
     int32_t blocks_ = 0;
     int32_t objects_ = 0;
 };
+
+// Whether the library has fast paths at several instruction-set levels.
+inline bool has_simd_levels() {
+#ifdef FUZZ_SIMD_LEVELS
+    return true;
+#else
+    return false;
+#endif
+}
+
+// Selects a level of the fast paths (0 the plain code), lowered to what
+// the processor has.
+inline void select_simd(int32_t level) {
+#ifdef FUZZ_SIMD_LEVELS
+    gx_simd_select(level);
+#else
+    (void)level;
+#endif
+}
 
 // The four buffer depths, chosen by two bits.
 inline int32_t depth_of(uint32_t bits) {

@@ -93,8 +93,9 @@ def true_colour():
     return header(5, 8, w, h, 3, pb) + data
 
 
-def pcx_seed(mode, flags, w, h, x, y, chunk, image):
-    params = struct.pack("<BBHHiiH", mode, flags & 255, w - 1, h - 1, x, y, chunk - 1)
+def pcx_seed(mode, flags, w, h, x, y, chunk, image, level=0):
+    # The top 4 bits of the chunk field choose the instruction-set level.
+    params = struct.pack("<BBHHiiH", mode, flags & 255, w - 1, h - 1, x, y, (chunk - 1) | level << 12)
     assert len(params) == 16
     return params + image
 
@@ -117,6 +118,13 @@ def pcx_corpus():
         write("pcx_fuzzer", f"{name}-d8-reduce", pcx_seed(0, 4, 16, 8, 0, 0, 4096, image))
         write("pcx_fuzzer", f"{name}-d16-chunk3", pcx_seed(0x04 | 1, 0, 16, 8, 0, 0, 3, image))
         write("pcx_fuzzer", f"{name}-d32-clip", pcx_seed(3, 2, 8, 4, -3, -1, 4096, image))
+        # The fast paths at the SSE2 and AVX2 levels, checked against the plain code.
+        for level, level_name in ((1, "sse2"), (2, "avx2")):
+            for depth_bits, depth in enumerate((8, 16, 24, 32)):
+                write("pcx_fuzzer", f"{name}-d{depth}-{level_name}",
+                      pcx_seed(depth_bits, 8, 40, 20, 1, 1, 4096, image, level))
+            write("pcx_fuzzer", f"{name}-d32-{level_name}-chunk5",
+                  pcx_seed(0x04 | 3, 8, 40, 20, 0, 0, 5, image, level))
         # The descriptor inside the library's input area with an absurd size.
         write("pcx_fuzzer", f"{name}-d16-area-memory", pcx_seed(0x80 | 1, 4, 16, 8, 0, 0, 101, image))
         write("pcx_fuzzer", f"{name}-d24-area-file", pcx_seed(0x80 | 2, 0, 16, 8, 0, 0, 3001, image))
@@ -134,9 +142,10 @@ def small_int(v):
     return bytes([0, v & 255])
 
 
-def polygon_setup(depth_bits, depth_mode, texture_mode, w, h, tex_w, tex_h, flags, plain_view=True):
+def polygon_setup(depth_bits, depth_mode, texture_mode, w, h, tex_w, tex_h, flags, plain_view=True, level=0):
     setup = depth_bits | depth_mode << 2 | texture_mode << 4 | (0x80 if plain_view else 0)
-    out = bytes([setup, w - 1, h - 1, tex_w, tex_h - 1])
+    # The top two bits of the texture height byte choose the instruction-set level.
+    out = bytes([setup, w - 1, h - 1, tex_w, (tex_h - 1) | level << 6])
     out += small_int(0) + small_int(w - 1) + small_int(0) + small_int(h - 1)  # viewport
     out += bytes([2]) + struct.pack("<h", 128)  # factor 0.5 (kind 2: int16 / 256)
     out += small_double(1) + bytes([1]) + struct.pack("<h", 1000)  # near 1, far 1000
@@ -178,12 +187,14 @@ def polygon_corpus():
                 small_int(30) + small_int(-45) + small_int(90)
             seed += pipeline_quad([-50, -50, 30, 30])  # tilted, reaching behind the eye
             write("polygon_fuzzer", f"pipeline-d{depth}-flags{flags}", seed)
-        seed = polygon_setup(depth_bits, 1, 1, 64, 48, 32, 32, 13)
-        for which in range(4):
-            seed += mapper_call(which, [(2, 1), (40, 5), (30, 40), (-5, 20)], 10)
-        seed += bytes([2, 254])  # 255 new frames: the stamp wraps
-        seed += mapper_call(0, [(0, 0), (10, 0), (10, 10), (0, 10)], 1)
-        write("polygon_fuzzer", f"mappers-d{depth}", seed)
+        for level, level_name in ((0, "plain"), (1, "sse2"), (2, "avx2")):
+            seed = polygon_setup(depth_bits, 1, 1, 64, 48, 32, 32, 13, level=level)
+            for which in range(4):
+                seed += mapper_call(which, [(2, 1), (40, 5), (30, 40), (-5, 20)], 10)
+            seed += bytes([2, 254])  # 255 new frames: the stamp wraps
+            seed += mapper_call(0, [(0, 0), (10, 0), (10, 10), (0, 10)], 1)
+            seed += pipeline_quad([-50, -50, 30, 30])
+            write("polygon_fuzzer", f"mappers-d{depth}-{level_name}", seed)
     # No depth buffer, a too small one, a freed one; no texture; an undefined one.
     for depth_mode in range(4):
         for texture_mode in range(4):

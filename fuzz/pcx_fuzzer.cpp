@@ -15,7 +15,9 @@
 //   6-9    current x                       10-13 current y
 //          (16-bit signed unless bit 4 of byte 0)
 //   14-15  chunk size - 1 (mod 4096) for the caller chunk, or the offset
-//          into the input area
+//          into the input area; the top 4 bits choose the instruction-set
+//          level of the fast paths (mod 3: plain, SSE2, AVX2), and a read at
+//          a fast level is repeated with the plain code and must match it
 //   16-    the file
 //
 // Besides the sanitizers it checks what the reader promises: a documented
@@ -90,11 +92,16 @@ void fill_pattern(uint8_t* pixels, size_t bytes) {
     for (size_t i = 0; i < bytes; ++i) pixels[i] = static_cast<uint8_t>(i * 131 + 17);
 }
 
-}  // namespace
+// What one read left behind, for comparing instruction-set levels.
+struct Outcome {
+    int32_t result = -1;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> palette;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
     static ImageFile file;
-    if (size < PARAMETER_BYTES) return 0;
+    Outcome outcome;
     fuzz::Input in(data, size);
     const uint8_t mode = in.u8();
     const int32_t flags = static_cast<int8_t>(in.u8());
@@ -108,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pos_x = static_cast<int16_t>(pos_x);
         pos_y = static_cast<int16_t>(pos_y);
     }
-    const uint32_t chunk_size = in.u16() % 4096u + 1u;
+    const uint16_t chunk_field = in.u16();
+    const uint32_t chunk_size = chunk_field % 4096u + 1u;
     const uint8_t* image = in.rest();
     const size_t image_size = in.remaining();
     const bool from_memory = (flags & GX_PCX_FROM_MEMORY) != 0;
@@ -118,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool into_input_area = (mode & 0x80) != 0;
 
     fuzz::Session session((mode & 0x08) != 0 ? 8 : 32);
-    if (fuzz::open_buffer(depth, width, height) < 0) return 0;
+    fuzz::select_simd(simd_level);
+    if (fuzz::open_buffer(depth, width, height) < 0) return outcome;
     gx_move_to(pos_x, pos_y);
     fill_pattern(gx_state.active_pixels, fuzz::active_bytes());
     const std::vector<uint8_t> pixels_before(gx_state.active_pixels,
@@ -233,5 +242,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     gx_reset_input();
+    outcome.result = result;
+    outcome.pixels.assign(pixels, pixels + pixels_before.size());
+    const auto* entries = reinterpret_cast<const uint8_t*>(&gx_state.logical_palette);
+    outcome.palette.assign(entries, entries + sizeof gx_state.logical_palette);
+    const auto* lookup = reinterpret_cast<const uint8_t*>(gx_state.color_lookup);
+    outcome.palette.insert(outcome.palette.end(), lookup, lookup + sizeof gx_state.color_lookup);
+    return outcome;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < PARAMETER_BYTES) return 0;
+    // The top bits of the chunk field choose the instruction-set level; a
+    // fast path must give exactly the bytes of the plain code.
+    const int32_t level = (data[15] >> 4) % 3;
+    const Outcome fast = read_once(data, size, level);
+    if (fuzz::has_simd_levels() && level != 0) {
+        const Outcome plain = read_once(data, size, 0);
+        FUZZ_CHECK(fast.result == plain.result, "result differs from the plain code's");
+        FUZZ_CHECK(fast.pixels == plain.pixels, "pixels differ from the plain code's");
+        FUZZ_CHECK(fast.palette == plain.palette, "palette differs from the plain code's");
+    }
     return 0;
 }

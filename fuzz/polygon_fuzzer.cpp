@@ -10,7 +10,10 @@
 //           bit 6 a palette screen;
 //           buffer width - 1 and height - 1 (bytes, mod 200 and 150);
 //           texture width and height - 1 (bytes, the height mod 64; a
-//           width of 0 picks 40000 x 1, wider than 16.16 coordinates reach);
+//           width of 0 picks 40000 x 1, wider than 16.16 coordinates reach;
+//           the height byte's top two bits choose the instruction-set level
+//           of the fast paths, mod 3, and a run at a fast level is repeated
+//           with the plain code and must leave the same pixels and words);
 //           viewport x1, x2, y1, y2 and factor; near and far plane;
 //           render flags; object position and three angles.
 //   ops     0 draw a polygon through the pipeline; 1 call one mapper
@@ -186,9 +189,15 @@ void set_object(fuzz::Input& in) {
     gx_3d_set_object(x, y, z, ax, ay, az);
 }
 
-}  // namespace
+// What one run left in the buffer and the depth buffer, for comparing
+// instruction-set levels.
+struct Outcome {
+    std::vector<uint8_t> pixels;
+    std::vector<uint32_t> depth_words;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+Outcome draw_once(const uint8_t* data, size_t size, int32_t simd_level) {
+    Outcome outcome;
     fuzz::Input in(data, size);
     const uint8_t setup = in.u8();
     Scene scene;
@@ -197,7 +206,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t height = in.u8() % 150 + 1;
 
     fuzz::Session session((setup & 0x40) != 0 ? 8 : 32);
-    if (fuzz::open_buffer(scene.depth, width, height) < 0) return 0;
+    fuzz::select_simd(simd_level);
+    if (fuzz::open_buffer(scene.depth, width, height) < 0) return outcome;
 
     // Depth buffer.
     uint32_t* depth_buffer = nullptr;
@@ -280,7 +290,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
+    outcome.pixels.assign(gx_state.active_pixels, gx_state.active_pixels + fuzz::active_bytes());
+    if (gx_state.depth_buffer != nullptr) {
+        const size_t words = std::min<size_t>(gx_state.depth_buffer_words,
+                                              static_cast<size_t>(width) * static_cast<size_t>(height));
+        outcome.depth_words.assign(gx_state.depth_buffer, gx_state.depth_buffer + words);
+    }
     gx_texture_undefine(-1);
     if (depth_buffer != nullptr) gx_depthbuf_free(depth_buffer);
+    return outcome;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The top two bits of the texture height byte choose the instruction-set
+    // level of the fast paths; a run at a fast level is repeated with the
+    // plain code and must leave exactly the same pixels and depth words.
+    const int32_t level = size > 4 ? (data[4] >> 6) % 3 : 0;
+    const Outcome fast = draw_once(data, size, level);
+    if (fuzz::has_simd_levels() && level != 0) {
+        const Outcome plain = draw_once(data, size, 0);
+        FUZZ_CHECK(fast.pixels == plain.pixels, "pixels differ from the plain code's");
+        FUZZ_CHECK(fast.depth_words == plain.depth_words, "depth words differ from the plain code's");
+    }
     return 0;
 }
