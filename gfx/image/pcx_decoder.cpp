@@ -25,15 +25,6 @@ bool refill(Input& input) {
     return true;
 }
 
-bool take(Input& input, uint8_t& byte) {
-    if (input.unread == 0 && !refill(input)) {
-        return false;
-    }
-    byte = *input.next++;
-    --input.unread;
-    return true;
-}
-
 inline uint8_t* store_run(uint8_t* out, uint8_t value, uint32_t count) {
     for (uint32_t k = 0; k < count; ++k) {
         out[k] = value;
@@ -42,6 +33,15 @@ inline uint8_t* store_run(uint8_t* out, uint8_t value, uint32_t count) {
 }
 
 }  // namespace
+
+bool take(Input& input, uint8_t& byte) {
+    if (input.unread == 0 && !refill(input)) {
+        return false;
+    }
+    byte = *input.next++;
+    --input.unread;
+    return true;
+}
 
 void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried) {
     if (carried >= line_bytes) {

@@ -21,6 +21,10 @@ struct Input {
     bool ended = false;         // the input gave out; every later line ends at once
 };
 
+// Takes the next input byte, refilling the chunk in file mode. False when
+// the input has ended (and then sets `ended`).
+bool take(Input& input, uint8_t& byte);
+
 // Decodes one scan line of `line_bytes` bytes into `line`, behind the
 // `carried` bytes already at its start. A run that reaches past the end of
 // the line leaves its excess behind the line (at most 62 bytes, so the

@@ -6,13 +6,19 @@
 
 #include "gfx/gfx.h"
 #include "gfx/image/pcx_decoder.h"
+#include "gfx/image/pcx_fast.h"
 #include "gfx/image/pcx_format.h"
 #include "gfx/image/pcx_rows.h"
 #include "gfx/row_rule.h"
+#include "gfx/simd.h"
 
 namespace {
 
 using namespace pcx;
+
+// Longest scan line (bytes) read with the fast decoder, which needs as much
+// again for its copy; longer ones are decoded plainly.
+constexpr uint32_t FAST_LINE_LIMIT = 1u << 20;
 
 // The visible part of the image in the buffer and where it comes from in
 // the image. Columns and rows left of or above the buffer are skipped.
@@ -195,7 +201,13 @@ int32_t load(const char* name, Call& call) {
     }
 
     const uint32_t line_bytes = planes * plane_bytes;  // at most 255 * 65535
-    LineBuffer line_buffer(static_cast<size_t>(line_bytes) + LINE_SPARE);
+    // The fast decoder keeps a copy of each line's previous contents behind
+    // the line buffer's spare bytes, in the same allocation.
+    gx_simd_level();  // picks the fast paths on first use
+    const FastLineDecoder fast_decode =
+        line_bytes <= FAST_LINE_LIMIT ? active_fast_paths.decode : nullptr;
+    const size_t shadow_bytes = fast_decode != nullptr ? line_bytes : 0;
+    LineBuffer line_buffer(static_cast<size_t>(line_bytes) + LINE_SPARE + shadow_bytes);
     uint8_t* line = line_buffer.bytes();
     if (line == nullptr) {
         return GX_PCX_NO_MEMORY;
@@ -212,8 +224,13 @@ int32_t load(const char* name, Call& call) {
     const int32_t pixel_bytes = gx_bytes_per_pixel(s.active_depth);
     uint32_t carried = 0;
     const uint32_t scan_lines = placement.skipped_rows + placement.height;
+    uint8_t* const shadow = line + line_bytes + LINE_SPARE;
     for (uint32_t row = 0; row < scan_lines; ++row) {
-        decode_scan_line(call.input, line, line_bytes, carried);
+        if (fast_decode != nullptr) {
+            fast_decode(call.input, line, line_bytes, carried, shadow);
+        } else {
+            decode_scan_line(call.input, line, line_bytes, carried);
+        }
         if (row >= placement.skipped_rows) {
             const int32_t y = placement.y0 + static_cast<int32_t>(row - placement.skipped_rows);
             convert(context, line, placement.first_column, placement.width,

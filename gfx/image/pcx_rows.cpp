@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "gfx/gfx.h"
+#include "gfx/image/pcx_fast.h"
 #include "gfx/image/pcx_format.h"
+#include "gfx/simd.h"
 
 namespace pcx {
 namespace {
@@ -103,7 +105,9 @@ bool planes_hold_width(Layout layout, uint32_t planes, uint32_t plane_bytes, uin
     return false;
 }
 
-RowConverter row_converter(Layout layout, int32_t depth) {
+namespace {
+
+RowConverter plain_row_converter(Layout layout, int32_t depth) {
     switch (layout) {
         case Layout::two_color: return palette_converter<TwoColor, FIRST_SLOT>(depth);
         case Layout::sixteen_color: return palette_converter<SixteenColor, FIRST_SLOT>(depth);
@@ -118,6 +122,27 @@ RowConverter row_converter(Layout layout, int32_t depth) {
         case Layout::none: return nullptr;
     }
     return nullptr;
+}
+
+// The vector converter in force for a layout and depth, if there is one.
+RowConverter fast_row_converter(Layout layout, int32_t depth) {
+    gx_simd_level();  // picks the fast paths on first use
+    const FastPaths& fast = active_fast_paths;
+    if (layout == Layout::indexed) {
+        if (depth == 16) return fast.indexed_16;
+        if (depth == 32) return fast.indexed_32;
+    } else if (layout == Layout::true_color) {
+        if (depth == 16) return fast.true_color_16;
+        if (depth == 32) return fast.true_color_32;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+RowConverter row_converter(Layout layout, int32_t depth) {
+    const RowConverter fast = fast_row_converter(layout, depth);
+    return fast != nullptr ? fast : plain_row_converter(layout, depth);
 }
 
 void prepare_pixels(RowContext& context, int32_t depth) {

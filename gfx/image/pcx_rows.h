@@ -32,6 +32,8 @@ bool planes_hold_width(Layout layout, uint32_t planes, uint32_t plane_bytes, uin
 
 // The converter for a layout at a buffer depth, or null when there is none
 // (every layout at depths other than 8, 16, 24 and 32; true colour at 8).
+// Where the fast paths in force (pcx_fast.h) have a vector converter for
+// the pair, that one.
 RowConverter row_converter(Layout layout, int32_t depth);
 
 // Fills context.pixel_of from color_lookup for a buffer of this depth.

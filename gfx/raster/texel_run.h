@@ -11,12 +11,18 @@
 // other run goes through the clamped loop, which gives every pixel whose
 // values are in range exactly what the exact loop would, and holds the rest
 // at the texture's edges and at the largest depth below the stamp.
+//
+// Exact runs go to the vector kernels of run_kernels.h when the processor
+// has them; the exact loop here stays the reference they are tested against
+// and draws what they leave (the last few pixels of a run).
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "gfx/raster/run_kernels.h"
 
 namespace gx_raster {
 
@@ -34,6 +40,12 @@ struct TextureView {
     ptrdiff_t row_bytes;  // texture_width texels
     int32_t max_u;        // last reachable column and row
     int32_t max_v;
+    // Vector loops for exact runs, or null for the scalar loop alone; set
+    // only when every texel offset fits 31 bits and rows are below 32768
+    // texels long (the kernels' preconditions).
+    const RunKernels* kernels = nullptr;
+    int32_t width = 0;           // texels per row
+    ptrdiff_t fetch_limit = -1;  // last offset at which 4 bytes may be read
 };
 
 // One stretch of pixels. Coordinates and depth are taken modulo 2^32, as
@@ -148,6 +160,47 @@ inline bool stays_within(uint32_t first, uint32_t step, int64_t last_index, int3
     return start >= 0 && start < limit && end >= 0 && end < limit;
 }
 
+// Whether 4 bytes can be read at every texel offset of an exact run (the
+// kernels read whole 32-bit words). Column and row are monotonic along the
+// run, so the larger end bounds each.
+template <int B>
+inline bool fetch_within(const TextureView& texture, const TexelRun& run) {
+    const int64_t last = run.count - 1;
+    const int64_t u_first = static_cast<int32_t>(run.u);
+    const int64_t v_first = static_cast<int32_t>(run.v);
+    const int64_t u_last = u_first + last * static_cast<int32_t>(run.du);
+    const int64_t v_last = v_first + last * static_cast<int32_t>(run.dv);
+    const int64_t column = std::max(u_first, u_last) >> 16;
+    const int64_t row = std::max(v_first, v_last) >> 16;
+    return row * texture.row_bytes + column * TEXEL_SIZE<B> <= texture.fetch_limit;
+}
+
+// An exact run: the vector kernel in force takes whole groups of pixels,
+// the scalar loop the rest (or everything, without a kernel).
+template <int B, bool DEPTH>
+inline void texel_run_fast(uint8_t* pixel, uint32_t* word, const TextureView& texture,
+                           uint32_t stamp, const TexelRun& run) {
+    int32_t done = 0;
+    if (texture.kernels != nullptr && run.count >= 8 && fetch_within<B>(texture, run)) {
+        const KernelRun values{texture.pixels, texture.width, run.u,           run.v,    run.du,
+                               run.dv,         run.depth + stamp, run.depth_step, run.count};
+        done = texture.kernels->draw[B - 1][DEPTH ? 1 : 0](pixel, word, values);
+    }
+    if (done == 0) {
+        texel_run_exact<B, DEPTH>(pixel, word, texture, stamp, run);
+    } else if (done < run.count) {
+        // The values at pixel `done`: exact runs do not wrap around.
+        const auto skipped = static_cast<uint32_t>(done);
+        TexelRun rest = run;
+        rest.u += skipped * run.du;
+        rest.v += skipped * run.dv;
+        rest.depth += skipped * run.depth_step;
+        rest.count -= done;
+        texel_run_exact<B, DEPTH>(pixel + static_cast<ptrdiff_t>(done) * B,
+                                  DEPTH ? word + done : word, texture, stamp, rest);
+    }
+}
+
 // Draws one run, choosing the loop by the run's two ends.
 template <int B, bool DEPTH>
 inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture, uint32_t stamp,
@@ -161,7 +214,7 @@ inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture
         exact = exact && first_depth <= DEPTH_MAX && last_depth >= 0 && last_depth <= DEPTH_MAX;
     }
     if (exact) {
-        texel_run_exact<B, DEPTH>(pixel, word, texture, stamp, run);
+        texel_run_fast<B, DEPTH>(pixel, word, texture, stamp, run);
     } else {
         texel_run_clamped<B, DEPTH>(pixel, word, texture, stamp, run);
     }

@@ -31,6 +31,7 @@
 #include "gfx/raster/edge_walk.h"
 #include "gfx/raster/texel_run.h"
 #include "gfx/row_rule.h"
+#include "gfx/simd.h"
 
 namespace {
 
@@ -195,6 +196,15 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     }
     polygon.texture = {s.texture_pixels, static_cast<ptrdiff_t>(row_bytes), polygon.input.max_u,
                        polygon.input.max_v};
+    // The vector kernels address texels with 31-bit offsets and 16-bit row
+    // lengths, and read 4 bytes per texel.
+    gx_simd_level();  // picks the kernels on first use
+    const int64_t texture_bytes = (static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes;
+    if (active_run_kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
+        polygon.texture.kernels = active_run_kernels;
+        polygon.texture.width = s.texture_width;
+        polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
+    }
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);

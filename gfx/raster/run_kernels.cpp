@@ -1,0 +1,17 @@
+// The exact-run kernels in force, chosen by gx_simd_select.
+#include "gfx/raster/run_kernels.h"
+
+#include "gfx/simd.h"
+
+namespace gx_raster {
+
+const RunKernels* active_run_kernels = nullptr;
+
+void select_run_kernels(int32_t level) {
+    const RunKernels* kernels = nullptr;
+    if (level >= GX_SIMD_AVX2) kernels = avx2_run_kernels();
+    if (kernels == nullptr && level >= GX_SIMD_SSE2) kernels = sse2_run_kernels();
+    active_run_kernels = kernels;
+}
+
+}  // namespace gx_raster

@@ -1,0 +1,41 @@
+// Picks the fast paths once: each module that has them is told the level,
+// and keeps its own table of routines for it.
+#include "gfx/simd.h"
+
+#include "gfx/image/pcx_fast.h"
+#include "gfx/raster/run_kernels.h"
+
+namespace {
+
+int32_t detect() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return GX_SIMD_AVX2;
+    if (__builtin_cpu_supports("sse2")) return GX_SIMD_SSE2;
+#endif
+    return GX_SIMD_SCALAR;
+}
+
+int32_t selected = -1;
+
+}  // namespace
+
+int32_t gx_simd_supported() {
+    static const int32_t supported = detect();
+    return supported;
+}
+
+int32_t gx_simd_select(int32_t level) {
+    const int32_t supported = gx_simd_supported();
+    if (level > supported) level = supported;
+    if (level < GX_SIMD_SCALAR) level = GX_SIMD_SCALAR;
+    selected = level;
+    gx_raster::select_run_kernels(level);
+    pcx::select_fast_paths(level);
+    return level;
+}
+
+int32_t gx_simd_level() {
+    if (selected < 0) gx_simd_select(gx_simd_supported());
+    return selected;
+}
