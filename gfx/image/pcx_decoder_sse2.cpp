@@ -6,14 +6,15 @@
 // consecutive bytes of 0xC0 or more, the first byte starts a token (the
 // byte before it is a literal or a value, both of which end a token), so
 // the stretch alternates code, value, code, ... The codes thus follow from
-// the block's mask of high bytes with a few bit operations, every other
-// byte that is not a value starts a token, and the tokens are visited by
-// their bit positions with no branch on their kind.
+// the block's mask of high bytes with a few bit operations, and every byte
+// between a run's value and the next code is a literal. The decoder visits
+// the codes by their bit positions and copies the literals between them in
+// one 32-byte move.
 //
-// Every token stores 16 copies of its byte (a run of more than 16 bytes
-// stores whole blocks of 16), so the bytes just past its end receive
-// copies too; later tokens overwrite them. Only when the input ends in the
-// middle of a line do they matter: the line must then show its previous
+// Stores are whole: a literal stretch moves 32 bytes and a run stores 16
+// copies of its byte at a time, so bytes just past the decoded ones receive
+// something too, which later tokens overwrite. Only when the input ends in
+// the middle of a line do they matter: the line must then show its previous
 // contents past the last token, and those are put back from the shadow copy
 // taken when the line began.
 #include "gfx/image/pcx_fast.h"
@@ -29,9 +30,10 @@ namespace pcx {
 namespace {
 
 constexpr uint32_t BLOCK = 32;
-// A block is parsed when the chunk holds it and the byte after it (the
-// value of a code in its last byte).
-constexpr uint32_t LOOKAHEAD = BLOCK + 1;
+// A block is parsed when the chunk holds it and the 33 bytes after it: the
+// value of a code in its last byte, and the 32-byte copy of the literals
+// that may follow that value.
+constexpr uint32_t LOOKAHEAD = 2 * BLOCK + 1;
 
 // Bit k set when byte k of the block is RUN_FLAG or more.
 inline uint32_t high_bytes(const uint8_t* block) {
@@ -66,6 +68,47 @@ inline void fill(uint8_t* out, uint8_t value, uint32_t count) {
     }
 }
 
+// Copies 32 bytes, of which the caller needs the first few.
+inline void copy_block(uint8_t* out, const uint8_t* from) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), second);
+}
+
+// Decodes the tokens of one block (which starts on a token) until the block
+// or the line ends, and returns the input bytes used: the offset of the next
+// token. The literals between two run codes are copied in one go.
+inline uint32_t decode_block(const uint8_t* block, uint8_t*& out, const uint8_t* end) {
+    const uint32_t codes = run_codes(high_bytes(block));
+    const uint32_t block_end = BLOCK + (codes >> 31);  // a last code's value is byte 32
+    uint32_t pending = codes;
+    uint32_t from = 0;  // the first literal not yet copied
+    uint8_t* at = out;
+    for (;;) {
+        if (at >= end) break;
+        const uint32_t code = pending != 0 ? static_cast<uint32_t>(__builtin_ctz(pending)) : block_end;
+        const uint32_t literals = code - from;
+        const auto room = static_cast<size_t>(end - at);
+        copy_block(at, block + from);
+        if (literals > room) {
+            // The line ends among the literals; the next one starts the next line.
+            out = at + room;
+            return from + static_cast<uint32_t>(room);
+        }
+        at += literals;
+        from = code;
+        if (pending == 0 || at >= end) break;
+        const uint32_t count = block[code] & RUN_COUNT_MASK;
+        fill(at, block[code + 1], count);
+        at += count;
+        from = code + 2;
+        pending &= pending - 1;
+    }
+    out = at;
+    return from;
+}
+
 void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
             uint8_t* shadow) {
     if (carried >= line_bytes) {
@@ -83,24 +126,7 @@ void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
         const uint8_t* next = input.next;
         uint32_t unread = input.unread;
         while (out < end && unread >= LOOKAHEAD) {
-            const uint32_t codes = run_codes(high_bytes(next));
-            uint32_t tokens = ~(codes << 1);  // bit 0 is always a token
-            uint32_t used = BLOCK + (codes >> 31);
-            do {
-                const auto at = static_cast<uint32_t>(__builtin_ctz(tokens));
-                if (out >= end) {
-                    used = at;  // the next line starts with this token
-                    break;
-                }
-                const uint8_t code = next[at];
-                const uint8_t following = next[at + 1];
-                const bool run = code >= RUN_FLAG;
-                const uint8_t value = run ? following : code;
-                const uint32_t count = run ? (code & RUN_COUNT_MASK) : 1u;
-                fill(out, value, count);
-                out += count;
-                tokens &= tokens - 1;
-            } while (tokens != 0);
+            const uint32_t used = decode_block(next, out, end);
             next += used;
             unread -= used;
         }
