@@ -79,7 +79,8 @@ int32_t gx_buffer_alloc(int32_t width, int32_t height) {
     if (!valid_depth(depth) || width < 1 || height < 1) return -2;
     const int64_t padded = (static_cast<int64_t>(width) + 3) / 4 * 4;
     const int64_t pitch = padded * (depth / 8);
-    if (padded > INT32_MAX || pitch * height > INT32_MAX) return -2;
+    // pitch * height could pass 2^63 itself: divide instead of multiplying.
+    if (padded > INT32_MAX || pitch > INT32_MAX / height) return -2;
 
     // The size follows the depth itself, not header_alloc_size, which an
     // open buffer of another depth may have changed since.
