@@ -1,9 +1,9 @@
 // Vector versions of the exact pixel loop of texel_run.h. A kernel draws
-// the pixels of an exact run eight (or four) at a time, computing pixel i's
-// values directly rather than by stepping: its texel is column U_i >> 16
-// and row V_i >> 16 with U_i = U + i * du (no wrap-around occurs on an
-// exact run, so this is the texel the carry stepping reaches), and its depth
-// is Z_i = Z + i * dZ modulo 2^32, compared unsigned. The bytes written are
+// the pixels of exact runs eight at a time, computing pixel i's values
+// directly rather than by stepping: its texel is column U_i >> 16 and row
+// V_i >> 16 with U_i = U + i * du (no wrap-around occurs on an exact run, so
+// this is the texel the carry stepping reaches), and its depth is
+// Z_i = Z + i * dZ modulo 2^32, compared unsigned. The bytes written are
 // those of the scalar loop.
 //
 // Kernels live in files of their own (the AVX2 one is compiled for AVX2)
@@ -16,21 +16,27 @@
 
 namespace gx_raster {
 
-// One exact run as a kernel reads it.
-struct KernelRun {
-    const uint8_t* texels;  // the texture's first texel
-    int32_t texture_width;  // texels per row, below 32768
-    uint32_t u, v;          // 16.16 at the first pixel
-    uint32_t du, dv;
-    uint32_t z, dz;  // depth word of the first pixel (stamp included) and its step
-    int32_t count;
+// The current texture as a kernel reads it.
+struct KernelTexture {
+    const uint8_t* texels;  // the first texel
+    int32_t width;          // texels per row, below 32768
+    int32_t bytes;          // bytes readable from `texels` on
 };
 
-// Draws the first n pixels of the run, n being count rounded down to the
-// kernel's group of pixels, and returns n; the caller draws the rest.
+// One exact run.
+struct KernelRun {
+    uint32_t u, v;    // 16.16 at the first pixel
+    uint32_t du, dv;  // per pixel
+    uint32_t z, dz;   // depth word of the first pixel (stamp included), its step
+    int32_t count;    // pixels, at least 1
+};
+
+// Draws `runs` consecutive runs, the first at `pixel` and `word` (null
+// without depth), each following on where the one before ended.
 // Preconditions beyond those of the exact loop: every texel offset fits 31
-// bits, and 4 bytes may be read at the offset of any texel of the run.
-using RunKernel = int32_t (*)(uint8_t* pixel, uint32_t* word, const KernelRun& run);
+// bits, and 4 bytes may be read at the offset of any texel of the runs.
+using RunKernel = void (*)(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
+                           const KernelRun* run, int32_t runs);
 
 struct RunKernels {
     RunKernel draw[4][2];  // [bytes per pixel - 1][depth tested]

@@ -45,11 +45,12 @@ inline uint32_t texel_at(const uint8_t* texels, int32_t index) {
 }
 
 template <int B, bool DEPTH>
-int32_t draw(uint8_t* pixel, uint32_t* word, const KernelRun& run) {
+inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
+                     const KernelRun& run) {
     constexpr int S = B == 4 ? 3 : B;
     const int32_t n = run.count & ~7;
     const __m128i row_bits = splat(0xFFFF0000u);
-    const __m128i row_length = splat((static_cast<uint32_t>(run.texture_width) << 16) | 1u);
+    const __m128i row_length = splat((static_cast<uint32_t>(texture.width) << 16) | 1u);
     __m128i u_low = lanes(run.u, run.du);
     __m128i v_low = lanes(run.v, run.dv);
     __m128i u_high = _mm_add_epi32(u_low, splat(run.du << 2));
@@ -77,7 +78,7 @@ int32_t draw(uint8_t* pixel, uint32_t* word, const KernelRun& run) {
         _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_madd_epi16(place_low, row_length));
         _mm_store_si128(reinterpret_cast<__m128i*>(index + 4),
                         _mm_madd_epi16(place_high, row_length));
-        for (int k = 0; k < 8; ++k) texel[k] = texel_at<S>(run.texels, index[k]);
+        for (int k = 0; k < 8; ++k) texel[k] = texel_at<S>(texture.texels, index[k]);
 
         __m128i pass_low = _mm_setzero_si128();
         __m128i pass_high = pass_low;
@@ -146,8 +147,34 @@ int32_t draw(uint8_t* pixel, uint32_t* word, const KernelRun& run) {
         v_low = _mm_add_epi32(v_low, dv8);
         v_high = _mm_add_epi32(v_high, dv8);
     }
-    return n;
+    // Pixels past the last whole group, one by one.
+    for (int32_t i = n; i < run.count; ++i) {
+        const auto step = static_cast<uint32_t>(i);
+        const uint32_t column = (run.u + step * run.du) >> 16;
+        const uint32_t row = (run.v + step * run.dv) >> 16;
+        const uint8_t* texel = texture.texels + (static_cast<ptrdiff_t>(row) * texture.width +
+                                                 static_cast<ptrdiff_t>(column)) * S;
+        if constexpr (DEPTH) {
+            const uint32_t z = run.z + step * run.dz;
+            if (z <= word[i]) continue;
+            word[i] = z;
+        }
+        uint8_t* p = pixel + static_cast<ptrdiff_t>(i) * B;
+        for (int k = 0; k < S; ++k) p[k] = texel[k];
+        if constexpr (B == 4) p[3] = 0;
+    }
 }
+
+template <int B, bool DEPTH>
+void draw(uint8_t* pixel, uint32_t* word, const KernelTexture& texture, const KernelRun* run,
+          int32_t runs) {
+    for (int32_t k = 0; k < runs; ++k) {
+        draw_run<B, DEPTH>(pixel, word, texture, run[k]);
+        pixel += static_cast<ptrdiff_t>(run[k].count) * B;
+        if constexpr (DEPTH) word += run[k].count;
+    }
+}
+
 
 constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},
                                  {draw<2, false>, draw<2, true>},

@@ -44,7 +44,7 @@ struct TextureView {
     // only when every texel offset fits 31 bits and rows are below 32768
     // texels long (the kernels' preconditions).
     const RunKernels* kernels = nullptr;
-    int32_t width = 0;           // texels per row
+    KernelTexture kernel_texture = {};
     ptrdiff_t fetch_limit = -1;  // last offset at which 4 bytes may be read
 };
 
@@ -175,36 +175,11 @@ inline bool fetch_within(const TextureView& texture, const TexelRun& run) {
     return row * texture.row_bytes + column * TEXEL_SIZE<B> <= texture.fetch_limit;
 }
 
-// An exact run: the vector kernel in force takes whole groups of pixels,
-// the scalar loop the rest (or everything, without a kernel).
-template <int B, bool DEPTH>
-inline void texel_run_fast(uint8_t* pixel, uint32_t* word, const TextureView& texture,
-                           uint32_t stamp, const TexelRun& run) {
-    int32_t done = 0;
-    if (texture.kernels != nullptr && run.count >= 8 && fetch_within<B>(texture, run)) {
-        const KernelRun values{texture.pixels, texture.width, run.u,           run.v,    run.du,
-                               run.dv,         run.depth + stamp, run.depth_step, run.count};
-        done = texture.kernels->draw[B - 1][DEPTH ? 1 : 0](pixel, word, values);
-    }
-    if (done == 0) {
-        texel_run_exact<B, DEPTH>(pixel, word, texture, stamp, run);
-    } else if (done < run.count) {
-        // The values at pixel `done`: exact runs do not wrap around.
-        const auto skipped = static_cast<uint32_t>(done);
-        TexelRun rest = run;
-        rest.u += skipped * run.du;
-        rest.v += skipped * run.dv;
-        rest.depth += skipped * run.depth_step;
-        rest.count -= done;
-        texel_run_exact<B, DEPTH>(pixel + static_cast<ptrdiff_t>(done) * B,
-                                  DEPTH ? word + done : word, texture, stamp, rest);
-    }
-}
-
-// Draws one run, choosing the loop by the run's two ends.
-template <int B, bool DEPTH>
-inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture, uint32_t stamp,
-                      const TexelRun& run) {
+// Whether the exact loop may draw the run: its first and last texel and
+// depth lie inside the texture and below the stamp byte; since all three
+// are linear in the pixel index, the two ends bound the whole run.
+template <bool DEPTH>
+inline bool is_exact(const TextureView& texture, const TexelRun& run) {
     const int64_t last = run.count - 1;
     bool exact = stays_within(run.u, run.du, last, texture.max_u) &&
                  stays_within(run.v, run.dv, last, texture.max_v);
@@ -213,10 +188,55 @@ inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture
         const int64_t last_depth = first_depth + last * static_cast<int32_t>(run.depth_step);
         exact = exact && first_depth <= DEPTH_MAX && last_depth >= 0 && last_depth <= DEPTH_MAX;
     }
-    if (exact) {
-        texel_run_fast<B, DEPTH>(pixel, word, texture, stamp, run);
+    return exact;
+}
+
+// Draws one run, choosing the loop by the run's two ends.
+template <int B, bool DEPTH>
+inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture, uint32_t stamp,
+                      const TexelRun& run) {
+    if (is_exact<DEPTH>(texture, run)) {
+        texel_run_exact<B, DEPTH>(pixel, word, texture, stamp, run);
     } else {
         texel_run_clamped<B, DEPTH>(pixel, word, texture, stamp, run);
+    }
+}
+
+// Most runs one span is handed over in at a time.
+inline constexpr int32_t RUN_BATCH = 16;
+
+// Draws up to RUN_BATCH consecutive runs of one span from `pixel` and
+// `word` on. Stretches of runs the vector kernel in force can take go to it
+// in one call; the others, and all without a kernel, through texel_run.
+template <int B, bool DEPTH>
+inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& texture, uint32_t stamp,
+                       const TexelRun* runs, int32_t count) {
+    KernelRun batch[RUN_BATCH];
+    int32_t k = 0;
+    while (k < count) {
+        int32_t taken = 0;
+        int32_t pixels = 0;
+        if (texture.kernels != nullptr) {
+            while (k + taken < count && is_exact<DEPTH>(texture, runs[k + taken]) &&
+                   fetch_within<B>(texture, runs[k + taken])) {
+                const TexelRun& run = runs[k + taken];
+                batch[taken] = {run.u,  run.v,     run.du,         run.dv,
+                                run.depth + stamp, run.depth_step, run.count};
+                pixels += run.count;
+                ++taken;
+            }
+        }
+        if (taken > 0) {
+            texture.kernels->draw[B - 1][DEPTH ? 1 : 0](pixel, word, texture.kernel_texture, batch,
+                                                       taken);
+            k += taken;
+        } else {
+            texel_run<B, DEPTH>(pixel, word, texture, stamp, runs[k]);
+            pixels = runs[k].count;
+            ++k;
+        }
+        pixel += static_cast<ptrdiff_t>(pixels) * B;
+        if constexpr (DEPTH) word += pixels;
     }
 }
 

@@ -202,7 +202,8 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     const int64_t texture_bytes = (static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes;
     if (active_run_kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
         polygon.texture.kernels = active_run_kernels;
-        polygon.texture.width = s.texture_width;
+        polygon.texture.kernel_texture = {s.texture_pixels, s.texture_width,
+                                          static_cast<int32_t>(texture_bytes)};
         polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
     }
     polygon.stamp = s.depth_stamp;
@@ -274,48 +275,61 @@ void perspective_span(const Polygon& polygon, const PerspectiveEdge& left,
     double run_u = g_u * run_length;
     double run_v = g_v * run_length;
     double run_w = g_w * run_length;
-    TexelRun run{};
-    if constexpr (DEPTH) run.depth_step = static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24));
+    const uint32_t depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
     uint8_t* pixel = gx_pixel_address(x0, y, B);
     uint32_t* word = DEPTH ? gx_depth_word(x0, y) : nullptr;
+    // The runs are worked out a batch at a time and then drawn together.
+    // A run starts where the one before ended, so its first value u_z / w
+    // is the quotient the run before computed last, and a full run's
+    // reciprocal length is the same for all: both are computed once.
+    TexelRun runs[RUN_BATCH];
+    const double per_run_step = 1.0 / run_length;
+    double ua = u_z / w;
+    double va = v_z / w;
     while (count > 0) {
-        int32_t length = run_length;
-        if (count <= run_length) {
-            length = count;
-            run_u = g_u * length;
-            run_v = g_v * length;
-            run_w = g_w * length;
+        int32_t batch = 0;
+        int32_t batch_pixels = 0;
+        for (; batch < RUN_BATCH && count > 0; ++batch) {
+            int32_t length = run_length;
+            if (count <= run_length) {
+                length = count;
+                run_u = g_u * length;
+                run_v = g_v * length;
+                run_w = g_w * length;
+            }
+            // Exact values at the run's first column and just after its last.
+            const double w0 = w;
+            const double w1 = w0 + run_w;
+            const double per_step = length == run_length ? per_run_step : 1.0 / length;
+            u_z += run_u;
+            const double ub = u_z / w1;
+            const double du = (ub - ua) * per_step;
+            v_z += run_v;
+            const double vb = v_z / w1;
+            const double dv = (vb - va) * per_step;
+            w = w1;
+
+            const int32_t du_fixed = fixed_signed(du, FIXED_16_16);
+            const int32_t dv_fixed = fixed_signed(dv, FIXED_16_16);
+            TexelRun& run = runs[batch];
+            // Sample each pixel at its centre, rounded to the nearest texel.
+            run.u = static_cast<uint32_t>(fixed_signed(ua, FIXED_16_16)) +
+                    static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
+            run.v = static_cast<uint32_t>(fixed_signed(va, FIXED_16_16)) +
+                    static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
+            run.du = static_cast<uint32_t>(du_fixed);
+            run.dv = static_cast<uint32_t>(dv_fixed);
+            run.depth = DEPTH ? fixed_unsigned(w0, FIXED_8_24) : 0;
+            run.depth_step = depth_step;
+            run.count = length;
+            batch_pixels += length;
+            count -= length;
+            ua = ub;
+            va = vb;
         }
-        // Exact values at the run's first column and just after its last.
-        const double w0 = w;
-        const double w1 = w0 + run_w;
-        const double per_step = 1.0 / length;
-        const double ua = u_z / w0;
-        u_z += run_u;
-        const double ub = u_z / w1;
-        const double du = (ub - ua) * per_step;
-        const double va = v_z / w0;
-        v_z += run_v;
-        const double vb = v_z / w1;
-        const double dv = (vb - va) * per_step;
-        w = w1;
-
-        const int32_t du_fixed = fixed_signed(du, FIXED_16_16);
-        const int32_t dv_fixed = fixed_signed(dv, FIXED_16_16);
-        // Sample each pixel at its centre, rounded to the nearest texel.
-        run.u = static_cast<uint32_t>(fixed_signed(ua, FIXED_16_16)) +
-                static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
-        run.v = static_cast<uint32_t>(fixed_signed(va, FIXED_16_16)) +
-                static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
-        run.du = static_cast<uint32_t>(du_fixed);
-        run.dv = static_cast<uint32_t>(dv_fixed);
-        if constexpr (DEPTH) run.depth = fixed_unsigned(w0, FIXED_8_24);
-        run.count = length;
-        texel_run<B, DEPTH>(pixel, word, polygon.texture, polygon.stamp, run);
-
-        pixel += static_cast<ptrdiff_t>(length) * B;
-        if constexpr (DEPTH) word += length;
-        count -= length;
+        texel_runs<B, DEPTH>(pixel, word, polygon.texture, polygon.stamp, runs, batch);
+        pixel += static_cast<ptrdiff_t>(batch_pixels) * B;
+        if constexpr (DEPTH) word += batch_pixels;
     }
 }
 
@@ -352,8 +366,8 @@ void affine_span(const Polygon& polygon, const Edge& left, const Edge& right, in
                        depth,
                        static_cast<uint32_t>(dd),
                        count};
-    texel_run<B, DEPTH>(gx_pixel_address(x0, y, B), DEPTH ? gx_depth_word(x0, y) : nullptr,
-                        polygon.texture, polygon.stamp, run);
+    texel_runs<B, DEPTH>(gx_pixel_address(x0, y, B), DEPTH ? gx_depth_word(x0, y) : nullptr,
+                         polygon.texture, polygon.stamp, &run, 1);
 }
 
 // Picks left and right by the winding rule and draws row y.
