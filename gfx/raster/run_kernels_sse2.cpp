@@ -2,7 +2,8 @@
 // library runs on has: texel offsets, depth values and the depth test are
 // computed for eight pixels at once, the texels are fetched one by one (SSE2
 // has no gather), and the pixels and words that fail the test are blended
-// back unchanged.
+// back unchanged; groups that fail it whole are skipped. The last few
+// pixels of a run are drawn one by one.
 #include "gfx/raster/run_kernels.h"
 
 #if defined(__SSE2__)
@@ -75,10 +76,10 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
             _mm_or_si128(_mm_srli_epi32(u_low, 16), _mm_and_si128(v_low, row_bits));
         const __m128i place_high =
             _mm_or_si128(_mm_srli_epi32(u_high, 16), _mm_and_si128(v_high, row_bits));
-        _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_madd_epi16(place_low, row_length));
-        _mm_store_si128(reinterpret_cast<__m128i*>(index + 4),
-                        _mm_madd_epi16(place_high, row_length));
-        for (int k = 0; k < 8; ++k) texel[k] = texel_at<S>(texture.texels, index[k]);
+        u_low = _mm_add_epi32(u_low, du8);
+        u_high = _mm_add_epi32(u_high, du8);
+        v_low = _mm_add_epi32(v_low, dv8);
+        v_high = _mm_add_epi32(v_high, dv8);
 
         __m128i pass_low = _mm_setzero_si128();
         __m128i pass_high = pass_low;
@@ -88,11 +89,20 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
             const __m128i old_high = _mm_loadu_si128(at + 1);
             pass_low = _mm_cmpgt_epi32(_mm_xor_si128(z_low, sign), _mm_xor_si128(old_low, sign));
             pass_high = _mm_cmpgt_epi32(_mm_xor_si128(z_high, sign), _mm_xor_si128(old_high, sign));
-            _mm_storeu_si128(at, choose(old_low, z_low, pass_low));
-            _mm_storeu_si128(at + 1, choose(old_high, z_high, pass_high));
+            const __m128i z_first = z_low;
+            const __m128i z_second = z_high;
             z_low = _mm_add_epi32(z_low, dz8);
             z_high = _mm_add_epi32(z_high, dz8);
+            // A group hidden behind what was drawn before changes nothing.
+            if (_mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) == 0) continue;
+            _mm_storeu_si128(at, choose(old_low, z_first, pass_low));
+            _mm_storeu_si128(at + 1, choose(old_high, z_second, pass_high));
         }
+
+        _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_madd_epi16(place_low, row_length));
+        _mm_store_si128(reinterpret_cast<__m128i*>(index + 4),
+                        _mm_madd_epi16(place_high, row_length));
+        for (int k = 0; k < 8; ++k) texel[k] = texel_at<S>(texture.texels, index[k]);
 
         uint8_t* p = pixel + static_cast<ptrdiff_t>(i) * B;
         if constexpr (B == 4) {
@@ -142,25 +152,21 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
                 }
             }
         }
-        u_low = _mm_add_epi32(u_low, du8);
-        u_high = _mm_add_epi32(u_high, du8);
-        v_low = _mm_add_epi32(v_low, dv8);
-        v_high = _mm_add_epi32(v_high, dv8);
     }
     // Pixels past the last whole group, one by one.
     for (int32_t i = n; i < run.count; ++i) {
         const auto step = static_cast<uint32_t>(i);
         const uint32_t column = (run.u + step * run.du) >> 16;
         const uint32_t row = (run.v + step * run.dv) >> 16;
-        const uint8_t* texel = texture.texels + (static_cast<ptrdiff_t>(row) * texture.width +
-                                                 static_cast<ptrdiff_t>(column)) * S;
+        const uint8_t* source = texture.texels + (static_cast<ptrdiff_t>(row) * texture.width +
+                                                  static_cast<ptrdiff_t>(column)) * S;
         if constexpr (DEPTH) {
             const uint32_t z = run.z + step * run.dz;
             if (z <= word[i]) continue;
             word[i] = z;
         }
         uint8_t* p = pixel + static_cast<ptrdiff_t>(i) * B;
-        for (int k = 0; k < S; ++k) p[k] = texel[k];
+        for (int k = 0; k < S; ++k) p[k] = source[k];
         if constexpr (B == 4) p[3] = 0;
     }
 }
