@@ -1,6 +1,7 @@
 // Speed of the whole-buffer fill, block copies and the stretched presentation.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <vector>
 
 #include "gfx/gfx.h"
@@ -40,6 +41,31 @@ void BM_FillBuffer(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * gx_state.active_size);
 }
 BENCHMARK(BM_FillBuffer)->Arg(8)->Arg(16)->Arg(24)->Arg(32);
+
+// The machine's floors for the fill and the presentation: memset of a
+// buffer's bytes, and memcpy of as many bytes as a presentation writes.
+void BM_Memset(benchmark::State& state) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        std::memset(bytes.data(), 0xFF, bytes.size());
+        benchmark::DoNotOptimize(bytes.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Memset)->Arg(640 * 480 * 2)->Unit(benchmark::kMicrosecond);
+
+void BM_Memcpy(benchmark::State& state) {
+    std::vector<uint8_t> from(static_cast<size_t>(state.range(0)), 0x5A);
+    std::vector<uint8_t> to(from.size());
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), to.size());
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Memcpy)->Arg(1280 * 960 * 4)->Arg(1920 * 1080 * 4)->Unit(benchmark::kMicrosecond);
 
 void BM_GetBlock(benchmark::State& state) {
     Scene scene(static_cast<int32_t>(state.range(0)), 16, 16);

@@ -54,16 +54,27 @@ int32_t gx_fill_buffer() {
         std::memcpy(words, bytes, sizeof bytes);
         period = 12;
     }
+    if (period == 4 && c == (c & 0xFFu) * 0x01010101u) {
+        std::memset(p, static_cast<int>(c & 0xFFu), size);  // one byte repeated (white, black)
+        return 0;
+    }
     const size_t whole = size / period * period;
+    // The pattern is stored word by word into one block, which is then
+    // copied on: the library's copy moves far more bytes per instruction.
+    constexpr size_t BLOCK = 3072;  // a multiple of both periods
+    const size_t first = std::min(whole, BLOCK);
     auto* w = reinterpret_cast<uint32_t*>(p);
     if (period == 4) {
-        std::fill_n(w, whole / 4, c);
+        std::fill_n(w, first / 4, c);
     } else {
-        for (size_t i = 0; i < whole / 4; i += 3) {
+        for (size_t i = 0; i < first / 4; i += 3) {
             w[i] = words[0];
             w[i + 1] = words[1];
             w[i + 2] = words[2];
         }
+    }
+    for (size_t at = first; at < whole; at += first) {
+        std::memcpy(p + at, p, std::min(first, whole - at));
     }
     std::memcpy(p + whole, words, size - whole);  // never more than a period
     return 0;
