@@ -88,6 +88,7 @@ void BM_Present(benchmark::State& state) {
 }
 BENCHMARK(BM_Present)
     ->Args({16, 640, 480})
+    ->Args({16, 1280, 960})
     ->Args({16, 1920, 1080})
     ->Args({16, 952, 741})
     ->Args({32, 1920, 1080})

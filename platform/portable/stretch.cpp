@@ -5,12 +5,19 @@
 // floor((d + 1/2) * S / D) = ((2d + 1) * S) div (2D), in 64-bit integers.
 // The column table is built once per call and each source row is converted
 // once; destination rows that repeat a source row are copied.
+//
+// Enlarging stretches, as presentation onto a window is, take a faster path
+// where the processor allows (stretch_kernels.h): each source pixel of a row
+// is converted once, 5-6-5 pixels with vector arithmetic, and spread out
+// through the column table with vector permutations. The per-pixel path
+// stays as the plain reference the tests compare it with.
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "platform/portable/objects.h"
 #include "platform/portable/portable.h"
+#include "platform/portable/stretch_kernels.h"
 
 namespace {
 
@@ -98,29 +105,66 @@ uint16_t load16(const uint8_t* p) {
     return v;
 }
 
-// Converts one source row through the column table into `out`.
-void convert_row(const Source& s, const uint8_t* row, const int32_t* cols, int32_t n, uint32_t* out) {
+// Converts n source pixels into `out`: pixel i is the row's pixel at
+// column(i).
+template <class Column>
+void convert_pixels(const Source& s, const uint8_t* row, Column column, int32_t n, uint32_t* out) {
     switch (s.bits) {
         case 8:
-            for (int32_t i = 0; i < n; ++i) out[i] = s.lookup[row[cols[i]]];
+            for (int32_t i = 0; i < n; ++i) out[i] = s.lookup[row[column(i)]];
             break;
         case 16:
-            for (int32_t i = 0; i < n; ++i) out[i] = s.lookup[load16(row + 2 * cols[i])];
+            for (int32_t i = 0; i < n; ++i) out[i] = s.lookup[load16(row + 2 * column(i))];
             break;
         case 24:
             for (int32_t i = 0; i < n; ++i) {
-                const uint8_t* p = row + 3 * cols[i];
+                const uint8_t* p = row + 3 * column(i);
                 out[i] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
             }
             break;
         default:
             if (s.plain32) {
-                for (int32_t i = 0; i < n; ++i) out[i] = load32(row + 4 * cols[i]) & 0x00FFFFFF;
+                for (int32_t i = 0; i < n; ++i) out[i] = load32(row + 4 * column(i)) & 0x00FFFFFF;
             } else {
-                for (int32_t i = 0; i < n; ++i) out[i] = decode(load32(row + 4 * cols[i]), s.r, s.g, s.b);
+                for (int32_t i = 0; i < n; ++i) out[i] = decode(load32(row + 4 * column(i)), s.r, s.g, s.b);
             }
             break;
     }
+}
+
+// The plain path: one source row through the column table into `out`.
+void convert_row(const Source& s, const uint8_t* row, const int32_t* cols, int32_t n, uint32_t* out) {
+    convert_pixels(s, row, [cols](int32_t i) { return cols[i]; }, n, out);
+}
+
+// The fast paths in force: -1 until chosen, then 0 (the plain path alone),
+// 1 (SSE2) or 2 (AVX2).
+int32_t stretch_level = -1;
+PfStretchKernels kernels{nullptr, nullptr};
+
+int32_t supported_level() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return 2;
+    if (__builtin_cpu_supports("sse2")) return 1;
+#endif
+    return 0;
+}
+
+// An enlarging stretch (column steps of 0 or 1) converts each source pixel
+// of the row once, into the end of the destination row, and spreads them
+// out from there through the column table.
+void convert_and_expand(const Source& s, const uint8_t* row, const int32_t* cols, int32_t n,
+                        bool widen_565, uint32_t* out) {
+    const int32_t first = cols[0];
+    const int32_t used = cols[n - 1] - first + 1;  // at most n
+    uint32_t* converted = out + (n - used);
+    if (widen_565) {
+        kernels.widen_565(row + 2 * first, used, converted);
+    } else {
+        convert_pixels(s, row, [first](int32_t i) { return first + i; }, used, converted);
+    }
+    kernels.expand(out, cols, n, converted, used);
 }
 
 // floor((2d + 1) * size / (2 * span)) for d in [0, span).
@@ -216,6 +260,11 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
     }
     if (n == 0) return 0;
 
+    pf_portable_stretch_select(stretch_level < 0 ? 2 : stretch_level);
+    const bool enlarging = kernels.expand != nullptr && src_w <= dst_w;
+    const bool widen_565 = s.bits == 16 && kernels.widen_565 != nullptr &&
+                           masks == Masks{0xF800, 0x07E0, 0x001F};
+
     const int64_t first_row = std::max<int64_t>(0, -static_cast<int64_t>(dst_y));
     const int64_t end_row = std::min<int64_t>(dst_h, static_cast<int64_t>(image.height) - dst_y);
     const uint32_t* previous = nullptr;
@@ -229,6 +278,9 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
         uint32_t* out = image.pixels + (dst_y + j) * image.width + left;
         if (source == previous_source) {
             std::memcpy(out, previous, static_cast<size_t>(n) * 4);
+        } else if (enlarging) {
+            convert_and_expand(s, s.pixels + static_cast<size_t>(source) * s.pitch, image.column_table,
+                               n, widen_565, out);
         } else {
             convert_row(s, s.pixels + static_cast<size_t>(source) * s.pitch, image.column_table, n, out);
         }
@@ -237,6 +289,21 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
         ++drawn;
     }
     return drawn;
+}
+
+int32_t pf_portable_stretch_select(int32_t level) {
+    static const int32_t supported = supported_level();
+    level = std::clamp(level, 0, supported);
+    if (level == stretch_level) return level;
+    stretch_level = level;
+    kernels = {nullptr, nullptr};
+    if (level >= 1) kernels = pf_stretch_kernels_sse2();
+    if (level >= 2) {
+        const PfStretchKernels wider = pf_stretch_kernels_avx2();
+        if (wider.widen_565 != nullptr) kernels.widen_565 = wider.widen_565;
+        if (wider.expand != nullptr) kernels.expand = wider.expand;
+    }
+    return level;
 }
 
 int32_t pf_stretch_dib(PfDC dc, int32_t dst_x, int32_t dst_y, int32_t dst_w, int32_t dst_h,
