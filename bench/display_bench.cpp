@@ -6,6 +6,7 @@
 
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
+#include "platform/portable/portable.h"
 
 namespace {
 
@@ -78,22 +79,34 @@ void BM_GetBlock(benchmark::State& state) {
 }
 BENCHMARK(BM_GetBlock)->Arg(16)->Arg(24)->Arg(32);
 
+// Arguments: buffer depth, client width and height, the stretch's vector
+// level (0: the plain per-pixel code, 1 SSE2, 2 AVX2).
 void BM_Present(benchmark::State& state) {
     const auto w = static_cast<int32_t>(state.range(1));
     const auto h = static_cast<int32_t>(state.range(2));
+    const auto level = static_cast<int32_t>(state.range(3));
     Scene scene(static_cast<int32_t>(state.range(0)), w, h);
+    if (pf_portable_stretch_select(level) != level) {
+        state.SkipWithError("level not supported by this processor");
+        return;
+    }
     for (auto _ : state) gx_buffer_scale_blit(0, 639, 0, 479, 0, w - 1, 0, h - 1);
     // Bytes written into the client image.
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * w * h * 4);
+    pf_portable_stretch_select(2);
 }
 BENCHMARK(BM_Present)
-    ->Args({16, 640, 480})
-    ->Args({16, 1280, 960})
-    ->Args({16, 1920, 1080})
-    ->Args({16, 952, 741})
-    ->Args({32, 1920, 1080})
-    ->Args({24, 1920, 1080})
-    ->Args({8, 1920, 1080})
+    ->ArgNames({"depth", "width", "height", "level"})
+    ->Args({16, 640, 480, 2})
+    ->Args({16, 1280, 960, 0})
+    ->Args({16, 1280, 960, 2})
+    ->Args({16, 1920, 1080, 0})
+    ->Args({16, 1920, 1080, 1})
+    ->Args({16, 1920, 1080, 2})
+    ->Args({16, 952, 741, 2})
+    ->Args({32, 1920, 1080, 2})
+    ->Args({24, 1920, 1080, 2})
+    ->Args({8, 1920, 1080, 2})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -133,12 +133,13 @@ inline typename Texels<S>::type fetch_window(const uint8_t* at, ptrdiff_t second
 }
 
 // Writes eight pixels; with a depth test only those whose lane in `pass`
-// is all ones.
+// is all ones, unless `all` says every lane is.
 template <int B, bool DEPTH>
-inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel, __m256i pass) {
+inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel, __m256i pass,
+                         bool all) {
     if constexpr (B == 4) {
         __m256i out = texel;
-        if constexpr (DEPTH) {
+        if (DEPTH && !all) {
             out = _mm256_blendv_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), texel,
                                      pass);
         }
@@ -150,7 +151,7 @@ inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel
         const __m128i high = _mm_shuffle_epi8(high_half(texel), squeeze);
         __m128i first = _mm_or_si128(low, _mm_slli_si128(high, 12));
         __m128i second = _mm_srli_si128(high, 4);
-        if constexpr (DEPTH) {
+        if (DEPTH && !all) {
             const __m128i mask_low = _mm_shuffle_epi8(low_half(pass), squeeze);
             const __m128i mask_high = _mm_shuffle_epi8(high_half(pass), squeeze);
             first = _mm_blendv_epi8(load16(p), first, _mm_or_si128(mask_low, _mm_slli_si128(mask_high, 12)));
@@ -161,14 +162,14 @@ inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), second);
     } else if constexpr (B == 2) {
         __m128i out = texel;
-        if constexpr (DEPTH) {
+        if (DEPTH && !all) {
             const __m128i mask = _mm_packs_epi32(low_half(pass), high_half(pass));
             out = _mm_blendv_epi8(load16(p), texel, mask);
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
     } else {
         __m128i out = texel;
-        if constexpr (DEPTH) {
+        if (DEPTH && !all) {
             const __m128i mask16 = _mm_packs_epi32(low_half(pass), high_half(pass));
             out = _mm_blendv_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), texel,
                                   _mm_packs_epi16(mask16, mask16));
@@ -200,71 +201,220 @@ inline void draw_rest(uint8_t* pixel, uint32_t* word, const KernelTexture& textu
     }
 }
 
+// Where a group's texels lie: the smallest column and row, and how many
+// columns and rows further the largest are. Columns and rows are monotonic
+// along a run, so the group's first and last pixel bound them.
+struct Spread {
+    uint32_t column, columns, row, rows;
+};
+
+inline Spread spread(uint32_t u_first, uint32_t u_last, uint32_t v_first, uint32_t v_last) {
+    const uint32_t column_a = u_first >> 16;
+    const uint32_t column_b = u_last >> 16;
+    const uint32_t row_a = v_first >> 16;
+    const uint32_t row_b = v_last >> 16;
+    const uint32_t column = column_a < column_b ? column_a : column_b;
+    const uint32_t row = row_a < row_b ? row_a : row_b;
+    return {column, (column_a < column_b ? column_b : column_a) - column, row,
+            (row_a < row_b ? row_b : row_a) - row};
+}
+
+// Whether the group's texels lie on at most two rows within `window`
+// columns, and 16 bytes can be read from its first column on each row.
+template <int S>
+inline bool in_window(const KernelTexture& texture, const Spread& s, uint32_t window) {
+    return s.columns < window && s.rows <= 1 &&
+           ((s.row + s.rows) * static_cast<uint32_t>(texture.width) + s.column) * S + 16 <=
+               static_cast<uint32_t>(texture.bytes);
+}
+
+inline const uint8_t* texel_address(const KernelTexture& texture, int S, uint32_t column,
+                                    uint32_t row) {
+    return texture.texels +
+           (static_cast<ptrdiff_t>(row) * texture.width + static_cast<ptrdiff_t>(column)) * S;
+}
+
+// 16-bit pixels sixteen at a time, as one 256-bit vector. The coordinates
+// are kept in the lane order the 32-to-16-bit pack interleaves: vector A
+// holds pixels 0-3 and 8-11, vector B pixels 4-7 and 12-15. Returns the
+// pixels drawn, a multiple of 16.
+template <bool DEPTH>
+inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
+                             const KernelRun& run) {
+    const int32_t whole = run.count & ~15;
+    if (whole == 0) return 0;
+    const __m256i order_a = _mm256_setr_epi32(0, 1, 2, 3, 8, 9, 10, 11);
+    const __m256i order_b = _mm256_setr_epi32(4, 5, 6, 7, 12, 13, 14, 15);
+    const __m256i du = splat(run.du);
+    const __m256i dv = splat(run.dv);
+    __m256i u_a = _mm256_add_epi32(splat(run.u), _mm256_mullo_epi32(order_a, du));
+    __m256i u_b = _mm256_add_epi32(splat(run.u), _mm256_mullo_epi32(order_b, du));
+    __m256i v_a = _mm256_add_epi32(splat(run.v), _mm256_mullo_epi32(order_a, dv));
+    __m256i v_b = _mm256_add_epi32(splat(run.v), _mm256_mullo_epi32(order_b, dv));
+    const __m256i du16 = splat(run.du << 4);
+    const __m256i dv16 = splat(run.dv << 4);
+    __m256i z_low = _mm256_setzero_si256();
+    __m256i z_high = z_low;
+    __m256i dz16 = z_low;
+    if constexpr (DEPTH) {
+        z_low = lanes(run.z, run.dz);
+        z_high = _mm256_add_epi32(z_low, splat(run.dz << 3));
+        dz16 = splat(run.dz << 4);
+    }
+    const __m256i sign = splat(0x80000000u);
+    const __m256i ones = _mm256_set1_epi32(-1);
+    const __m256i row_bits = splat(0xFFFF0000u);
+    const __m256i row_length = splat((static_cast<uint32_t>(texture.width) << 16) | 1u);
+    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * 2;
+    uint32_t u_first = run.u;
+    uint32_t v_first = run.v;
+    const uint32_t u_span = 15 * run.du;
+    const uint32_t v_span = 15 * run.dv;
+    for (int32_t i = 0; i < whole; i += 16) {
+        __m256i pass_low = ones;
+        __m256i pass_high = ones;
+        bool drawn = true;
+        bool all = true;
+        if constexpr (DEPTH) {
+            __m256i* at = reinterpret_cast<__m256i*>(word + i);
+            const __m256i old_low = _mm256_loadu_si256(at);
+            const __m256i old_high = _mm256_loadu_si256(at + 1);
+            pass_low = _mm256_cmpgt_epi32(_mm256_xor_si256(z_low, sign), _mm256_xor_si256(old_low, sign));
+            pass_high =
+                _mm256_cmpgt_epi32(_mm256_xor_si256(z_high, sign), _mm256_xor_si256(old_high, sign));
+            const __m256i either = _mm256_or_si256(pass_low, pass_high);
+            drawn = !_mm256_testz_si256(either, either);
+            all = _mm256_testc_si256(_mm256_and_si256(pass_low, pass_high), ones) != 0;
+            if (all) {
+                _mm256_storeu_si256(at, z_low);
+                _mm256_storeu_si256(at + 1, z_high);
+            } else if (drawn) {
+                _mm256_storeu_si256(at, _mm256_blendv_epi8(old_low, z_low, pass_low));
+                _mm256_storeu_si256(at + 1, _mm256_blendv_epi8(old_high, z_high, pass_high));
+            }
+            z_low = _mm256_add_epi32(z_low, dz16);
+            z_high = _mm256_add_epi32(z_high, dz16);
+        }
+        if (drawn) {
+            const Spread s = spread(u_first, u_first + u_span, v_first, v_first + v_span);
+            __m256i texel;
+            if (in_window<2>(texture, s, 8)) {
+                const __m256i column16 =
+                    _mm256_packus_epi32(_mm256_srli_epi32(u_a, 16), _mm256_srli_epi32(u_b, 16));
+                const __m256i row16 =
+                    _mm256_packus_epi32(_mm256_srli_epi32(v_a, 16), _mm256_srli_epi32(v_b, 16));
+                const uint8_t* at = texel_address(texture, 2, s.column, s.row);
+                const __m256i first = _mm256_broadcastsi128_si256(load16(at));
+                const __m256i second =
+                    s.rows != 0 ? _mm256_broadcastsi128_si256(load16(at + row_bytes)) : first;
+                // Bytes 2c and 2c + 1 of the window's row.
+                const __m256i within = _mm256_sub_epi16(
+                    column16, _mm256_set1_epi16(static_cast<int16_t>(s.column)));
+                const __m256i control = _mm256_add_epi16(
+                    _mm256_mullo_epi16(within, _mm256_set1_epi16(0x0202)), _mm256_set1_epi16(0x0100));
+                const __m256i lower = _mm256_cmpeq_epi16(
+                    _mm256_sub_epi16(row16, _mm256_set1_epi16(static_cast<int16_t>(s.row))),
+                    _mm256_set1_epi16(1));
+                texel = _mm256_blendv_epi8(_mm256_shuffle_epi8(first, control),
+                                           _mm256_shuffle_epi8(second, control), lower);
+            } else {
+                const __m256i place_a =
+                    _mm256_or_si256(_mm256_srli_epi32(u_a, 16), _mm256_and_si256(v_a, row_bits));
+                const __m256i place_b =
+                    _mm256_or_si256(_mm256_srli_epi32(u_b, 16), _mm256_and_si256(v_b, row_bits));
+                const __m256i low16 = splat(0xFFFF);
+                const __m256i words_a = _mm256_and_si256(
+                    load_words<2>(texture.texels, _mm256_madd_epi16(place_a, row_length)), low16);
+                const __m256i words_b = _mm256_and_si256(
+                    load_words<2>(texture.texels, _mm256_madd_epi16(place_b, row_length)), low16);
+                texel = _mm256_packus_epi32(words_a, words_b);
+            }
+            __m256i* p = reinterpret_cast<__m256i*>(pixel + static_cast<ptrdiff_t>(i) * 2);
+            if (DEPTH && !all) {
+                // The pack interleaves halves of its two inputs; the
+                // permutation puts the masks of pixels 0-15 in order.
+                const __m256i mask =
+                    _mm256_permute4x64_epi64(_mm256_packs_epi32(pass_low, pass_high), 0xD8);
+                texel = _mm256_blendv_epi8(_mm256_loadu_si256(p), texel, mask);
+            }
+            _mm256_storeu_si256(p, texel);
+        }
+        u_a = _mm256_add_epi32(u_a, du16);
+        u_b = _mm256_add_epi32(u_b, du16);
+        v_a = _mm256_add_epi32(v_a, dv16);
+        v_b = _mm256_add_epi32(v_b, dv16);
+        u_first += run.du << 4;
+        v_first += run.dv << 4;
+    }
+    return whole;
+}
+
 template <int B, bool DEPTH>
 inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                      const KernelRun& run) {
     constexpr int S = B == 4 ? 3 : B;
     // Texels one 16-byte load holds.
     constexpr uint32_t WINDOW = S == 1 ? 16 : S == 2 ? 8 : 5;
+    int32_t start = 0;
+    if constexpr (B == 2) start = draw_sixteens<DEPTH>(pixel, word, texture, run);
     const int32_t whole = run.count & ~7;
-    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * S;
-    const __m256i row_bits = splat(0xFFFF0000u);
-    __m256i u = lanes(run.u, run.du);
-    __m256i v = lanes(run.v, run.dv);
-    const __m256i du8 = splat(run.du << 3);
-    const __m256i dv8 = splat(run.dv << 3);
-    __m256i z = _mm256_setzero_si256();
-    __m256i dz8 = z;
-    const __m256i sign = splat(0x80000000u);
-    if constexpr (DEPTH) {
-        z = lanes(run.z, run.dz);
-        dz8 = splat(run.dz << 3);
-    }
-    // The first and last pixel of each group, for the window test: columns
-    // and rows are monotonic along the run, so these bound the group's.
-    uint32_t u_first = run.u;
-    uint32_t v_first = run.v;
-    const uint32_t u_span = 7 * run.du;
-    const uint32_t v_span = 7 * run.dv;
-    for (int32_t i = 0; i < whole; i += 8) {
-        const __m256i place =
-            _mm256_or_si256(_mm256_srli_epi32(u, 16), _mm256_and_si256(v, row_bits));
-        const uint32_t column_a = u_first >> 16;
-        const uint32_t column_b = (u_first + u_span) >> 16;
-        const uint32_t row_a = v_first >> 16;
-        const uint32_t row_b = (v_first + v_span) >> 16;
-        const uint32_t column = column_a < column_b ? column_a : column_b;
-        const uint32_t columns = (column_a < column_b ? column_b : column_a) - column;
-        const uint32_t row = row_a < row_b ? row_a : row_b;
-        const uint32_t rows = (row_a < row_b ? row_b : row_a) - row;
-        // The window's last row must hold 16 bytes from the first column on.
-        const uint32_t window_end = ((row + rows) * static_cast<uint32_t>(texture.width) + column) * S + 16;
-        __m256i pass = _mm256_setzero_si256();
-        bool drawn = true;
+    if (start < whole) {
+        const auto skipped = static_cast<uint32_t>(start);
+        const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * S;
+        const __m256i row_bits = splat(0xFFFF0000u);
+        uint32_t u_first = run.u + skipped * run.du;
+        uint32_t v_first = run.v + skipped * run.dv;
+        __m256i u = lanes(u_first, run.du);
+        __m256i v = lanes(v_first, run.dv);
+        const __m256i du8 = splat(run.du << 3);
+        const __m256i dv8 = splat(run.dv << 3);
+        __m256i z = _mm256_setzero_si256();
+        __m256i dz8 = z;
+        const __m256i sign = splat(0x80000000u);
         if constexpr (DEPTH) {
-            __m256i* at = reinterpret_cast<__m256i*>(word + i);
-            const __m256i old = _mm256_loadu_si256(at);
-            pass = _mm256_cmpgt_epi32(_mm256_xor_si256(z, sign), _mm256_xor_si256(old, sign));
-            z = _mm256_add_epi32(z, dz8);
-            // A group hidden behind what was drawn before changes nothing.
-            drawn = !_mm256_testz_si256(pass, pass);
-            if (drawn) _mm256_storeu_si256(at, _mm256_blendv_epi8(old, _mm256_sub_epi32(z, dz8), pass));
+            z = lanes(run.z + skipped * run.dz, run.dz);
+            dz8 = splat(run.dz << 3);
         }
-        if (drawn) {
-            typename Texels<S>::type texel;
-            if (columns < WINDOW && rows <= 1 && window_end <= static_cast<uint32_t>(texture.bytes)) {
-                const uint8_t* at = texture.texels + (static_cast<ptrdiff_t>(row) * texture.width +
-                                                      static_cast<ptrdiff_t>(column)) * S;
-                texel = fetch_window<S>(at, row_bytes, row << 16 | column, place, rows != 0);
-            } else {
-                texel = fetch_each<S>(texture, place);
+        const uint32_t u_span = 7 * run.du;
+        const uint32_t v_span = 7 * run.dv;
+        for (int32_t i = start; i < whole; i += 8) {
+            const __m256i place =
+                _mm256_or_si256(_mm256_srli_epi32(u, 16), _mm256_and_si256(v, row_bits));
+            __m256i pass = _mm256_setzero_si256();
+            bool drawn = true;
+            bool all = true;
+            if constexpr (DEPTH) {
+                __m256i* at = reinterpret_cast<__m256i*>(word + i);
+                const __m256i old = _mm256_loadu_si256(at);
+                const __m256i depth = z;
+                pass = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, sign), _mm256_xor_si256(old, sign));
+                z = _mm256_add_epi32(z, dz8);
+                // A group hidden behind what was drawn before changes
+                // nothing; one wholly in front needs no blending.
+                drawn = !_mm256_testz_si256(pass, pass);
+                all = _mm256_testc_si256(pass, _mm256_set1_epi32(-1)) != 0;
+                if (all) {
+                    _mm256_storeu_si256(at, depth);
+                } else if (drawn) {
+                    _mm256_storeu_si256(at, _mm256_blendv_epi8(old, depth, pass));
+                }
             }
-            write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B, texel, pass);
+            if (drawn) {
+                const Spread s = spread(u_first, u_first + u_span, v_first, v_first + v_span);
+                typename Texels<S>::type texel;
+                if (in_window<S>(texture, s, WINDOW)) {
+                    texel = fetch_window<S>(texel_address(texture, S, s.column, s.row), row_bytes,
+                                            s.row << 16 | s.column, place, s.rows != 0);
+                } else {
+                    texel = fetch_each<S>(texture, place);
+                }
+                write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B, texel, pass, all);
+            }
+            u = _mm256_add_epi32(u, du8);
+            v = _mm256_add_epi32(v, dv8);
+            u_first += run.du << 3;
+            v_first += run.dv << 3;
         }
-        u = _mm256_add_epi32(u, du8);
-        v = _mm256_add_epi32(v, dv8);
-        u_first += run.du << 3;
-        v_first += run.dv << 3;
     }
     if (whole < run.count) draw_rest<B, DEPTH>(pixel, word, texture, run, whole);
 }

@@ -202,6 +202,30 @@ inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture
     }
 }
 
+// Whether a kernel may draw the run: is_exact and fetch_within at once.
+template <int B, bool DEPTH>
+inline bool kernel_may_draw(const TextureView& texture, const TexelRun& run) {
+    const int64_t last = run.count - 1;
+    const int64_t u_first = static_cast<int32_t>(run.u);
+    const int64_t v_first = static_cast<int32_t>(run.v);
+    const int64_t u_last = u_first + last * static_cast<int32_t>(run.du);
+    const int64_t v_last = v_first + last * static_cast<int32_t>(run.dv);
+    const int64_t u_high = std::max(u_first, u_last);
+    const int64_t v_high = std::max(v_first, v_last);
+    if (std::min(u_first, u_last) < 0 || std::min(v_first, v_last) < 0 ||
+        u_high >= (static_cast<int64_t>(texture.max_u) + 1) * 65536 ||
+        v_high >= (static_cast<int64_t>(texture.max_v) + 1) * 65536) {
+        return false;
+    }
+    if constexpr (DEPTH) {
+        const int64_t first_depth = run.depth;
+        const int64_t last_depth = first_depth + last * static_cast<int32_t>(run.depth_step);
+        if (first_depth > DEPTH_MAX || last_depth < 0 || last_depth > DEPTH_MAX) return false;
+    }
+    return (v_high >> 16) * texture.row_bytes + (u_high >> 16) * TEXEL_SIZE<B> <=
+           texture.fetch_limit;
+}
+
 // Most runs one span is handed over in at a time.
 inline constexpr int32_t RUN_BATCH = 16;
 
@@ -217,8 +241,7 @@ inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& textur
         int32_t taken = 0;
         int32_t pixels = 0;
         if (texture.kernels != nullptr) {
-            while (k + taken < count && is_exact<DEPTH>(texture, runs[k + taken]) &&
-                   fetch_within<B>(texture, runs[k + taken])) {
+            while (k + taken < count && kernel_may_draw<B, DEPTH>(texture, runs[k + taken])) {
                 const TexelRun& run = runs[k + taken];
                 batch[taken] = {run.u,  run.v,     run.du,         run.dv,
                                 run.depth + stamp, run.depth_step, run.count};

@@ -29,6 +29,7 @@
 
 #include "gfx/gfx.h"
 #include "gfx/raster/edge_walk.h"
+#include "gfx/raster/run_setup.h"
 #include "gfx/raster/texel_run.h"
 #include "gfx/row_rule.h"
 #include "gfx/simd.h"
@@ -49,6 +50,7 @@ struct Polygon {
     TextureView texture;
     uint32_t stamp;
     int32_t run_length;
+    RunSetup run_setup;  // the vector run set-up in force, or null
     int32_t y_top;
     // The clip rectangle, within the open buffer.
     int32_t clip_min_x, clip_max_x, clip_min_y, clip_max_y;
@@ -206,6 +208,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
                                           static_cast<int32_t>(texture_bytes)};
         polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
     }
+    polygon.run_setup = active_run_setup;
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);
@@ -228,25 +231,6 @@ int32_t clip_span(const Polygon& polygon, int32_t& x0, int32_t x1, int32_t& skip
     }
     return x1 - x0;
 }
-
-// Checked conversions from doubles to fixed point, truncating toward zero.
-// Values the format cannot hold (which only broken interpolation produces)
-// saturate, and NaN gives 0; the run loops then clamp what they address.
-int32_t fixed_signed(double value, double scale) {
-    const double scaled = value * scale;
-    if (scaled > -2147483649.0 && scaled < 2147483648.0) return static_cast<int32_t>(scaled);
-    if (!(scaled == scaled)) return 0;
-    return scaled > 0.0 ? INT32_MAX : INT32_MIN;
-}
-
-uint32_t fixed_unsigned(double value, double scale) {
-    const double scaled = value * scale;
-    if (scaled > -1.0 && scaled < 4294967296.0) return static_cast<uint32_t>(scaled);
-    return scaled >= 4294967296.0 ? UINT32_MAX : 0;
-}
-
-constexpr double FIXED_16_16 = 65536.0;
-constexpr double FIXED_8_24 = 16777216.0;
 
 template <int B, bool DEPTH>
 void perspective_span(const Polygon& polygon, const PerspectiveEdge& left,
@@ -271,65 +255,36 @@ void perspective_span(const Polygon& polygon, const PerspectiveEdge& left,
         w += k * g_w;
     }
 
-    const int32_t run_length = polygon.run_length;
-    double run_u = g_u * run_length;
-    double run_v = g_v * run_length;
-    double run_w = g_w * run_length;
-    const uint32_t depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
+    SpanSteps span;
+    span.u_z = u_z;
+    span.v_z = v_z;
+    span.w = w;
+    span.ua = u_z / w;
+    span.va = v_z / w;
+    span.run_length = polygon.run_length;
+    span.run_u = g_u * span.run_length;
+    span.run_v = g_v * span.run_length;
+    span.run_w = g_w * span.run_length;
+    span.g_u = g_u;
+    span.g_v = g_v;
+    span.g_w = g_w;
+    span.per_run_step = 1.0 / span.run_length;
+    span.count = count;
+    span.depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
+    span.depth = DEPTH;
     uint8_t* pixel = gx_pixel_address(x0, y, B);
     uint32_t* word = DEPTH ? gx_depth_word(x0, y) : nullptr;
-    // The runs are worked out a batch at a time and then drawn together.
-    // A run starts where the one before ended, so its first value u_z / w
-    // is the quotient the run before computed last, and a full run's
-    // reciprocal length is the same for all: both are computed once.
+    // The runs are set up a batch at a time and then drawn together.
     TexelRun runs[RUN_BATCH];
-    const double per_run_step = 1.0 / run_length;
-    double ua = u_z / w;
-    double va = v_z / w;
-    while (count > 0) {
-        int32_t batch = 0;
-        int32_t batch_pixels = 0;
-        for (; batch < RUN_BATCH && count > 0; ++batch) {
-            int32_t length = run_length;
-            if (count <= run_length) {
-                length = count;
-                run_u = g_u * length;
-                run_v = g_v * length;
-                run_w = g_w * length;
-            }
-            // Exact values at the run's first column and just after its last.
-            const double w0 = w;
-            const double w1 = w0 + run_w;
-            const double per_step = length == run_length ? per_run_step : 1.0 / length;
-            u_z += run_u;
-            const double ub = u_z / w1;
-            const double du = (ub - ua) * per_step;
-            v_z += run_v;
-            const double vb = v_z / w1;
-            const double dv = (vb - va) * per_step;
-            w = w1;
-
-            const int32_t du_fixed = fixed_signed(du, FIXED_16_16);
-            const int32_t dv_fixed = fixed_signed(dv, FIXED_16_16);
-            TexelRun& run = runs[batch];
-            // Sample each pixel at its centre, rounded to the nearest texel.
-            run.u = static_cast<uint32_t>(fixed_signed(ua, FIXED_16_16)) +
-                    static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
-            run.v = static_cast<uint32_t>(fixed_signed(va, FIXED_16_16)) +
-                    static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
-            run.du = static_cast<uint32_t>(du_fixed);
-            run.dv = static_cast<uint32_t>(dv_fixed);
-            run.depth = DEPTH ? fixed_unsigned(w0, FIXED_8_24) : 0;
-            run.depth_step = depth_step;
-            run.count = length;
-            batch_pixels += length;
-            count -= length;
-            ua = ub;
-            va = vb;
-        }
-        texel_runs<B, DEPTH>(pixel, word, polygon.texture, polygon.stamp, runs, batch);
-        pixel += static_cast<ptrdiff_t>(batch_pixels) * B;
-        if constexpr (DEPTH) word += batch_pixels;
+    const RunSetup setup = polygon.run_setup;
+    while (span.count > 0) {
+        const int32_t left_before = span.count;
+        const int32_t made = setup != nullptr ? setup(span, runs, RUN_BATCH)
+                                              : setup_runs(span, runs, RUN_BATCH);
+        texel_runs<B, DEPTH>(pixel, word, polygon.texture, polygon.stamp, runs, made);
+        const int32_t drawn = left_before - span.count;
+        pixel += static_cast<ptrdiff_t>(drawn) * B;
+        if constexpr (DEPTH) word += drawn;
     }
 }
 

@@ -1,0 +1,100 @@
+// Setting up the runs of a perspective span: every perspective_run pixels
+// the texture coordinates are computed exactly, u/z and v/z divided by the
+// interpolated 1/z at both ends of the run, and stepped linearly in 16.16
+// fixed point in between. The plain code here is the reference; a vector
+// version (run_setup_sse2.cpp) computes u and v together and gives the same
+// values.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/raster/texel_run.h"
+
+namespace gx_raster {
+
+// Checked conversions from doubles to fixed point, truncating toward zero.
+// Values the format cannot hold (which only broken interpolation produces)
+// saturate, and NaN gives 0; the run loops then clamp what they address.
+inline int32_t fixed_signed(double value, double scale) {
+    const double scaled = value * scale;
+    if (scaled > -2147483649.0 && scaled < 2147483648.0) return static_cast<int32_t>(scaled);
+    if (!(scaled == scaled)) return 0;
+    return scaled > 0.0 ? INT32_MAX : INT32_MIN;
+}
+
+inline uint32_t fixed_unsigned(double value, double scale) {
+    const double scaled = value * scale;
+    if (scaled > -1.0 && scaled < 4294967296.0) return static_cast<uint32_t>(scaled);
+    return scaled >= 4294967296.0 ? UINT32_MAX : 0;
+}
+
+inline constexpr double FIXED_16_16 = 65536.0;
+inline constexpr double FIXED_8_24 = 16777216.0;
+
+// A perspective span between two runs.
+struct SpanSteps {
+    double u_z, v_z, w;          // at the next run's first column
+    double ua, va;               // u_z / w and v_z / w there
+    double run_u, run_v, run_w;  // the change over a full run
+    double g_u, g_v, g_w;        // per pixel
+    double per_run_step;         // 1 / run length
+    int32_t run_length;
+    int32_t count;               // pixels not yet in a run
+    uint32_t depth_step;         // 8.24 per pixel
+    bool depth;                  // whether runs carry depth values
+};
+
+// Sets up the next runs of the span, at most `most`; returns how many.
+// A run starts where the one before ended, so its first quotient is the
+// last one of the run before, and a full run's reciprocal length is the
+// same for all.
+inline int32_t setup_runs(SpanSteps& span, TexelRun* runs, int32_t most) {
+    int32_t made = 0;
+    for (; made < most && span.count > 0; ++made) {
+        int32_t length = span.run_length;
+        if (span.count <= span.run_length) {
+            length = span.count;
+            span.run_u = span.g_u * length;
+            span.run_v = span.g_v * length;
+            span.run_w = span.g_w * length;
+        }
+        // Exact values at the run's first column and just after its last.
+        const double w0 = span.w;
+        const double w1 = w0 + span.run_w;
+        const double per_step = length == span.run_length ? span.per_run_step : 1.0 / length;
+        span.u_z += span.run_u;
+        const double ub = span.u_z / w1;
+        const double du = (ub - span.ua) * per_step;
+        span.v_z += span.run_v;
+        const double vb = span.v_z / w1;
+        const double dv = (vb - span.va) * per_step;
+        span.w = w1;
+
+        const int32_t du_fixed = fixed_signed(du, FIXED_16_16);
+        const int32_t dv_fixed = fixed_signed(dv, FIXED_16_16);
+        TexelRun& run = runs[made];
+        // Sample each pixel at its centre, rounded to the nearest texel.
+        run.u = static_cast<uint32_t>(fixed_signed(span.ua, FIXED_16_16)) +
+                static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
+        run.v = static_cast<uint32_t>(fixed_signed(span.va, FIXED_16_16)) +
+                static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
+        run.du = static_cast<uint32_t>(du_fixed);
+        run.dv = static_cast<uint32_t>(dv_fixed);
+        run.depth = span.depth ? fixed_unsigned(w0, FIXED_8_24) : 0;
+        run.depth_step = span.depth_step;
+        run.count = length;
+        span.count -= length;
+        span.ua = ub;
+        span.va = vb;
+    }
+    return made;
+}
+
+// The vector version, or null where the build has none.
+using RunSetup = int32_t (*)(SpanSteps& span, TexelRun* runs, int32_t most);
+RunSetup sse2_run_setup();
+
+// The version in force (null: setup_runs), set by gx_simd_select.
+extern RunSetup active_run_setup;
+
+}  // namespace gx_raster
