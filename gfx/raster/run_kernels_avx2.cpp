@@ -90,48 +90,6 @@ inline typename Texels<S>::type fetch_each(const KernelTexture& texture, __m256i
     }
 }
 
-// The texels of a group within a window of two texture rows starting at
-// (column, row): `at` is the window's first byte, `second_row` the offset
-// of the row below, `place` column | row << 16 per lane.
-template <int S>
-inline typename Texels<S>::type fetch_window(const uint8_t* at, ptrdiff_t second_row,
-                                             uint32_t corner, __m256i place, bool two_rows) {
-    const __m128i first = load16(at);
-    const __m128i second = two_rows ? load16(at + second_row) : first;
-    // Column within the window (low half) and row within it, 0 or 1 (high half).
-    const __m256i within = _mm256_sub_epi16(place, splat(corner));
-    const __m256i column = _mm256_and_si256(within, splat(0xFFFF));
-    const __m256i lower = _mm256_srli_epi32(within, 16);
-    if constexpr (S == 3) {
-        // Bytes 3c, 3c + 1, 3c + 2 of the row, and a 0.
-        const __m256i control =
-            _mm256_add_epi32(_mm256_mullo_epi32(column, splat(0x030303)), splat(0x80020100u));
-        const __m256i from_first =
-            _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(first), control);
-        const __m256i from_second =
-            _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(second), control);
-        return _mm256_blendv_epi8(from_first, from_second,
-                                  _mm256_sub_epi32(_mm256_setzero_si256(), lower));
-    } else {
-        __m256i control32 = column;  // byte c
-        if constexpr (S == 2) {
-            // Bytes 2c and 2c + 1.
-            control32 = _mm256_add_epi32(_mm256_mullo_epi16(column, splat(0x0202)), splat(0x0100));
-        }
-        __m128i control = _mm_packus_epi32(low_half(control32), high_half(control32));
-        __m128i take_second = _mm_packs_epi32(low_half(lower), high_half(lower));
-        if constexpr (S == 1) {
-            control = _mm_packus_epi16(control, control);
-            take_second = _mm_packs_epi16(take_second, take_second);
-            take_second = _mm_sub_epi8(_mm_setzero_si128(), take_second);
-        } else {
-            take_second = _mm_sub_epi16(_mm_setzero_si128(), take_second);
-        }
-        return _mm_blendv_epi8(_mm_shuffle_epi8(first, control), _mm_shuffle_epi8(second, control),
-                               take_second);
-    }
-}
-
 // Writes eight pixels; with a depth test only those whose lane in `pass`
 // is all ones, unless `all` says every lane is.
 template <int B, bool DEPTH>
@@ -353,19 +311,14 @@ template <int B, bool DEPTH>
 inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                      const KernelRun& run) {
     constexpr int S = B == 4 ? 3 : B;
-    // Texels one 16-byte load holds.
-    constexpr uint32_t WINDOW = S == 1 ? 16 : S == 2 ? 8 : 5;
     int32_t start = 0;
     if constexpr (B == 2) start = draw_sixteens<DEPTH>(pixel, word, texture, run);
     const int32_t whole = run.count & ~7;
     if (start < whole) {
         const auto skipped = static_cast<uint32_t>(start);
-        const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * S;
         const __m256i row_bits = splat(0xFFFF0000u);
-        uint32_t u_first = run.u + skipped * run.du;
-        uint32_t v_first = run.v + skipped * run.dv;
-        __m256i u = lanes(u_first, run.du);
-        __m256i v = lanes(v_first, run.dv);
+        __m256i u = lanes(run.u + skipped * run.du, run.du);
+        __m256i v = lanes(run.v + skipped * run.dv, run.dv);
         const __m256i du8 = splat(run.du << 3);
         const __m256i dv8 = splat(run.dv << 3);
         __m256i z = _mm256_setzero_si256();
@@ -375,8 +328,6 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
             z = lanes(run.z + skipped * run.dz, run.dz);
             dz8 = splat(run.dz << 3);
         }
-        const uint32_t u_span = 7 * run.du;
-        const uint32_t v_span = 7 * run.dv;
         for (int32_t i = start; i < whole; i += 8) {
             const __m256i place =
                 _mm256_or_si256(_mm256_srli_epi32(u, 16), _mm256_and_si256(v, row_bits));
@@ -400,20 +351,11 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
                 }
             }
             if (drawn) {
-                const Spread s = spread(u_first, u_first + u_span, v_first, v_first + v_span);
-                typename Texels<S>::type texel;
-                if (in_window<S>(texture, s, WINDOW)) {
-                    texel = fetch_window<S>(texel_address(texture, S, s.column, s.row), row_bytes,
-                                            s.row << 16 | s.column, place, s.rows != 0);
-                } else {
-                    texel = fetch_each<S>(texture, place);
-                }
-                write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B, texel, pass, all);
+                write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B,
+                                       fetch_each<S>(texture, place), pass, all);
             }
             u = _mm256_add_epi32(u, du8);
             v = _mm256_add_epi32(v, dv8);
-            u_first += run.du << 3;
-            v_first += run.dv << 3;
         }
     }
     if (whole < run.count) draw_rest<B, DEPTH>(pixel, word, texture, run, whole);

@@ -226,12 +226,13 @@ inline bool kernel_may_draw(const TextureView& texture, const TexelRun& run) {
            texture.fetch_limit;
 }
 
-// Most runs one span is handed over in at a time.
+// Most runs handed to a kernel in one call.
 inline constexpr int32_t RUN_BATCH = 16;
 
-// Draws up to RUN_BATCH consecutive runs of one span from `pixel` and
-// `word` on. Stretches of runs the vector kernel in force can take go to it
-// in one call; the others, and all without a kernel, through texel_run.
+// Draws consecutive runs of one span from `pixel` and `word` on.
+// Stretches of runs the vector kernel in force can take go to it, up to
+// RUN_BATCH in one call; the others, and all without a kernel, through
+// texel_run.
 template <int B, bool DEPTH>
 inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& texture, uint32_t stamp,
                        const TexelRun* runs, int32_t count) {
@@ -241,7 +242,8 @@ inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& textur
         int32_t taken = 0;
         int32_t pixels = 0;
         if (texture.kernels != nullptr) {
-            while (k + taken < count && kernel_may_draw<B, DEPTH>(texture, runs[k + taken])) {
+            while (k + taken < count && taken < RUN_BATCH &&
+                   kernel_may_draw<B, DEPTH>(texture, runs[k + taken])) {
                 const TexelRun& run = runs[k + taken];
                 batch[taken] = {run.u,  run.v,     run.du,         run.dv,
                                 run.depth + stamp, run.depth_step, run.count};

@@ -232,9 +232,65 @@ int32_t clip_span(const Polygon& polygon, int32_t& x0, int32_t x1, int32_t& skip
     return x1 - x0;
 }
 
+// Runs set up ahead of drawing. A run's set-up ends in divisions whose
+// results its pixels wait for; with the runs of several rows set up before
+// any of them is drawn, the divisions of one row overlap the drawing of
+// another. Setting up reads nothing that drawing writes, so the pixels are
+// those of setting up and drawing each row in turn.
 template <int B, bool DEPTH>
-void perspective_span(const Polygon& polygon, const PerspectiveEdge& left,
-                      const PerspectiveEdge& right, int32_t y) {
+class RunQueue {
+public:
+    explicit RunQueue(const Polygon& polygon) : polygon_(polygon) {}
+
+    // Sets up the span's runs, drawing what is queued whenever the queue
+    // is full.
+    void add(SpanSteps& span, uint8_t* pixel, uint32_t* word) {
+        while (span.count > 0) {
+            if (runs_ == QUEUE_RUNS || segments_ == QUEUE_SEGMENTS) draw();
+            const int32_t before = span.count;
+            TexelRun* at = run_ + runs_;
+            const int32_t room = QUEUE_RUNS - runs_;
+            const int32_t made = polygon_.run_setup != nullptr ? polygon_.run_setup(span, at, room)
+                                                               : setup_runs(span, at, room);
+            segment_[segments_++] = {pixel, word, runs_, made};
+            runs_ += made;
+            const int32_t set = before - span.count;
+            pixel += static_cast<ptrdiff_t>(set) * B;
+            if constexpr (DEPTH) word += set;
+        }
+    }
+
+    // Draws everything queued, in the order it was added.
+    void draw() {
+        for (int32_t k = 0; k < segments_; ++k) {
+            const Segment& segment = segment_[k];
+            texel_runs<B, DEPTH>(segment.pixel, segment.word, polygon_.texture, polygon_.stamp,
+                                 run_ + segment.first, segment.runs);
+        }
+        runs_ = 0;
+        segments_ = 0;
+    }
+
+private:
+    static constexpr int32_t QUEUE_RUNS = 64;
+    static constexpr int32_t QUEUE_SEGMENTS = 32;
+    // Consecutive runs of one span, from `pixel` and `word` on.
+    struct Segment {
+        uint8_t* pixel;
+        uint32_t* word;
+        int32_t first;
+        int32_t runs;
+    };
+    const Polygon& polygon_;
+    TexelRun run_[QUEUE_RUNS];
+    Segment segment_[QUEUE_SEGMENTS];
+    int32_t runs_ = 0;
+    int32_t segments_ = 0;
+};
+
+template <int B, bool DEPTH>
+void perspective_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue,
+                      const PerspectiveEdge& left, const PerspectiveEdge& right, int32_t y) {
     const int32_t width = right.x - left.x;
     const double per_pixel = 1.0 / width;
     const double g_u = (right.u_z - left.u_z) * per_pixel;
@@ -272,20 +328,7 @@ void perspective_span(const Polygon& polygon, const PerspectiveEdge& left,
     span.count = count;
     span.depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
     span.depth = DEPTH;
-    uint8_t* pixel = gx_pixel_address(x0, y, B);
-    uint32_t* word = DEPTH ? gx_depth_word(x0, y) : nullptr;
-    // The runs are set up a batch at a time and then drawn together.
-    TexelRun runs[RUN_BATCH];
-    const RunSetup setup = polygon.run_setup;
-    while (span.count > 0) {
-        const int32_t left_before = span.count;
-        const int32_t made = setup != nullptr ? setup(span, runs, RUN_BATCH)
-                                              : setup_runs(span, runs, RUN_BATCH);
-        texel_runs<B, DEPTH>(pixel, word, polygon.texture, polygon.stamp, runs, made);
-        const int32_t drawn = left_before - span.count;
-        pixel += static_cast<ptrdiff_t>(drawn) * B;
-        if constexpr (DEPTH) word += drawn;
-    }
+    queue.add(span, gx_pixel_address(x0, y, B), DEPTH ? gx_depth_word(x0, y) : nullptr);
 }
 
 template <int B, bool DEPTH, class Edge>
@@ -327,7 +370,8 @@ void affine_span(const Polygon& polygon, const Edge& left, const Edge& right, in
 
 // Picks left and right by the winding rule and draws row y.
 template <bool PERSPECTIVE, bool DEPTH, int B, class Edge>
-void draw_span(const Polygon& polygon, const Edge& backward, const Edge& forward, int32_t y) {
+void draw_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue, const Edge& backward,
+               const Edge& forward, int32_t y) {
     const Edge* left = &backward;
     const Edge* right = &forward;
     if constexpr (DEPTH) {
@@ -335,7 +379,7 @@ void draw_span(const Polygon& polygon, const Edge& backward, const Edge& forward
     }
     if (right->x <= left->x) return;
     if constexpr (PERSPECTIVE) {
-        perspective_span<B, DEPTH>(polygon, *left, *right, y);
+        perspective_span<B, DEPTH>(polygon, queue, *left, *right, y);
     } else {
         affine_span<B, DEPTH>(polygon, *left, *right, y);
     }
@@ -354,14 +398,16 @@ void walk_rows(const Polygon& polygon) {
     forward.direction = 1;
     const PolygonInput& input = polygon.input;
     if (!edge_setup(backward, input, input.top) || !edge_setup(forward, input, input.top)) return;
+    RunQueue<B, DEPTH> queue(polygon);  // perspective runs waiting to be drawn
     for (int32_t y = polygon.y_top;; ++y) {
         if (y >= polygon.clip_min_y) {
-            draw_span<PERSPECTIVE, DEPTH, B>(polygon, backward, forward, y);
+            draw_span<PERSPECTIVE, DEPTH, B>(polygon, queue, backward, forward, y);
         }
         if (!edge_advance(backward, input)) break;
         if (!edge_advance(forward, input)) break;
         if (y >= polygon.clip_max_y) break;
     }
+    queue.draw();
 }
 
 template <bool PERSPECTIVE, bool DEPTH>
