@@ -53,41 +53,67 @@ struct Texels<3> {
     using type = __m256i;
 };
 
-// The 32-bit words at texels + index * S, one by one.
-template <int S>
-inline __m256i load_words(const uint8_t* texels, __m256i index) {
-    alignas(32) int32_t offset[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(offset), index);
-    int32_t word[8];
-    for (int k = 0; k < 8; ++k) {
-        std::memcpy(&word[k], texels + static_cast<ptrdiff_t>(offset[k]) * S, 4);
-    }
-    __m128i low = _mm_cvtsi32_si128(word[0]);
-    low = _mm_insert_epi32(low, word[1], 1);
-    low = _mm_insert_epi32(low, word[2], 2);
-    low = _mm_insert_epi32(low, word[3], 3);
-    __m128i high = _mm_cvtsi32_si128(word[4]);
-    high = _mm_insert_epi32(high, word[5], 1);
-    high = _mm_insert_epi32(high, word[6], 2);
-    high = _mm_insert_epi32(high, word[7], 3);
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+// Texel offsets go through memory to scalar loads: on the processors
+// measured that beat extracting them from the vector register, which the
+// compiler would otherwise do. The empty statement makes it keep the array.
+template <int N>
+inline void spill(int32_t (&offset)[N]) {
+    __asm__("" : "+m"(offset));
 }
+
+// Eight texels, the k-th at texel index index[order[k]], in the form the
+// pixel writes take.
+template <int S>
+inline typename Texels<S>::type load_texels(const uint8_t* texels, const int32_t* index,
+                                            const int (&order)[8]) {
+    const auto at = [&](int k) { return texels + static_cast<ptrdiff_t>(index[order[k]]) * S; };
+    if constexpr (S == 1) {
+        __m128i texel = _mm_cvtsi32_si128(*at(0));
+        texel = _mm_insert_epi8(texel, *at(1), 1);
+        texel = _mm_insert_epi8(texel, *at(2), 2);
+        texel = _mm_insert_epi8(texel, *at(3), 3);
+        texel = _mm_insert_epi8(texel, *at(4), 4);
+        texel = _mm_insert_epi8(texel, *at(5), 5);
+        texel = _mm_insert_epi8(texel, *at(6), 6);
+        return _mm_insert_epi8(texel, *at(7), 7);
+    } else if constexpr (S == 2) {
+        uint16_t value[8];
+        for (int k = 0; k < 8; ++k) std::memcpy(&value[k], at(k), 2);
+        __m128i texel = _mm_cvtsi32_si128(value[0]);
+        texel = _mm_insert_epi16(texel, value[1], 1);
+        texel = _mm_insert_epi16(texel, value[2], 2);
+        texel = _mm_insert_epi16(texel, value[3], 3);
+        texel = _mm_insert_epi16(texel, value[4], 4);
+        texel = _mm_insert_epi16(texel, value[5], 5);
+        texel = _mm_insert_epi16(texel, value[6], 6);
+        return _mm_insert_epi16(texel, value[7], 7);
+    } else {
+        // Three-byte texels read as 32-bit words, the fourth byte dropped.
+        int32_t word[8];
+        for (int k = 0; k < 8; ++k) std::memcpy(&word[k], at(k), 4);
+        __m128i low = _mm_cvtsi32_si128(word[0]);
+        low = _mm_insert_epi32(low, word[1], 1);
+        low = _mm_insert_epi32(low, word[2], 2);
+        low = _mm_insert_epi32(low, word[3], 3);
+        __m128i high = _mm_cvtsi32_si128(word[4]);
+        high = _mm_insert_epi32(high, word[5], 1);
+        high = _mm_insert_epi32(high, word[6], 2);
+        high = _mm_insert_epi32(high, word[7], 3);
+        return _mm256_and_si256(_mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1),
+                                splat(0xFFFFFF));
+    }
+}
+
+inline constexpr int IN_ORDER[8] = {0, 1, 2, 3, 4, 5, 6, 7};
 
 // Each lane's texel by its own load; `place` holds column | row << 16.
 template <int S>
 inline typename Texels<S>::type fetch_each(const KernelTexture& texture, __m256i place) {
     const __m256i row_length = splat((static_cast<uint32_t>(texture.width) << 16) | 1u);
-    const __m256i index = _mm256_madd_epi16(place, row_length);  // row * width + column
-    const __m256i words = load_words<S>(texture.texels, index);
-    if constexpr (S == 3) {
-        return _mm256_and_si256(words, splat(0xFFFFFF));
-    } else {
-        // Below 2^16 (2^8) after the mask, so the saturating packs keep them.
-        const __m256i texel = _mm256_and_si256(words, splat(S == 1 ? 0xFFu : 0xFFFFu));
-        const __m128i half = _mm_packus_epi32(low_half(texel), high_half(texel));
-        if constexpr (S == 1) return _mm_packus_epi16(half, half);
-        return half;
-    }
+    alignas(32) int32_t index[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(index), _mm256_madd_epi16(place, row_length));
+    spill(index);
+    return load_texels<S>(texture.texels, index, IN_ORDER);
 }
 
 // Writes eight pixels; with a depth test only those whose lane in `pass`
@@ -280,12 +306,18 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
                     _mm256_or_si256(_mm256_srli_epi32(u_a, 16), _mm256_and_si256(v_a, row_bits));
                 const __m256i place_b =
                     _mm256_or_si256(_mm256_srli_epi32(u_b, 16), _mm256_and_si256(v_b, row_bits));
-                const __m256i low16 = splat(0xFFFF);
-                const __m256i words_a = _mm256_and_si256(
-                    load_words<2>(texture.texels, _mm256_madd_epi16(place_a, row_length)), low16);
-                const __m256i words_b = _mm256_and_si256(
-                    load_words<2>(texture.texels, _mm256_madd_epi16(place_b, row_length)), low16);
-                texel = _mm256_packus_epi32(words_a, words_b);
+                // Lanes of A are pixels 0-3 and 8-11, of B 4-7 and 12-15.
+                alignas(32) int32_t index[16];
+                _mm256_store_si256(reinterpret_cast<__m256i*>(index),
+                                   _mm256_madd_epi16(place_a, row_length));
+                _mm256_store_si256(reinterpret_cast<__m256i*>(index + 8),
+                                   _mm256_madd_epi16(place_b, row_length));
+                spill(index);
+                static constexpr int FIRST[8] = {0, 1, 2, 3, 8, 9, 10, 11};
+                static constexpr int SECOND[8] = {4, 5, 6, 7, 12, 13, 14, 15};
+                texel = _mm256_inserti128_si256(
+                    _mm256_castsi128_si256(load_texels<2>(texture.texels, index, FIRST)),
+                    load_texels<2>(texture.texels, index, SECOND), 1);
             }
             __m256i* p = reinterpret_cast<__m256i*>(pixel + static_cast<ptrdiff_t>(i) * 2);
             if (DEPTH && !all) {
