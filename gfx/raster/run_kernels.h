@@ -1,5 +1,5 @@
 // Vector versions of the exact pixel loop of texel_run.h. A kernel draws
-// the pixels of exact runs eight at a time, computing pixel i's values
+// the pixels of exact runs a group at a time, computing pixel i's values
 // directly rather than by stepping: its texel is column U_i >> 16 and row
 // V_i >> 16 with U_i = U + i * du (no wrap-around occurs on an exact run, so
 // this is the texel the carry stepping reaches), and its depth is

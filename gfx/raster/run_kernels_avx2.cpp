@@ -1,15 +1,17 @@
-// The exact pixel loop with AVX2, eight pixels per step.
+// The exact pixel loop with AVX2: 16-bit pixels sixteen per step, the
+// others eight per step, the last few of a run one by one.
 //
-// Texels: a group of eight pixels whose texels lie on at most two texture
-// rows and within a few neighbouring columns (as on any magnified texture)
-// takes them from one 16-byte load per row, spread to the pixels with a
-// byte shuffle. Other groups load their texels one by one: on the
-// processors measured, AVX2's gather instruction took several times as long
-// as eight loads and inserts.
+// Texels: sixteen 16-bit pixels whose texels lie on at most two texture
+// rows and within eight neighbouring columns (as on a magnified texture)
+// take them from one 16-byte load per row, spread to the pixels with a byte
+// shuffle. Other groups load their texels one by one: on the processors
+// measured, AVX2's gather instruction took several times as long as loads
+// and inserts.
 //
 // Depth: the test is a signed comparison of words whose sign bits are
-// flipped (the same order as the unsigned comparison), and the pixels and
-// words that fail it are blended back unchanged.
+// flipped (the same order as the unsigned comparison). Groups the test
+// hides whole are skipped; groups it passes whole are stored as they are;
+// in the others the pixels and words that fail are blended back unchanged.
 #include "gfx/raster/run_kernels.h"
 
 #if defined(__AVX2__)
