@@ -56,7 +56,7 @@ void convert_true_color_row(const RowContext& context, const uint8_t* line, uint
     const uint8_t* blue = green + context.plane_bytes;
     for (uint32_t i = 0; i < count; ++i) {
         if constexpr (Bytes == 2) {
-            const uint32_t pixel = ((red[i] & 0xF8u) << 8) | ((green[i] >> 2) << 5) | (blue[i] >> 3);
+            const uint32_t pixel = ((red[i] & 0xF8u) << 8) | ((green[i] & 0xFCu) << 3) | (blue[i] >> 3);
             out[2 * i] = static_cast<uint8_t>(pixel);
             out[2 * i + 1] = static_cast<uint8_t>(pixel >> 8);
         } else {
