@@ -38,8 +38,14 @@ struct KernelRun {
 using RunKernel = void (*)(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                            const KernelRun* run, int32_t runs);
 
+// Whether the depth test hides every pixel of `runs` consecutive runs
+// from `word` on: no pixel's depth is above its word. Reads only z, dz and
+// count of each run.
+using HiddenTest = bool (*)(const uint32_t* word, const KernelRun* run, int32_t runs);
+
 struct RunKernels {
     RunKernel draw[4][2];  // [bytes per pixel - 1][depth tested]
+    HiddenTest hidden;
 };
 
 // The kernels built for each level; null where the build has none.

@@ -405,10 +405,34 @@ void draw(uint8_t* pixel, uint32_t* word, const KernelTexture& texture, const Ke
     }
 }
 
+bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
+    const __m256i sign = splat(0x80000000u);
+    for (int32_t k = 0; k < runs; ++k) {
+        const KernelRun& r = run[k];
+        const int32_t whole = r.count & ~7;
+        // Sign bits flipped once: adding the step keeps them flipped.
+        __m256i z = _mm256_xor_si256(lanes(r.z, r.dz), sign);
+        const __m256i dz8 = splat(r.dz << 3);
+        for (int32_t i = 0; i < whole; i += 8) {
+            const __m256i old =
+                _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(word + i)), sign);
+            const __m256i pass = _mm256_cmpgt_epi32(z, old);
+            if (!_mm256_testz_si256(pass, pass)) return false;
+            z = _mm256_add_epi32(z, dz8);
+        }
+        for (int32_t i = whole; i < r.count; ++i) {
+            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return false;
+        }
+        word += r.count;
+    }
+    return true;
+}
+
 constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},
                                  {draw<2, false>, draw<2, true>},
                                  {draw<3, false>, draw<3, true>},
-                                 {draw<4, false>, draw<4, true>}}};
+                                 {draw<4, false>, draw<4, true>}},
+                                hidden};
 
 }  // namespace
 

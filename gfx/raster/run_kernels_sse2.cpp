@@ -181,11 +181,37 @@ void draw(uint8_t* pixel, uint32_t* word, const KernelTexture& texture, const Ke
     }
 }
 
+bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
+    const __m128i sign = splat(0x80000000u);
+    for (int32_t k = 0; k < runs; ++k) {
+        const KernelRun& r = run[k];
+        const int32_t whole = r.count & ~7;
+        // Sign bits flipped once: adding the step keeps them flipped.
+        __m128i z_low = _mm_xor_si128(lanes(r.z, r.dz), sign);
+        __m128i z_high = _mm_add_epi32(z_low, splat(r.dz << 2));
+        const __m128i dz8 = splat(r.dz << 3);
+        for (int32_t i = 0; i < whole; i += 8) {
+            const auto* at = reinterpret_cast<const __m128i*>(word + i);
+            const __m128i pass_low = _mm_cmpgt_epi32(z_low, _mm_xor_si128(_mm_loadu_si128(at), sign));
+            const __m128i pass_high =
+                _mm_cmpgt_epi32(z_high, _mm_xor_si128(_mm_loadu_si128(at + 1), sign));
+            if (_mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) != 0) return false;
+            z_low = _mm_add_epi32(z_low, dz8);
+            z_high = _mm_add_epi32(z_high, dz8);
+        }
+        for (int32_t i = whole; i < r.count; ++i) {
+            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return false;
+        }
+        word += r.count;
+    }
+    return true;
+}
 
 constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},
                                  {draw<2, false>, draw<2, true>},
                                  {draw<3, false>, draw<3, true>},
-                                 {draw<4, false>, draw<4, true>}}};
+                                 {draw<4, false>, draw<4, true>}},
+                                hidden};
 
 }  // namespace
 

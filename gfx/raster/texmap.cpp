@@ -51,6 +51,7 @@ struct Polygon {
     uint32_t stamp;
     int32_t run_length;
     RunSetup run_setup;  // the vector run set-up in force, or null
+    HiddenTest hidden;   // the depth pre-test of whole spans
     int32_t y_top;
     // The clip rectangle, within the open buffer.
     int32_t clip_min_x, clip_max_x, clip_min_y, clip_max_y;
@@ -209,6 +210,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
         polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
     }
     polygon.run_setup = active_run_setup;
+    polygon.hidden = active_run_kernels != nullptr ? active_run_kernels->hidden : runs_hidden;
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);
@@ -288,6 +290,42 @@ private:
     int32_t segments_ = 0;
 };
 
+// Whether the depth test hides the whole span, so that setting up its runs
+// (their divisions above all) can be skipped: true only when no pixel would
+// pass. A run's depth needs no division: its first value is the 1/z the
+// set-up reaches by the same additions, and it steps linearly. Spans with a
+// run whose depth would be clamped are never called hidden.
+bool span_hidden(const Polygon& polygon, const SpanSteps& span, const uint32_t* word) {
+    KernelRun runs[RUN_BATCH];
+    double w = span.w;
+    double run_w = span.run_w;
+    int32_t left = span.count;
+    // The first batch is one run: on a span in front the first run decides.
+    int32_t batch = 1;
+    while (left > 0) {
+        int32_t made = 0;
+        for (; made < batch && left > 0; ++made) {
+            int32_t length = span.run_length;
+            if (left <= span.run_length) {
+                length = left;
+                run_w = span.g_w * length;
+            }
+            const int64_t first = fixed_unsigned(w, FIXED_8_24);
+            const int64_t last =
+                first + static_cast<int64_t>(length - 1) * static_cast<int32_t>(span.depth_step);
+            if (first > DEPTH_MAX || last < 0 || last > DEPTH_MAX) return false;
+            runs[made] = {0, 0, 0, 0, static_cast<uint32_t>(first) + polygon.stamp,
+                          span.depth_step, length};
+            w += run_w;
+            left -= length;
+        }
+        if (!polygon.hidden(word, runs, made)) return false;
+        for (int32_t k = 0; k < made; ++k) word += runs[k].count;
+        batch = RUN_BATCH;
+    }
+    return true;
+}
+
 template <int B, bool DEPTH>
 void perspective_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue,
                       const PerspectiveEdge& left, const PerspectiveEdge& right, int32_t y) {
@@ -328,7 +366,9 @@ void perspective_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue,
     span.count = count;
     span.depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
     span.depth = DEPTH;
-    queue.add(span, gx_pixel_address(x0, y, B), DEPTH ? gx_depth_word(x0, y) : nullptr);
+    uint32_t* word = DEPTH ? gx_depth_word(x0, y) : nullptr;
+    if (DEPTH && span_hidden(polygon, span, word)) return;
+    queue.add(span, gx_pixel_address(x0, y, B), word);
 }
 
 template <int B, bool DEPTH, class Edge>
