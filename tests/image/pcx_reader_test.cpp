@@ -7,6 +7,7 @@
 namespace {
 
 using namespace pcxtest;
+using Pixels = std::vector<uint32_t>;
 
 // A trailing palette with a few colours whose 5-6-5 values are known.
 struct TrailingColors {
@@ -31,12 +32,15 @@ struct TrailingColors {
     }
 };
 
-void set_header_colors(Header& h) {
+// A header with sixteen distinct colours.
+Header colored_header() {
+    Header h;
     for (int i = 0; i < 16; ++i) {
         h.palette[3 * i] = static_cast<uint8_t>(i * 16);
         h.palette[3 * i + 1] = static_cast<uint8_t>(255 - i * 16);
         h.palette[3 * i + 2] = static_cast<uint8_t>(i * 5 + 1);
     }
+    return h;
 }
 
 // The 0x00RRGGBB colour a 24/32-bit lookup entry (low, red, green, blue) holds.
@@ -49,75 +53,56 @@ uint32_t header_rgb32(const Header& h, uint32_t n) {
            h.palette[3 * n + 2];
 }
 
-// A sixteen-colour (4 planes, 1 bit) image with colour number n(x, y).
-Bytes sixteen_color_file(const Header& base, uint32_t w, uint32_t h, uint32_t (*n)(uint32_t, uint32_t)) {
-    Header header = base;
+// Header colour n as a pixel: slot 10 + n at depth 8, else its 5-6-5 or 0x00RRGGBB value.
+uint32_t header_pixel(const Header& h, uint32_t n, int32_t depth) {
+    if (depth == 8) return 10 + n;
+    if (depth == 16) return rgb565(h.palette[3 * n], h.palette[3 * n + 1], h.palette[3 * n + 2]);
+    return header_rgb32(h, n);
+}
+
+// `palette` with `count` triples of `rgb` put into the slots from `first`.
+Bytes with_slots(Bytes palette, int first, int count, const uint8_t* rgb) {
+    std::memcpy(&palette[static_cast<size_t>(3 * first)], rgb, static_cast<size_t>(3 * count));
+    return palette;
+}
+
+// An image of one bit per pixel in `planes` planes (1: two colours, 4:
+// sixteen) with colour number n(x, y).
+Bytes bit_planes_file(uint32_t planes, uint32_t w, uint32_t h, uint32_t (*n)(uint32_t, uint32_t)) {
+    Header header = colored_header();
     header.bits = 1;
-    header.planes = 4;
-    header.xmax = w - 1;
-    header.ymax = h - 1;
-    header.plane_bytes = ((w + 7) / 8 + 1) & ~1u;  // even, as encoders write it
-    Bytes data;
-    for (uint32_t y = 0; y < h; ++y) {
-        Bytes line(4 * header.plane_bytes, 0);
+    header.planes = static_cast<uint8_t>(planes);
+    const uint32_t pb = header.plane_bytes = ((w + 7) / 8 + 1) & ~1u;  // even, as encoders write it
+    return lines_file(header, w, h, [&](uint32_t y) {
+        Bytes line(planes * pb, 0);
         for (uint32_t x = 0; x < w; ++x)
-            for (uint32_t p = 0; p < 4; ++p)
-                if ((n(x, y) >> p) & 1)
-                    line[p * header.plane_bytes + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-        const Bytes e = encode(line);
-        data.insert(data.end(), e.begin(), e.end());
-    }
-    return pcx_file(header, data);
+            for (uint32_t p = 0; p < planes; ++p)
+                if ((n(x, y) >> p) & 1) line[p * pb + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        return line;
+    });
 }
 
 uint32_t sixteen_pattern(uint32_t x, uint32_t y) { return (x + 3 * y) % 16; }
 uint32_t two_pattern(uint32_t x, uint32_t y) { return ((x * 5 + y) / 3) & 1; }
-
-// A two-colour (1 plane, 1 bit) image with bit b(x, y).
-Bytes two_color_file(const Header& base, uint32_t w, uint32_t h) {
-    Header header = base;
-    header.bits = 1;
-    header.planes = 1;
-    header.xmax = w - 1;
-    header.ymax = h - 1;
-    header.plane_bytes = ((w + 7) / 8 + 1) & ~1u;
-    Bytes data;
-    for (uint32_t y = 0; y < h; ++y) {
-        Bytes line(header.plane_bytes, 0);
-        for (uint32_t x = 0; x < w; ++x)
-            if (two_pattern(x, y)) line[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-        const Bytes e = encode(line);
-        data.insert(data.end(), e.begin(), e.end());
-    }
-    return pcx_file(header, data);
-}
 
 // A true-colour (3 planes, 8 bits) image.
 uint8_t true_red(uint32_t x, uint32_t y) { return static_cast<uint8_t>(x * 37 + y * 11); }
 uint8_t true_green(uint32_t x, uint32_t y) { return static_cast<uint8_t>(x * 5 + y * 90 + 3); }
 uint8_t true_blue(uint32_t x, uint32_t y) { return static_cast<uint8_t>(255 - x * 17 - y); }
 
-Bytes true_color_file(uint32_t w, uint32_t h, uint32_t plane_bytes, uint8_t version = 5) {
-    Header header;
-    header.version = version;
-    header.bits = 8;
+Bytes true_color_file(uint32_t w, uint32_t h, uint32_t plane_bytes) {
+    Header header = colored_header();
     header.planes = 3;
-    header.xmax = w - 1;
-    header.ymax = h - 1;
     header.plane_bytes = plane_bytes;
-    set_header_colors(header);
-    Bytes data;
-    for (uint32_t y = 0; y < h; ++y) {
+    return lines_file(header, w, h, [&](uint32_t y) {
         Bytes line(3 * plane_bytes, 0);
         for (uint32_t x = 0; x < w; ++x) {
             line[x] = true_red(x, y);
             line[plane_bytes + x] = true_green(x, y);
             line[2 * plane_bytes + x] = true_blue(x, y);
         }
-        const Bytes e = encode(line);
-        data.insert(data.end(), e.begin(), e.end());
-    }
-    return pcx_file(header, data);
+        return line;
+    });
 }
 
 // A 256-colour 1-plane image from raw (already encoded) data.
@@ -142,42 +127,26 @@ TEST_F(PcxReader, IndexedIntoSixteenBitsSetsTheWholeLookupBeforeTheRows) {
     const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, colors.rgb);
     open_buffer(16, 8, 4);
     ASSERT_EQ(load_file(file, 0), 0);
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < 256; ++i)
         ASSERT_EQ(gx_state.color_lookup[i] & 0xFFFF,
-                  rgb565(colors.rgb[3 * i], colors.rgb[3 * i + 1], colors.rgb[3 * i + 2]))
-            << "entry " << i;
-    }
-    EXPECT_EQ(pixel(0, 0), rgb565(0, 0, 255));
-    EXPECT_EQ(pixel(1, 0), 0xF800u);
-    EXPECT_EQ(pixel(2, 0), 0x0821u);
-    EXPECT_EQ(pixel(3, 0), rgb565(255, 253, 0));
-    EXPECT_EQ(pixel(0, 1), 0xFFFFu);
-    EXPECT_EQ(pixel(1, 1), 0xFFFFu);
-    EXPECT_EQ(pixel(2, 1), rgb565(200, 88, 55));
-    EXPECT_EQ(pixel(3, 1), rgb565(10, 30, 245));
-    EXPECT_EQ(pixel(4, 0), 0u);
-    EXPECT_EQ(pixel(0, 2), 0u);
+                  rgb565(colors.rgb[3 * i], colors.rgb[3 * i + 1], colors.rgb[3 * i + 2])) << "entry " << i;
+    EXPECT_EQ(area(0, 0, 5, 3), (Pixels{rgb565(0, 0, 255), 0xF800u, 0x0821u, rgb565(255, 253, 0), 0u,  //
+                                       0xFFFFu, 0xFFFFu, rgb565(200, 88, 55), rgb565(10, 30, 245), 0u,  //
+                                       0u, 0u, 0u, 0u, 0u}));
 }
 
 TEST_F(PcxReader, IndexedIntoTwentyFourAndThirtyTwoBits) {
     const TrailingColors colors;
     const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, colors.rgb);
-    open_buffer(24, 4, 1);
-    ASSERT_EQ(load_file(file, 0), 0);
-    EXPECT_EQ(pixel(0, 0), 0xFF0000u);
-    EXPECT_EQ(pixel(1, 0), 0x080408u);
-    EXPECT_EQ(pixel(2, 0), colors.rgb32(77));
-    EXPECT_EQ(pixel(3, 0), 0u);
-    free_buffers();
-
-    open_buffer(32, 4, 1);
-    fill_bytes(0xAB);
-    ASSERT_EQ(load_file(file, 0), 0);
-    // The fourth byte is the entry's low byte, 0.
-    EXPECT_EQ(pixel(0, 0), 0x00FF0000u);
-    EXPECT_EQ(pixel(1, 0), 0x00080408u);
-    EXPECT_EQ(pixel(2, 0), colors.rgb32(77));
-    EXPECT_EQ(pixel(3, 0), 0xABABABABu);
+    // At 32 bits the fourth byte is the entry's low byte, 0; pixel 3 is not covered.
+    const struct { int32_t depth; uint8_t fill; uint32_t uncovered; } cases[] = {{24, 0, 0u}, {32, 0xAB, 0xABABABABu}};
+    for (const auto& c : cases) {
+        open_buffer(c.depth, 4, 1);
+        fill_bytes(c.fill);
+        ASSERT_EQ(load_file(file, 0), 0);
+        EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, colors.rgb32(77), c.uncovered})) << c.depth;
+        free_buffers();
+    }
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
@@ -189,54 +158,35 @@ TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
     const Bytes before = palette_rgb();
     ASSERT_EQ(load_file(file, 0), 0);
     // Dense numbers in index order, plus 10: 0->10, 3->11, 7->12, 200->13, 255->14.
-    const uint32_t expected[2][4] = {{11, 14, 12, 10}, {13, 11, 11, 14}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, y), expected[y][x]) << x << "," << y;
-    EXPECT_EQ(pixel(5, 0), 10u);  // a pixel the image did not cover
+    EXPECT_EQ(area(0, 0, 4, 2), (Pixels{11, 14, 12, 10, 13, 11, 11, 14}));
+    EXPECT_EQ(pixel(5, 0), 10u);  // pixels the image did not cover
     EXPECT_EQ(pixel(7, 2), 10u);
-    const Bytes after = palette_rgb();
+    // The survivors' colours; past them the slots get what the array held
+    // there (colours 5 to 235); slots below 10 and above 245 are never written.
+    Bytes want = with_slots(before, 15, 231, colors.rgb + 15);
     const int survivors[5] = {0, 3, 7, 200, 255};
-    for (int k = 0; k < 5; ++k)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(after[3 * (10 + k) + c], colors.rgb[3 * survivors[k] + c]);
-    // Past the survivors the slots get what the array held there: colours 5 to 235.
-    for (int slot = 15; slot <= 245; ++slot)
-        for (int c = 0; c < 3; ++c) ASSERT_EQ(after[3 * slot + c], colors.rgb[3 * (slot - 10) + c]) << slot;
-    // Slots below 10 and above 245 are never written.
-    for (int slot : {0, 9, 246, 255})
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(after[3 * slot + c], before[3 * slot + c]) << slot;
+    for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, colors.rgb + 3 * survivors[k]);
+    EXPECT_EQ(palette_rgb(), want);
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsWithoutReductionKeepsTheIndices) {
     const TrailingColors colors;
-    const Bytes file = indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, colors.rgb);
     open_buffer(8, 4, 1);
     const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(file, GX_PCX_NO_REDUCE), 0);
-    EXPECT_EQ(pixel(0, 0), 3u);
-    EXPECT_EQ(pixel(1, 0), 255u);
-    EXPECT_EQ(pixel(2, 0), 7u);
-    EXPECT_EQ(pixel(3, 0), 0u);
-    const Bytes after = palette_rgb();
-    for (int slot = 0; slot < 256; ++slot) {
-        const bool loaded = slot >= 10 && slot <= 245;
-        for (int c = 0; c < 3; ++c)
-            ASSERT_EQ(after[3 * slot + c], loaded ? colors.rgb[3 * slot + c] : before[3 * slot + c])
-                << slot;
-    }
+    ASSERT_EQ(load_file(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, colors.rgb), GX_PCX_NO_REDUCE), 0);
+    EXPECT_EQ(area(0, 0, 4, 1), (Pixels{3, 255, 7, 0}));
+    EXPECT_EQ(palette_rgb(), with_slots(before, 10, 236, colors.rgb + 30));
 }
 
 TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
     const TrailingColors colors;
+    const Header h = colored_header();
     Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, colors.rgb);
-    Header h;
-    set_header_colors(h);
     std::memcpy(&file[16], h.palette, 48);
     open_buffer(16, 4, 1);
     const uint32_t entry16 = gx_state.color_lookup[16];
     ASSERT_EQ(load_file(file, 0), 0);
-    for (uint32_t n = 0; n < 16; ++n)
-        EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF,
-                  rgb565(h.palette[3 * n], h.palette[3 * n + 1], h.palette[3 * n + 2]));
+    for (uint32_t n = 0; n < 16; ++n) EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF, header_pixel(h, n, 16)) << n;
     EXPECT_EQ(gx_state.color_lookup[16], entry16);
     EXPECT_EQ(pixel(0, 0), rgb565(0, 255, 1));
     EXPECT_EQ(pixel(2, 0), rgb565(240, 15, 76));
@@ -245,124 +195,81 @@ TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
     // their indices: without a trailing palette nothing is reduced.
     free_buffers();
     open_buffer(8, 4, 1);
+    const Bytes before = palette_rgb();
     ASSERT_EQ(load_file(file, 0), 0);
-    EXPECT_EQ(pixel(0, 0), 0u);
-    EXPECT_EQ(pixel(2, 0), 15u);
-    const Bytes after = palette_rgb();
-    for (int n = 0; n < 16; ++n)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(after[3 * (10 + n) + c], h.palette[3 * n + c]);
+    EXPECT_EQ(area(0, 0, 3, 1), (Pixels{0, 1, 15}));
+    EXPECT_EQ(palette_rgb(), with_slots(before, 10, 16, h.palette));
 }
 
 TEST_F(PcxReader, TrailingPaletteNeedsItsMarker) {
     const TrailingColors colors;
+    const Header h = colored_header();
     Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
     append_trailing(file, colors.rgb, 11);
-    Header h;
-    set_header_colors(h);
     std::memcpy(&file[16], h.palette, 48);
     open_buffer(32, 4, 1);
-    ASSERT_EQ(load_file(file, 0), 0);
-    EXPECT_EQ(pixel(0, 0), header_rgb32(h, 0));
-    EXPECT_EQ(pixel(1, 0), header_rgb32(h, 1));
-    ASSERT_EQ(load_memory(file, 0), 0);
-    EXPECT_EQ(pixel(1, 0), header_rgb32(h, 1));
+    for (bool memory : {false, true}) {
+        fill_bytes(0);
+        ASSERT_EQ(memory ? load_memory(file, 0) : load_file(file, 0), 0);
+        EXPECT_EQ(area(0, 0, 2, 1), (Pixels{header_rgb32(h, 0), header_rgb32(h, 1)})) << memory;
+    }
 }
 
 TEST_F(PcxReader, KeepPaletteConvertsThroughTheLookupAsItStood) {
     const TrailingColors colors;
-    const Bytes file = indexed_file(3, 1, {0, 1, 2}, 4, 5, colors.rgb);
     open_buffer(16, 4, 1);
     uint8_t mine[9] = {0, 0, 255, 0, 255, 0, 255, 0, 0};
     gx_set_palette(0, 3, mine);
-    uint32_t lookup_before[256];
-    std::memcpy(lookup_before, gx_state.color_lookup, sizeof lookup_before);
+    const Pixels lookup_before = lookup();
     const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(file, GX_PCX_KEEP_PALETTE), 0);
-    EXPECT_EQ(pixel(0, 0), 0x001Fu);
-    EXPECT_EQ(pixel(1, 0), 0x07E0u);
-    EXPECT_EQ(pixel(2, 0), 0xF800u);
-    EXPECT_EQ(std::memcmp(lookup_before, gx_state.color_lookup, sizeof lookup_before), 0);
+    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, colors.rgb), GX_PCX_KEEP_PALETTE), 0);
+    EXPECT_EQ(area(0, 0, 3, 1), (Pixels{0x001Fu, 0x07E0u, 0xF800u}));
+    EXPECT_EQ(lookup(), lookup_before);
     EXPECT_EQ(palette_rgb(), before);
 }
 
 // ---- Two-colour, sixteen-colour and true-colour images ------------------------
 
-TEST_F(PcxReader, SixteenColoursAtEightBitsUseSlotsTenToTwentyFive) {
-    Header h;
-    set_header_colors(h);
-    const Bytes file = sixteen_color_file(h, 10, 3, sixteen_pattern);
-    open_buffer(8, 12, 3);
-    const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(file, 0), 0);
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 10; ++x)
-            EXPECT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), 10 + sixteen_pattern(x, y));
-    EXPECT_EQ(pixel(10, 0), 0u);
-    const Bytes after = palette_rgb();
-    for (int slot = 0; slot < 256; ++slot)
-        for (int c = 0; c < 3; ++c) {
-            const bool header_slot = slot >= 10 && slot <= 25;
-            ASSERT_EQ(after[3 * slot + c], header_slot ? h.palette[3 * (slot - 10) + c] : before[3 * slot + c])
-                << slot;
+// Slots 10 to 25 at depth 8; deeper, through lookup entries 0 to 15 only.
+TEST_F(PcxReader, TwoAndSixteenColoursAtEveryDepth) {
+    const Header h = colored_header();
+    const struct { uint32_t planes, w, h; uint32_t (*n)(uint32_t, uint32_t); } layouts[] = {
+        {1, 11, 2, two_pattern}, {4, 10, 3, sixteen_pattern}};
+    for (const auto& l : layouts) {
+        const Bytes file = bit_planes_file(l.planes, l.w, l.h, l.n);
+        for (int32_t depth : {8, 16, 24, 32}) {
+            SCOPED_TRACE(std::to_string(l.planes) + " planes at depth " + std::to_string(depth));
+            open_buffer(depth, 12, static_cast<int32_t>(l.h));
+            const Bytes before = palette_rgb();
+            const uint32_t entry16 = gx_state.color_lookup[16];
+            ASSERT_EQ(load_file(file, 0), 0);
+            for (uint32_t y = 0; y < l.h; ++y)
+                for (uint32_t x = 0; x < l.w; ++x)
+                    ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), header_pixel(h, l.n(x, y), depth))
+                        << x << "," << y;
+            EXPECT_EQ(pixel(static_cast<int32_t>(l.w), 0), 0u);
+            if (depth == 8)
+                EXPECT_EQ(palette_rgb(), with_slots(before, 10, 16, h.palette));
+            else
+                EXPECT_EQ(gx_state.color_lookup[16], entry16);
+            free_buffers();
         }
-}
-
-TEST_F(PcxReader, SixteenColoursAtDeeperDepthsGoThroughTheLookup) {
-    Header h;
-    set_header_colors(h);
-    const Bytes file = sixteen_color_file(h, 10, 3, sixteen_pattern);
-    for (int32_t depth : {16, 24, 32}) {
-        open_buffer(depth, 12, 3);
-        const uint32_t entry16 = gx_state.color_lookup[16];
-        ASSERT_EQ(load_file(file, 0), 0) << depth;
-        EXPECT_EQ(gx_state.color_lookup[16], entry16);
-        for (uint32_t y = 0; y < 3; ++y)
-            for (uint32_t x = 0; x < 10; ++x) {
-                const uint32_t n = sixteen_pattern(x, y);
-                const uint32_t want = depth == 16 ? rgb565(h.palette[3 * n], h.palette[3 * n + 1],
-                                                           h.palette[3 * n + 2])
-                                                  : header_rgb32(h, n);
-                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
-                    << depth << ": " << x << "," << y;
-            }
-        free_buffers();
-    }
-}
-
-TEST_F(PcxReader, TwoColoursAtEveryDepth) {
-    Header h;
-    set_header_colors(h);
-    const Bytes file = two_color_file(h, 11, 2);
-    for (int32_t depth : {8, 16, 24, 32}) {
-        open_buffer(depth, 12, 2);
-        ASSERT_EQ(load_file(file, 0), 0) << depth;
-        for (uint32_t y = 0; y < 2; ++y)
-            for (uint32_t x = 0; x < 11; ++x) {
-                const uint32_t n = two_pattern(x, y);
-                uint32_t want = header_rgb32(h, n);
-                if (depth == 8) want = 10 + n;
-                if (depth == 16) want = rgb565(h.palette[3 * n], h.palette[3 * n + 1], h.palette[3 * n + 2]);
-                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
-                    << depth << ": " << x << "," << y;
-            }
-        EXPECT_EQ(pixel(11, 0), 0u);
-        free_buffers();
     }
 }
 
 TEST_F(PcxReader, TrueColourAtSixteenTwentyFourAndThirtyTwoBits) {
     const Bytes file = true_color_file(5, 3, 6);
     for (int32_t depth : {16, 24, 32}) {
+        SCOPED_TRACE(depth);
         open_buffer(depth, 8, 3);
         fill_bytes(0x5A);
         const Bytes before = palette_rgb();
-        ASSERT_EQ(load_file(file, 0), 0) << depth;
+        ASSERT_EQ(load_file(file, 0), 0);
         for (uint32_t y = 0; y < 3; ++y)
             for (uint32_t x = 0; x < 5; ++x) {
                 const uint32_t r = true_red(x, y), g = true_green(x, y), b = true_blue(x, y);
                 const uint32_t want = depth == 16 ? rgb565(r, g, b) : (r << 16 | g << 8 | b);
-                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
-                    << depth << ": " << x << "," << y;
+                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want) << x << "," << y;
             }
         EXPECT_EQ(pixel(5, 0), depth == 16 ? 0x5A5Au : depth == 24 ? 0x5A5A5Au : 0x5A5A5A5Au);
         EXPECT_EQ(palette_rgb(), before) << "a true-colour image has no palette stage";
@@ -379,7 +286,6 @@ TEST_F(PcxReader, LayoutsWithoutAConverterGiveResultThree) {
     EXPECT_EQ(palette_rgb(), before);
     EXPECT_EQ(pixel(0, 0), 0x33u);
     free_buffers();
-    EXPECT_EQ(open_descriptors(), fds);
 
     for (uint8_t bits : {2, 4, 0, 7, 16}) {
         for (int32_t depth : {8, 16, 24, 32}) {
@@ -396,64 +302,82 @@ TEST_F(PcxReader, LayoutsWithoutAConverterGiveResultThree) {
 
 TEST_F(PcxReader, PlaneCountsOtherThanThreeAndFourReadPlaneZero) {
     // Two planes of one bit: the two-colour converter reads plane 0 only.
-    Header h;
-    set_header_colors(h);
+    Header h = colored_header();
     h.bits = 1;
     h.planes = 2;
     h.xmax = 7;
     h.plane_bytes = 2;
-    const Bytes two_planes = pcx_file(h, encode({0xA5, 0x00, 0xFF, 0xFF}));
     open_buffer(8, 8, 1);
-    ASSERT_EQ(load_file(two_planes, 0), 0);
-    const uint32_t bits[8] = {1, 0, 1, 0, 0, 1, 0, 1};
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(pixel(x, 0), 10 + bits[x]);
+    ASSERT_EQ(load_file(pcx_file(h, encode({0xA5, 0x00, 0xFF, 0xFF})), 0), 0);
+    EXPECT_EQ(area(0, 0, 8, 1), (Pixels{11, 10, 11, 10, 10, 11, 10, 11}));
 
     // Five planes of eight bits: plane 0 holds the indices.
     h.bits = 8;
     h.planes = 5;
     h.xmax = 2;
     h.plane_bytes = 3;
-    const Bytes five_planes = pcx_file(h, encode({4, 5, 6, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}));
-    ASSERT_EQ(load_file(five_planes, kKeepIndices), 0);
-    EXPECT_EQ(pixel(0, 0), 4u);
-    EXPECT_EQ(pixel(1, 0), 5u);
-    EXPECT_EQ(pixel(2, 0), 6u);
+    ASSERT_EQ(load_file(pcx_file(h, encode({4, 5, 6, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9})), kKeepIndices), 0);
+    EXPECT_EQ(area(0, 0, 3, 1), (Pixels{4, 5, 6}));
 }
 
 // ---- The decoder ---------------------------------------------------------------
 
-TEST_F(PcxReader, RunCodeC0ConsumesItsValueAndStoresNothing) {
-    const Bytes file = raw_indexed_file(4, 1, 4, {0x01, 0xC0, 0x77, 0x02, 0x03, 0x04});
-    open_buffer(8, 4, 1);
-    ASSERT_EQ(load_file(file, kKeepIndices), 0);
-    EXPECT_EQ(pixel(0, 0), 1u);
-    EXPECT_EQ(pixel(1, 0), 2u);
-    EXPECT_EQ(pixel(2, 0), 3u);
-    EXPECT_EQ(pixel(3, 0), 4u);
-}
-
-TEST_F(PcxReader, RunPastTheEndOfALineStartsTheNextLine) {
-    // Line 0: 1 2 3 and a run of eight 9s, five of which belong to line 1.
-    const Bytes file = raw_indexed_file(
-        6, 3, 6, {0x01, 0x02, 0x03, 0xC8, 0x09, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0A, 0x0B});
-    open_buffer(8, 8, 3);
-    ASSERT_EQ(load_file(file, kKeepIndices), 0);
-    const uint32_t expected[3][6] = {{1, 2, 3, 9, 9, 9}, {9, 9, 9, 9, 9, 4}, {5, 6, 7, 8, 10, 11}};
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 6; ++x) EXPECT_EQ(pixel(x, y), expected[y][x]) << x << "," << y;
-}
-
-TEST_F(PcxReader, OneRunCanCoverSeveralWholeLines) {
+// Raw run-length data read from a file and from memory into an 8-bit
+// buffer, indices kept; the whole buffer is compared.
+TEST_F(PcxReader, DecoderRunsAndEarlyEnds) {
+    struct Case {
+        const char* what;
+        uint32_t w, h, plane_bytes;
+        Bytes data;
+        int32_t buffer_w, buffer_h;
+        uint8_t fill;
+        Pixels want;
+    };
+    // Width 5 with 6 bytes per line; the padding byte 0xEE is part of a run
+    // with the last pixel, so it must be decoded for the next line to start
+    // right, but it is not stored.
+    Bytes padded;
+    Pixels padded_want;
+    for (uint8_t y = 0; y < 3; ++y) {
+        padded.insert(padded.end(), {static_cast<uint8_t>(0x20 + y), 2, 3, 4, 0xC2, 0xEE});
+        padded_want.insert(padded_want.end(), {0x20u + y, 2, 3, 4, 0xEE, 0x55, 0x55, 0x55});
+    }
     // Lines of 4 bytes; 63 copies fill 15 lines and 3 bytes of the 16th.
-    const Bytes file = raw_indexed_file(4, 17, 4, {0xFF, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04});
-    open_buffer(8, 4, 17);
-    ASSERT_EQ(load_file(file, kKeepIndices), 0);
-    for (int y = 0; y < 15; ++y)
-        for (int x = 0; x < 4; ++x) ASSERT_EQ(pixel(x, y), 7u) << x << "," << y;
-    EXPECT_EQ(pixel(0, 15), 7u);
-    EXPECT_EQ(pixel(2, 15), 7u);
-    EXPECT_EQ(pixel(3, 15), 8u);
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, 16), static_cast<uint32_t>(x + 1));
+    Pixels long_run(63, 7);
+    long_run.insert(long_run.end(), {8, 1, 2, 3, 4});
+    const Case cases[] = {
+        {"run code 0xC0 consumes its value and stores nothing", 4, 1, 4, {0x01, 0xC0, 0x77, 0x02, 0x03, 0x04},
+         4, 1, 0, {1, 2, 3, 4}},
+        // Line 0: 1 2 3 and a run of eight 9s, five of which belong to line 1.
+        {"a run past the end of a line starts the next line", 6, 3, 6,
+         {0x01, 0x02, 0x03, 0xC8, 0x09, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0A, 0x0B}, 8, 3, 0,
+         {1, 2, 3, 9, 9, 9, 0, 0, 9, 9, 9, 9, 9, 4, 0, 0, 5, 6, 7, 8, 10, 11, 0, 0}},
+        {"one run covers several whole lines", 4, 17, 4, {0xFF, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04}, 4, 17, 0, long_run},
+        {"the padding byte is decoded but not stored", 5, 3, 6, padded, 8, 3, 0x55, padded_want},
+        // The line stops where it is, and the rest of the line buffer is still zero.
+        {"input ending with a run code", 4, 2, 4, {0x09, 0xC3}, 4, 2, 0x77, {9, 0, 0, 0, 9, 0, 0, 0}},
+        {"no data at all", 4, 2, 4, {}, 4, 2, 0x77, Pixels(8, 0)},
+        // Line 0 complete, line 1 two bytes, then the input ends: every visible row is stored.
+        {"input ending early", 4, 4, 4, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}, 4, 5, 0x77,
+         {1, 2, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 0x77, 0x77, 0x77, 0x77}},
+    };
+    const Bytes white(48, 0xFF), black(48, 0);
+    for (const Case& c : cases) {
+        const Bytes file = raw_indexed_file(c.w, c.h, c.plane_bytes, c.data);
+        for (bool memory : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (memory ? " from memory" : " from a file"));
+            open_buffer(8, c.buffer_w, c.buffer_h);
+            fill_bytes(c.fill);
+            gx_set_palette(10, 16, white.data());
+            const Bytes before = palette_rgb();
+            ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE), 0);
+            EXPECT_EQ(area(0, 0, c.buffer_w, c.buffer_h), c.want);
+            // The palette stage still ran: version 5 but no trailing palette,
+            // so the header's colours (all black here) went to slots 10 to 25.
+            EXPECT_EQ(palette_rgb(), with_slots(before, 10, 16, black.data()));
+            free_buffers();
+        }
+    }
 }
 
 TEST_F(PcxReader, RunsCrossFromOnePlaneIntoTheNext) {
@@ -463,58 +387,68 @@ TEST_F(PcxReader, RunsCrossFromOnePlaneIntoTheNext) {
     h.planes = 3;
     h.xmax = 1;
     h.plane_bytes = 2;
-    const Bytes file = pcx_file(h, {0xC3, 0x10, 0x20, 0xC2, 0x30});
     open_buffer(32, 4, 1);
-    ASSERT_EQ(load_file(file, 0), 0);
-    EXPECT_EQ(pixel(0, 0), 0x101030u);
-    EXPECT_EQ(pixel(1, 0), 0x102030u);
-}
-
-TEST_F(PcxReader, OddWidthPaddingByteIsDecodedButNotStored) {
-    // Width 5 with 6 bytes per line; the padding byte 0xEE is part of a run
-    // with the last pixel, so it must be decoded for the next line to start right.
-    Bytes data;
-    for (int y = 0; y < 3; ++y) {
-        for (uint8_t b : {static_cast<uint8_t>(0x20 + y), uint8_t{2}, uint8_t{3}, uint8_t{4},
-                          uint8_t{0xC2}, uint8_t{0xEE}})
-            data.push_back(b);
-    }
-    const Bytes file = raw_indexed_file(5, 3, 6, data);
-    open_buffer(8, 8, 3);
-    fill_bytes(0x55);
-    ASSERT_EQ(load_file(file, kKeepIndices), 0);
-    for (int y = 0; y < 3; ++y) {
-        EXPECT_EQ(pixel(0, y), static_cast<uint32_t>(0x20 + y));
-        EXPECT_EQ(pixel(3, y), 4u);
-        EXPECT_EQ(pixel(4, y), 0xEEu);
-        EXPECT_EQ(pixel(5, y), 0x55u) << "the padding byte of row " << y << " was stored";
-    }
+    ASSERT_EQ(load_file(pcx_file(h, {0xC3, 0x10, 0x20, 0xC2, 0x30}), 0), 0);
+    EXPECT_EQ(area(0, 0, 2, 1), (Pixels{0x101030u, 0x102030u}));
 }
 
 // ---- Placement and clipping ------------------------------------------------------
 
+uint32_t pattern_at(uint32_t x, uint32_t y) { return (x + 7 * y) & 0x7F; }
+
 Bytes pattern_file(uint32_t w, uint32_t h) {
     Bytes indices(w * h);
     for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) indices[y * w + x] = static_cast<uint8_t>((x + 7 * y) & 0x7F);
+        for (uint32_t x = 0; x < w; ++x) indices[y * w + x] = static_cast<uint8_t>(pattern_at(x, y));
     return indexed_file(w, h, indices, w + (w & 1));
 }
 
-uint32_t pattern_at(uint32_t x, uint32_t y) { return (x + 7 * y) & 0x7F; }
-
-TEST_F(PcxReader, WidthIsClippedAtTheRightEdgeWhileWholeLinesAreDecoded) {
-    const Bytes file = pattern_file(100, 3);
-    open_buffer(8, 640, 8);
-    fill_bytes(0xF0);
-    gx_move_to(600, 2);
-    ASSERT_EQ(load_file(file, GX_PCX_AT_POSITION | kKeepIndices), 0);
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 40; ++x)
-            ASSERT_EQ(pixel(static_cast<int32_t>(600 + x), static_cast<int32_t>(2 + y)), pattern_at(x, y))
-                << x << "," << y;
-    EXPECT_EQ(pixel(599, 2), 0xF0u);
-    EXPECT_EQ(pixel(600, 1), 0xF0u);
-    EXPECT_EQ(pixel(600, 5), 0xF0u);
+// The image's pixel (x, y) lands at (ox + x, oy + y) where that is inside the
+// buffer; every other pixel keeps the fill. Whole lines are decoded even
+// where only part of them is stored.
+TEST_F(PcxReader, PlacementAndClippingAtEveryEdge) {
+    struct Case {
+        const char* what;
+        uint32_t w, h, xmin, ymin;
+        int32_t depth, buffer_w, buffer_h, flags, pos_x, pos_y, ox, oy;
+    };
+    const Case cases[] = {
+        {"clipped at the right edge", 100, 3, 0, 0, 8, 640, 8, GX_PCX_AT_POSITION, 600, 2, 600, 2},
+        {"at the header's position", 3, 2, 3, 2, 8, 8, 6, 0, 1, 1, 3, 2},
+        {"at the current position", 3, 2, 3, 2, 8, 8, 6, GX_PCX_AT_POSITION, 1, 1, 1, 1},
+        {"left of and above the buffer", 10, 6, 0, 0, 8, 8, 8, GX_PCX_AT_POSITION, -3, -2, -3, -2},
+        {"left of and above the buffer", 10, 6, 0, 0, 32, 8, 8, GX_PCX_AT_POSITION, -3, -2, -3, -2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + " at depth " + std::to_string(c.depth));
+        Bytes file = pattern_file(c.w, c.h);
+        file[4] = static_cast<uint8_t>(c.xmin);
+        file[6] = static_cast<uint8_t>(c.ymin);
+        file[8] = static_cast<uint8_t>(c.xmin + c.w - 1);
+        file[10] = static_cast<uint8_t>(c.ymin + c.h - 1);
+        open_buffer(c.depth, c.buffer_w, c.buffer_h);
+        fill_bytes(0xF0);
+        gx_move_to(c.pos_x, c.pos_y);
+        ASSERT_EQ(load_file(file, c.flags | kKeepIndices), 0);
+        for (int32_t y = 0; y < c.buffer_h; ++y)
+            for (int32_t x = 0; x < c.buffer_w; ++x) {
+                const int32_t ix = x - c.ox, iy = y - c.oy;
+                uint32_t want = c.depth == 8 ? 0xF0u : 0xF0F0F0F0u;
+                if (ix >= 0 && iy >= 0 && ix < static_cast<int32_t>(c.w) && iy < static_cast<int32_t>(c.h)) {
+                    const uint32_t n = pattern_at(static_cast<uint32_t>(ix), static_cast<uint32_t>(iy));
+                    want = c.depth == 8 ? n : entry_rgb(gx_state.color_lookup[n]);
+                }
+                ASSERT_EQ(pixel(x, y), want) << x << "," << y;
+            }
+        free_buffers();
+    }
+    // Two-colour sources clipped at the left start inside a byte.
+    open_buffer(8, 24, 2);
+    gx_move_to(-5, 0);
+    ASSERT_EQ(load_file(bit_planes_file(1, 21, 2, two_pattern), GX_PCX_AT_POSITION), 0);
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 16; ++x)
+            EXPECT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), 10 + two_pattern(x + 5, y));
 }
 
 TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
@@ -522,18 +456,15 @@ TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
     // in chunks of one byte into a block of our own, which afterwards holds
     // the last byte read.
     Bytes data;
-    for (uint8_t y = 0; y < 20; ++y) {
-        const Bytes line = {y, 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(0x40 + y)};
-        data.insert(data.end(), line.begin(), line.end());
-    }
-    const Bytes file = raw_indexed_file(8, 20, 8, data, 3);
+    for (uint8_t y = 0; y < 20; ++y) data.insert(data.end(), {y, 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(0x40 + y)});
     open_buffer(16, 640, 480);
     uint8_t chunk[1] = {0xFF};
     gx_set_input(chunk, 1);
     gx_move_to(0, 470);
     const std::string path = temp_path("stop.pcx");
-    write_file(path, file);
+    write_file(path, raw_indexed_file(8, 20, 8, data, 3));
     ASSERT_EQ(gx_load_pcx(path.c_str(), GX_PCX_AT_POSITION), 0);
+    remove_released(path);
     EXPECT_EQ(chunk[0], 0x40 + 9) << "the last byte read is not the end of the tenth line";
     EXPECT_EQ(gx_state.pcx_transferred, 1u);
     EXPECT_EQ(gx_state.input_ptr, chunk);
@@ -553,8 +484,7 @@ TEST_F(PcxReader, ImageAtOrPastTheEdgesDrawsNothing) {
     open_buffer(16, 8, 4);
     fill_bytes(0xAA);
     const Bytes before = palette_rgb();
-    uint32_t lookup_before[256];
-    std::memcpy(lookup_before, gx_state.color_lookup, sizeof lookup_before);
+    const Pixels lookup_before = lookup();
     const int fds = open_descriptors();
     const int32_t positions[][2] = {{8, 0}, {0, 4}, {-4, 0}, {0, -2}, {1000000, 0}, {INT32_MIN, INT32_MIN},
                                     {INT32_MAX, 0}, {0, INT32_MAX}};
@@ -563,62 +493,10 @@ TEST_F(PcxReader, ImageAtOrPastTheEdgesDrawsNothing) {
         EXPECT_EQ(load_file(file, GX_PCX_AT_POSITION), 0) << at[0] << "," << at[1];
         EXPECT_EQ(load_memory(file, GX_PCX_AT_POSITION), 0);
     }
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) ASSERT_EQ(pixel(x, y), 0xAAAAu);
+    EXPECT_EQ(area(0, 0, 8, 4), Pixels(32, 0xAAAAu));
     EXPECT_EQ(palette_rgb(), before);
-    EXPECT_EQ(std::memcmp(lookup_before, gx_state.color_lookup, sizeof lookup_before), 0);
+    EXPECT_EQ(lookup(), lookup_before);
     EXPECT_EQ(open_descriptors(), fds);
-}
-
-TEST_F(PcxReader, HeaderPositionIsUsedWithoutAtPosition) {
-    Bytes file = pattern_file(3, 2);
-    file[4] = 3;  // xmin
-    file[8] = 5;  // xmax
-    file[6] = 2;  // ymin
-    file[10] = 3;  // ymax
-    open_buffer(8, 8, 6);
-    fill_bytes(0xF0);
-    gx_move_to(1, 1);
-    ASSERT_EQ(load_file(file, kKeepIndices), 0);
-    for (uint32_t y = 0; y < 2; ++y)
-        for (uint32_t x = 0; x < 3; ++x)
-            EXPECT_EQ(pixel(static_cast<int32_t>(3 + x), static_cast<int32_t>(2 + y)), pattern_at(x, y));
-    EXPECT_EQ(pixel(1, 1), 0xF0u);
-
-    fill_bytes(0xF0);
-    ASSERT_EQ(load_file(file, GX_PCX_AT_POSITION | kKeepIndices), 0);
-    for (uint32_t y = 0; y < 2; ++y)
-        for (uint32_t x = 0; x < 3; ++x)
-            EXPECT_EQ(pixel(static_cast<int32_t>(1 + x), static_cast<int32_t>(1 + y)), pattern_at(x, y));
-    EXPECT_EQ(pixel(4, 1), 0xF0u);
-}
-
-TEST_F(PcxReader, PositionsLeftOfAndAboveTheBufferAreClippedThere) {
-    const Bytes file = pattern_file(10, 6);
-    for (int32_t depth : {8, 32}) {
-        open_buffer(depth, 8, 8);
-        fill_bytes(0xF0);
-        gx_move_to(-3, -2);
-        ASSERT_EQ(load_file(file, GX_PCX_AT_POSITION | kKeepIndices), 0);
-        for (uint32_t y = 0; y < 4; ++y)
-            for (uint32_t x = 0; x < 7; ++x) {
-                const uint32_t n = pattern_at(x + 3, y + 2);
-                const uint32_t want = depth == 8 ? n : entry_rgb(gx_state.color_lookup[n]);
-                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
-                    << depth << ": " << x << "," << y;
-            }
-        EXPECT_EQ(pixel(7, 0) & 0xFF, 0xF0u);
-        EXPECT_EQ(pixel(0, 4) & 0xFF, 0xF0u);
-        free_buffers();
-    }
-    // Two-colour sources clipped at the left start inside a byte.
-    Header h;
-    set_header_colors(h);
-    const Bytes two = two_color_file(h, 21, 2);
-    open_buffer(8, 24, 2);
-    gx_move_to(-5, 0);
-    ASSERT_EQ(load_file(two, GX_PCX_AT_POSITION), 0);
-    for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(pixel(static_cast<int32_t>(x), 1), 10 + two_pattern(x + 5, 1));
 }
 
 TEST_F(PcxReader, EmptyOrNegativeExtentDrawsNothing) {
@@ -636,8 +514,7 @@ TEST_F(PcxReader, EmptyOrNegativeExtentDrawsNothing) {
     file[4] = 0xFF;
     file[5] = 0xFF;  // xmin 65535, xmax 3
     EXPECT_EQ(load_memory(file, GX_PCX_AT_POSITION), 0);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x) ASSERT_EQ(pixel(x, y), 0x66u);
+    EXPECT_EQ(area(0, 0, 8, 4), Pixels(32, 0x66u));
     EXPECT_EQ(palette_rgb(), before);
 }
 
@@ -675,45 +552,6 @@ TEST_F(PcxReader, PlaneLinesTooShortForTheWidthAreRejected) {
     EXPECT_EQ(pixel(0, 0), 0x11111111u);
 }
 
-// ---- Early end of input --------------------------------------------------------
-
-TEST_F(PcxReader, InputEndingEarlyStillStoresEveryVisibleRow) {
-    // Line 0 complete, line 1 two bytes, then the input ends.
-    const Bytes file = raw_indexed_file(4, 4, 4, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
-    for (bool memory : {false, true}) {
-        open_buffer(8, 4, 5);
-        fill_bytes(0x77);
-        const Bytes white(48, 0xFF);
-        gx_set_palette(10, 16, white.data());
-        ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE), 0);
-        const uint32_t expected[4][4] = {{1, 2, 3, 4}, {5, 6, 3, 4}, {5, 6, 3, 4}, {5, 6, 3, 4}};
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, y), expected[y][x]) << memory << ": " << x << "," << y;
-        EXPECT_EQ(pixel(0, 4), 0x77u);
-        // The palette stage still ran: version 5 but no trailing palette, so
-        // the header's colours (all black here) went to slots 10 to 25.
-        const Bytes after = palette_rgb();
-        for (int slot = 10; slot <= 25; ++slot) EXPECT_EQ(after[3 * slot], 0) << slot;
-        free_buffers();
-    }
-}
-
-TEST_F(PcxReader, InputEndingInsideARunOrAtOnce) {
-    // A run code as the very last byte: the line stops where it is, and the
-    // rest of the line buffer is still zero.
-    const Bytes file = raw_indexed_file(4, 2, 4, {0x09, 0xC3});
-    open_buffer(8, 4, 2);
-    fill_bytes(0x77);
-    ASSERT_EQ(load_file(file, kKeepIndices), 0);
-    for (int y = 0; y < 2; ++y) {
-        EXPECT_EQ(pixel(0, y), 9u);
-        for (int x = 1; x < 4; ++x) EXPECT_EQ(pixel(x, y), 0u);
-    }
-    // No data at all.
-    ASSERT_EQ(load_memory(raw_indexed_file(4, 2, 4, {}), kKeepIndices), 0);
-    EXPECT_EQ(pixel(0, 0), 0u);
-}
-
 // ---- Input modes ---------------------------------------------------------------
 
 uint8_t busy_index(uint32_t x, uint32_t y) {
@@ -732,15 +570,13 @@ Bytes busy_file() {
 
 TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
     const Bytes file = busy_file();
+    const TrailingColors colors;
     open_buffer(32, 40, 23);
     ASSERT_EQ(load_file(file, 0), 0);
-    std::vector<uint32_t> reference;
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 40; ++x) reference.push_back(pixel(x, y));
-    const TrailingColors colors;
     for (uint32_t y = 0; y < 23; ++y)
         for (uint32_t x = 0; x < 37; ++x)
             ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), colors.rgb32(busy_index(x, y)));
+    const Pixels reference = area(0, 0, 40, 23);
 
     const std::string path = temp_path("chunks.pcx");
     write_file(path, file);
@@ -752,17 +588,12 @@ TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
         EXPECT_EQ(gx_state.input_ptr, chunk.data());
         EXPECT_EQ(gx_state.input_size, size);
         gx_reset_input();
-        std::vector<uint32_t> got;
-        for (int y = 0; y < 23; ++y)
-            for (int x = 0; x < 40; ++x) got.push_back(pixel(x, y));
-        EXPECT_EQ(got, reference) << "chunks of " << size;
+        EXPECT_EQ(area(0, 0, 40, 23), reference) << "chunks of " << size;
     }
+    remove_released(path);
     fill_bytes(0);
     ASSERT_EQ(load_memory(file, 0), 0);
-    std::vector<uint32_t> got;
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 40; ++x) got.push_back(pixel(x, y));
-    EXPECT_EQ(got, reference) << "from memory";
+    EXPECT_EQ(area(0, 0, 40, 23), reference) << "from memory";
 }
 
 TEST_F(PcxReader, InputDescriptorIsRestoredOnEveryPath) {
@@ -794,9 +625,8 @@ TEST_F(PcxReader, MemoryBlocksShorterThanTheirPartsAreReadOnlyWithinBounds) {
     open_buffer(32, 4, 1);
     fill_bytes(0x22);
     const Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
-    for (size_t size : {size_t{0}, size_t{1}, size_t{127}}) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{127}})
         EXPECT_EQ(load_memory(Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)), 0), 2) << size;
-    }
     gx_set_input(nullptr, 4096);
     EXPECT_EQ(gx_load_pcx(nullptr, GX_PCX_FROM_MEMORY), 2);
     gx_reset_input();
@@ -804,8 +634,7 @@ TEST_F(PcxReader, MemoryBlocksShorterThanTheirPartsAreReadOnlyWithinBounds) {
 
     // A version-5 block one byte too short to hold a trailing palette behind
     // its header: the header colours are used. One byte more and the marker counts.
-    Header h;
-    set_header_colors(h);
+    Header h = colored_header();
     h.xmax = 1;
     h.plane_bytes = 2;
     Bytes tail = {12, 0xAA, 0xAA, 0xAA};
@@ -824,30 +653,41 @@ TEST_F(PcxReader, MemoryBlocksShorterThanTheirPartsAreReadOnlyWithinBounds) {
 }
 
 TEST_F(PcxReader, FileModeWithoutUsableChunksEndsTheInputAtOnce) {
-    const Bytes file = indexed_file(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, 4, 3);
     open_buffer(8, 4, 2);
     const std::string path = temp_path("nochunk.pcx");
-    write_file(path, file);
+    write_file(path, indexed_file(4, 2, {1, 2, 3, 4, 5, 6, 7, 8}, 4, 3));
     for (uint32_t size : {0u, 4096u}) {
         fill_bytes(0x99);
         gx_set_input(size == 0 ? gx_state.input_buffer : nullptr, size);
         ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), 0);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x) EXPECT_EQ(pixel(x, y), 0u) << size;
+        EXPECT_EQ(area(0, 0, 4, 2), Pixels(8, 0)) << size;
     }
     gx_reset_input();
     ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), 0);
     EXPECT_EQ(pixel(3, 1), 8u);
+    remove_released(path);
 }
 
 // ---- Failures --------------------------------------------------------------------
 
 TEST_F(PcxReader, NoBufferMeansNothingIsDoneAndNoFileOpened) {
+    // A readable file: had it been opened, its header would have been read.
+    const std::string path = temp_path("nobuffer.pcx");
+    write_file(path, busy_file());
+    std::memset(gx_state.pcx_header, 0xEE, sizeof gx_state.pcx_header);
+    gx_state.pcx_transferred = 12345;
     const int fds = open_descriptors();
+    EXPECT_EQ(gx_load_pcx(path.c_str(), 0), 0);
     EXPECT_EQ(gx_load_pcx("/nonexistent/image.pcx", 0), 0);
     EXPECT_EQ(open_descriptors(), fds);
+    EXPECT_EQ(gx_state.pcx_transferred, 12345u);
+    EXPECT_EQ(Bytes(gx_state.pcx_header, gx_state.pcx_header + 128), Bytes(128, 0xEE));
+    remove_released(path);
 }
 
+// Descriptors are counted where that is reliable; everywhere the file
+// must be removable afterwards (load_file checks), which Windows refuses
+// while it is open.
 TEST_F(PcxReader, OpenAndHeaderFailuresCloseTheFile) {
     open_buffer(8, 4, 4);
     const int fds = open_descriptors();

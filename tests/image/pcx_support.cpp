@@ -3,8 +3,8 @@
 #include <dirent.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -58,21 +58,27 @@ void append_trailing(Bytes& file, const uint8_t* colors768, uint8_t marker) {
     file.insert(file.end(), colors768, colors768 + 768);
 }
 
+Bytes lines_file(Header header, uint32_t w, uint32_t h, const std::function<Bytes(uint32_t)>& line) {
+    header.xmax = w - 1;
+    header.ymax = h - 1;
+    Bytes data;
+    for (uint32_t y = 0; y < h; ++y) {
+        const Bytes encoded = encode(line(y));
+        data.insert(data.end(), encoded.begin(), encoded.end());
+    }
+    return pcx_file(header, data);
+}
+
 Bytes indexed_file(uint32_t w, uint32_t h, const Bytes& indices, uint32_t plane_bytes,
                    uint8_t version, const uint8_t* trailing768, uint8_t pad) {
     Header header;
     header.version = version;
-    header.xmax = w - 1;
-    header.ymax = h - 1;
     header.plane_bytes = plane_bytes;
-    Bytes data;
-    for (uint32_t y = 0; y < h; ++y) {
+    Bytes file = lines_file(header, w, h, [&](uint32_t y) {
         Bytes line(indices.begin() + y * w, indices.begin() + (y + 1) * w);
         line.resize(plane_bytes, pad);
-        const Bytes encoded = encode(line);
-        data.insert(data.end(), encoded.begin(), encoded.end());
-    }
-    Bytes file = pcx_file(header, data);
+        return line;
+    });
     if (trailing768 != nullptr) append_trailing(file, trailing768);
     return file;
 }
@@ -98,12 +104,18 @@ Bytes read_file(const std::string& path) {
 }
 
 int open_descriptors() {
+    if (std::filesystem::path::preferred_separator != '/') return -1;
     DIR* dir = opendir("/proc/self/fd");
     if (dir == nullptr) return -1;
     int n = 0;
     while (readdir(dir) != nullptr) ++n;
     closedir(dir);
     return n;
+}
+
+void remove_released(const std::string& path) {
+    std::error_code error;
+    EXPECT_TRUE(std::filesystem::remove(path, error)) << path << " is still held: " << error.message();
 }
 
 void LibraryTest::SetUp() {
@@ -158,6 +170,13 @@ uint32_t LibraryTest::pixel(int32_t x, int32_t y) const {
     }
 }
 
+std::vector<uint32_t> LibraryTest::area(int32_t x, int32_t y, int32_t w, int32_t h) const {
+    std::vector<uint32_t> out;
+    for (int32_t row = y; row < y + h; ++row)
+        for (int32_t column = x; column < x + w; ++column) out.push_back(pixel(column, row));
+    return out;
+}
+
 void LibraryTest::fill_bytes(uint8_t value) {
     std::memset(gx_state.active_pixels, value, static_cast<size_t>(gx_state.active_size));
 }
@@ -172,11 +191,15 @@ Bytes LibraryTest::palette_rgb() const {
     return rgb;
 }
 
+std::vector<uint32_t> LibraryTest::lookup() const {
+    return std::vector<uint32_t>(gx_state.color_lookup, gx_state.color_lookup + 256);
+}
+
 int32_t LibraryTest::load_file(const Bytes& file, int32_t flags) {
     const std::string path = temp_path("image.pcx");
     write_file(path, file);
     const int32_t result = gx_load_pcx(path.c_str(), flags);
-    std::remove(path.c_str());
+    remove_released(path);
     return result;
 }
 

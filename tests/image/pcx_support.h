@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ Bytes encode(const Bytes& raw);
 Bytes pcx_file(const Header& header, const Bytes& data);
 void append_trailing(Bytes& file, const uint8_t* colors768, uint8_t marker = 12);
 
+// A w x h image whose decoded scan line y (all planes) is line(y); sets the
+// header's xmax and ymax.
+Bytes lines_file(Header header, uint32_t w, uint32_t h, const std::function<Bytes(uint32_t)>& line);
+
 // A 256-colour image of w x h whose pixel (x, y) is indices[y * w + x],
 // with each scan line padded to plane_bytes (>= w) with `pad`.
 Bytes indexed_file(uint32_t w, uint32_t h, const Bytes& indices, uint32_t plane_bytes,
@@ -49,8 +54,14 @@ std::string temp_path(const std::string& name);
 void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);
 
-// Number of this process's open file descriptors (-1 when unknown).
+// Number of this process's open file descriptors, where they can be
+// counted: with POSIX paths, through /proc. -1 elsewhere: a Windows program
+// run under a compatibility layer would count the host's descriptors,
+// which come and go for the layer's own reasons.
 int open_descriptors();
+// Removes a file the reader has read, expecting success: Windows refuses to
+// remove a file that is still open, so there this proves the file was closed.
+void remove_released(const std::string& path);
 
 // 5-6-5 of an RGB colour, by the formula of the pixel format.
 inline uint16_t rgb565(uint32_t r, uint32_t g, uint32_t b) {
@@ -73,10 +84,14 @@ protected:
     // bits, the 5-6-5 value at 16, 0x00RRGGBB at 24 and 32 (the fourth byte
     // of a 32-bit pixel is in bits 24 to 31).
     uint32_t pixel(int32_t x, int32_t y) const;
+    // The pixels of a w x h rectangle at (x, y), row by row.
+    std::vector<uint32_t> area(int32_t x, int32_t y, int32_t w, int32_t h) const;
     // Sets every byte of the open buffer's pixel memory.
     void fill_bytes(uint8_t value);
     // The 256 logical palette colours as triples.
     Bytes palette_rgb() const;
+    // The 256 lookup entries.
+    std::vector<uint32_t> lookup() const;
     // Reads from a file written to the temporary directory.
     int32_t load_file(const Bytes& file, int32_t flags);
     // Reads from memory, through a block of exactly the file's size.
