@@ -1,6 +1,7 @@
 // Colour reduction: each merge rule on hand-made buffers, a plain reference
 // that computes every distance in full, and the reduction the reader runs.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 
@@ -23,8 +24,12 @@ protected:
     }
 };
 
-// `n` pixels of value `v` appended.
-void add(Bytes& pixels, uint8_t v, int n) { pixels.insert(pixels.end(), static_cast<size_t>(n), v); }
+// Pixels as runs of (value, how many).
+Bytes runs(std::initializer_list<std::pair<uint8_t, int>> list) {
+    Bytes pixels;
+    for (const auto& [v, n] : list) pixels.insert(pixels.end(), static_cast<size_t>(n), v);
+    return pixels;
+}
 
 // A palette of well separated colours: i -> (i, 255 - i, 17 * i).
 Bytes spread_palette() {
@@ -37,160 +42,76 @@ Bytes spread_palette() {
     return rgb;
 }
 
-void set_color(Bytes& rgb, int i, uint8_t r, uint8_t g, uint8_t b) {
-    rgb[3 * i] = r;
-    rgb[3 * i + 1] = g;
-    rgb[3 * i + 2] = b;
-}
-
 Bytes color(const Bytes& rgb, int i) { return Bytes(rgb.begin() + 3 * i, rgb.begin() + 3 * i + 3); }
 
-TEST_F(ReduceColors, FewEnoughColoursAreStillRenumberedCompactedAndShifted) {
-    Bytes pixels = {2, 5, 9, 2, 5, 5, 9, 2};
-    buffer_of(pixels);
-    const Bytes original = spread_palette();
-    Bytes rgb = original;
-    EXPECT_EQ(gx_reduce_colors(10, 236, rgb.data()), 0);
-    EXPECT_EQ(row(), (Bytes{10, 11, 12, 10, 11, 11, 12, 10}));
-    EXPECT_EQ(color(rgb, 10), color(original, 2));
-    EXPECT_EQ(color(rgb, 11), color(original, 5));
-    EXPECT_EQ(color(rgb, 12), color(original, 9));
-    // Positions past the survivors keep what the array held three places on.
-    for (int slot = 13; slot <= 245; ++slot) ASSERT_EQ(color(rgb, slot), color(original, slot - 10)) << slot;
-    for (int slot : {0, 5, 9, 246, 250, 255}) EXPECT_EQ(color(rgb, slot), (Bytes{0, 0, 0})) << slot;
-    EXPECT_EQ(gx_state.reduce_counts[2], 3u);
-    EXPECT_EQ(gx_state.reduce_counts[5], 3u);
-    EXPECT_EQ(gx_state.reduce_counts[9], 2u);
-}
+// One row through gx_reduce_colors, checked against hand-worked results.
+struct MergeCase {
+    const char* what;
+    std::vector<std::array<uint8_t, 4>> set;  // palette changes: index, red, green, blue
+    Bytes pixels;                             // a multiple of 4
+    int first, count;
+    Bytes row;                                      // the row afterwards
+    std::vector<std::pair<int, uint32_t>> counts;   // index, pixels counted for it
+    std::vector<std::pair<int, int>> map;           // index, its survivor's dense number
+    std::vector<std::pair<int, int>> colors;        // slot, index whose colour it holds (-1: black)
+    int shifted_from = 0, shifted_to = -1, shift = 0;  // slots holding the colour `shift` places lower
+};
 
-TEST_F(ReduceColors, FirstZeroMovesAndClearsNothing) {
-    buffer_of({200, 100, 100, 200});
-    const Bytes original = spread_palette();
-    Bytes rgb = original;
-    gx_reduce_colors(0, 2, rgb.data());
-    EXPECT_EQ(row(), (Bytes{1, 0, 0, 1}));
-    EXPECT_EQ(color(rgb, 0), color(original, 100));
-    EXPECT_EQ(color(rgb, 1), color(original, 200));
-    for (int slot = 2; slot < 256; ++slot) ASSERT_EQ(color(rgb, slot), color(original, slot)) << slot;
-}
-
-TEST_F(ReduceColors, IdenticalColoursMergeFirstIntoTheOneWithMorePixels) {
-    Bytes rgb = spread_palette();
-    set_color(rgb, 7, 4, 251, 68);  // the same colour as index 4
-    Bytes pixels;
-    add(pixels, 4, 3);
-    add(pixels, 7, 1);
-    add(pixels, 100, 2);
-    add(pixels, 200, 2);
-    buffer_of(pixels);
-    const Bytes original = rgb;
-    gx_reduce_colors(0, 3, rgb.data());
-    // 7 went into 4; survivors 4, 100, 200 become 0, 1, 2.
-    EXPECT_EQ(row(), (Bytes{0, 0, 0, 0, 1, 1, 2, 2}));
-    EXPECT_EQ(gx_state.reduce_counts[4], 4u);
-    EXPECT_EQ(gx_state.reduce_counts[7], 0u);
-    EXPECT_EQ(color(rgb, 0), color(original, 4));
-}
-
-TEST_F(ReduceColors, EqualCountsMergeTheLowerIndexIntoTheHigher) {
-    Bytes rgb = spread_palette();
-    set_color(rgb, 4, 50, 50, 50);
-    set_color(rgb, 7, 50, 50, 51);
-    Bytes pixels;
-    add(pixels, 4, 2);
-    add(pixels, 7, 2);
-    add(pixels, 200, 4);
-    buffer_of(pixels);
-    const Bytes original = rgb;
-    gx_reduce_colors(0, 2, rgb.data());
-    EXPECT_EQ(row(), (Bytes{0, 0, 0, 0, 1, 1, 1, 1}));
-    EXPECT_EQ(gx_state.reduce_counts[4], 0u);
-    EXPECT_EQ(gx_state.reduce_counts[7], 4u);
-    // The keeper keeps its own colour: nothing is averaged.
-    EXPECT_EQ(color(rgb, 0), (Bytes{50, 50, 51}));
-    EXPECT_EQ(color(rgb, 1), color(original, 200));
-}
-
-TEST_F(ReduceColors, ChainsOfMergesEndAtTheLastKeeper) {
-    Bytes rgb = spread_palette();
-    set_color(rgb, 10, 0, 0, 0);
-    set_color(rgb, 20, 0, 0, 2);
-    set_color(rgb, 30, 0, 0, 5);
-    set_color(rgb, 40, 255, 255, 255);
-    Bytes pixels;
-    add(pixels, 10, 1);
-    add(pixels, 20, 2);
-    add(pixels, 30, 4);
-    add(pixels, 40, 9);
-    buffer_of(pixels);
-    gx_reduce_colors(0, 2, rgb.data());
-    // 10 into 20 (distance 4, fewer pixels), then 20 (now 3 pixels) into 30.
-    Bytes want;
-    add(want, 0, 7);
-    add(want, 1, 9);
-    EXPECT_EQ(row(), want);
-    EXPECT_EQ(gx_state.reduce_counts[30], 7u);
-    EXPECT_EQ(gx_state.reduce_map[10], 0);
-    EXPECT_EQ(gx_state.reduce_map[20], 0);
-    EXPECT_EQ(color(rgb, 0), (Bytes{0, 0, 5}));
-    EXPECT_EQ(color(rgb, 1), (Bytes{255, 255, 255}));
-}
-
-TEST_F(ReduceColors, ASingleIndexBecomesFirst) {
-    buffer_of(Bytes(8, 77));
-    const Bytes original = spread_palette();
-    Bytes rgb = original;
-    gx_reduce_colors(10, 236, rgb.data());
-    EXPECT_EQ(row(), Bytes(8, 10));
-    EXPECT_EQ(color(rgb, 10), color(original, 77));
-    EXPECT_EQ(color(rgb, 11), color(original, 1));
-    EXPECT_EQ(color(rgb, 9), (Bytes{0, 0, 0}));
-    EXPECT_EQ(color(rgb, 246), (Bytes{0, 0, 0}));
-}
-
-// Two pairs at the same distance: the later pair replaces the earlier one
-// only when its second member has fewer pixels than both of the earlier pair.
-TEST_F(ReduceColors, TieRuleBetweenEquallyClosePairs) {
-    struct Case {
-        int a, b, c, d;  // pixel counts of indices 1, 2, 3, 4
-        Bytes want;      // the row after one merge, indices 1,2,3,4 in that order
+TEST_F(ReduceColors, MergeRulesOnHandMadeRows) {
+    const MergeCase cases[] = {
+        // Survivors are renumbered in index order, compacted and shifted to
+        // `first`; positions past them keep what the array held there.
+        {"few enough colours", {}, {2, 5, 9, 2, 5, 5, 9, 2}, 10, 236, {10, 11, 12, 10, 11, 11, 12, 10},
+         {{2, 3}, {5, 3}, {9, 2}}, {},
+         {{10, 2}, {11, 5}, {12, 9}, {0, -1}, {5, -1}, {9, -1}, {246, -1}, {250, -1}, {255, -1}}, 13, 245, 10},
+        {"first 0 moves and clears nothing", {}, {200, 100, 100, 200}, 0, 2, {1, 0, 0, 1}, {}, {},
+         {{0, 100}, {1, 200}}, 2, 255, 0},
+        {"a single index becomes first", {}, Bytes(8, 77), 10, 236, Bytes(8, 10), {}, {},
+         {{10, 77}, {11, 1}, {9, -1}, {246, -1}}},
+        // 7 has the colour of 4 and goes into it, which has more pixels.
+        {"identical colours", {{7, 4, 251, 68}}, runs({{4, 3}, {7, 1}, {100, 2}, {200, 2}}), 0, 3,
+         {0, 0, 0, 0, 1, 1, 2, 2}, {{4, 4}, {7, 0}}, {}, {{0, 4}}},
+        // The keeper keeps its own colour: nothing is averaged.
+        {"equal counts: the lower index goes into the higher", {{4, 50, 50, 50}, {7, 50, 50, 51}},
+         runs({{4, 2}, {7, 2}, {200, 4}}), 0, 2, {0, 0, 0, 0, 1, 1, 1, 1}, {{4, 0}, {7, 4}}, {}, {{0, 7}, {1, 200}}},
+        // 10 into 20 (distance 4, fewer pixels), then 20 (now 3 pixels) into 30.
+        {"chains end at the last keeper", {{10, 0, 0, 0}, {20, 0, 0, 2}, {30, 0, 0, 5}, {40, 255, 255, 255}},
+         runs({{10, 1}, {20, 2}, {30, 4}, {40, 9}}), 0, 2, runs({{0, 7}, {1, 9}}), {{30, 7}}, {{10, 0}, {20, 0}},
+         {{0, 30}, {1, 40}}},
+        // Two pairs at the same distance (100), (1,2) and (3,4): the later
+        // pair replaces the earlier one only when its second member has fewer
+        // pixels than both of the earlier pair. 4 has 4 pixels, fewer than 1
+        // (5) and 2 (6): 4 goes into 3.
+        {"tie: the later pair wins", {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
+         runs({{1, 5}, {2, 6}, {3, 7}, {4, 4}, {2, 2}}), 0, 3, runs({{0, 5}, {1, 6}, {2, 11}, {1, 2}}),
+         {{4, 0}, {3, 11}}, {{4, 2}, {1, 0}}, {}},
+        // 4 has 5 pixels, not fewer than min(5, 6): 1 goes into 2.
+        {"tie: the earlier pair stays", {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
+         runs({{1, 5}, {2, 6}, {3, 7}, {4, 5}, {2, 1}}), 0, 3, runs({{0, 11}, {1, 7}, {2, 5}, {0, 1}}),
+         {{1, 0}, {4, 5}}, {{1, 0}, {2, 0}}, {}},
+        // Only j's count counts: 3 has 1 pixel, 4 has 9: 1 goes into 2.
+        {"tie: only the second member counts", {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
+         runs({{1, 5}, {2, 6}, {3, 1}, {4, 9}, {2, 3}}), 0, 3, runs({{0, 11}, {1, 1}, {2, 9}, {0, 3}}),
+         {{1, 0}, {4, 9}}, {{1, 0}, {2, 0}}, {}},
     };
-    // Pair (1,2) and pair (3,4) are both at distance 100.
-    const Case cases[] = {
-        // 4 has fewer pixels (4) than both 1 (5) and 2 (6): (3,4) wins, 4 into 3.
-        {5, 6, 7, 4, {}},
-        // 4 has 5 pixels, not fewer than min(5, 6): (1,2) stays, 1 into 2.
-        {5, 6, 7, 5, {}},
-        // Only j's count counts: 3 has 1 pixel, 4 has 9: (1,2) stays.
-        {5, 6, 1, 9, {}},
-    };
-    for (int k = 0; k < 3; ++k) {
-        const Case& t = cases[k];
-        Bytes rgb = spread_palette();
-        set_color(rgb, 1, 0, 0, 0);
-        set_color(rgb, 2, 0, 0, 10);
-        set_color(rgb, 3, 100, 100, 100);
-        set_color(rgb, 4, 100, 100, 110);
-        Bytes pixels;
-        add(pixels, 1, t.a);
-        add(pixels, 2, t.b);
-        add(pixels, 3, t.c);
-        add(pixels, 4, t.d);
-        pixels.resize((pixels.size() + 3) & ~size_t{3}, 2);
-        buffer_of(pixels);
-        gx_reduce_colors(0, 3, rgb.data());
-        const uint32_t* counts = gx_state.reduce_counts;
-        if (k == 0) {
-            EXPECT_EQ(counts[4], 0u);
-            EXPECT_EQ(counts[3], 11u);
-            EXPECT_EQ(gx_state.reduce_map[4], 2);  // 3's dense number
-            EXPECT_EQ(gx_state.reduce_map[1], 0);
-        } else {
-            EXPECT_EQ(counts[1], 0u) << k;
-            EXPECT_NE(counts[4], 0u) << k;
-            EXPECT_EQ(gx_state.reduce_map[1], 0) << k;  // 2's dense number
-            EXPECT_EQ(gx_state.reduce_map[2], 0) << k;
+    for (const MergeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes original = spread_palette();
+        for (const auto& [i, r, g, b] : c.set) {
+            original[3 * i] = r;
+            original[3 * i + 1] = g;
+            original[3 * i + 2] = b;
         }
+        buffer_of(c.pixels);
+        Bytes rgb = original;
+        EXPECT_EQ(gx_reduce_colors(c.first, c.count, rgb.data()), 0);
+        EXPECT_EQ(row(), c.row);
+        for (const auto& [i, n] : c.counts) EXPECT_EQ(gx_state.reduce_counts[i], n) << "count of " << i;
+        for (const auto& [i, n] : c.map) EXPECT_EQ(gx_state.reduce_map[i], n) << "map of " << i;
+        for (const auto& [slot, from] : c.colors)
+            EXPECT_EQ(color(rgb, slot), (from < 0 ? Bytes(3, 0) : color(original, from))) << "slot " << slot;
+        for (int slot = c.shifted_from; slot <= c.shifted_to; ++slot)
+            ASSERT_EQ(color(rgb, slot), color(original, slot - c.shift)) << slot;
         free_buffers();
     }
 }
