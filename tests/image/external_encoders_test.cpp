@@ -18,7 +18,7 @@
 //     or more.
 //   - a 1-bit file whose palettes are all black: pcxtoppm shows it black and
 //     white; the reader takes the file's colours.
-#include <cctype>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,18 +30,9 @@ namespace {
 
 using namespace pcxtest;
 
-bool have(const char* command) {
-    const std::string probe = std::string("command -v ") + command + " >/dev/null 2>&1";
-    return std::system(probe.c_str()) == 0;
-}
-
-bool have_imagemagick() {
-    return have("convert") && std::system("convert -version 2>/dev/null | grep -q ImageMagick") == 0;
-}
-
 // 0 when the command succeeded.
 int run(const std::string& command) { return std::system(command.c_str()); }
-
+bool have(const char* command) { return run(std::string("command -v ") + command + " >/dev/null 2>&1") == 0; }
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 // ---- Pictures --------------------------------------------------------------------
@@ -53,25 +44,18 @@ struct Picture {
         const uint8_t* p = &rgb[3 * (y * width + x)];
         return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
     }
+    void add(uint32_t c) { rgb.insert(rgb.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)}); }
 };
 
-// Distinct colours, far apart enough to stay distinct through every encoder.
-uint32_t palette_color(uint32_t i) {
-    const uint32_t r = (i * 67 + 13) & 0xFF, g = (i * 149 + 101) & 0xFF, b = (i * 29 + 200) & 0xFF;
-    return r << 16 | g << 8 | b;
-}
-
-// `colors` distinct colours laid out in blocks (long runs) and stripes
-// (short ones), every colour used.
+// `colors` distinct colours, far apart enough to stay distinct through every
+// encoder, laid out in blocks (long runs) and stripes (short ones), every
+// colour used.
 Picture palette_picture(uint32_t w, uint32_t h, uint32_t colors) {
     Picture p{w, h, {}};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
             const uint32_t i = (y * w + x) < colors ? (y * w + x) : ((x / 9 + (y / 3) * 5 + (x * y) % 7) % colors);
-            const uint32_t c = palette_color(i);
-            p.rgb.push_back(static_cast<uint8_t>(c >> 16));
-            p.rgb.push_back(static_cast<uint8_t>(c >> 8));
-            p.rgb.push_back(static_cast<uint8_t>(c));
+            p.add(((i * 67 + 13) & 0xFF) << 16 | ((i * 149 + 101) & 0xFF) << 8 | ((i * 29 + 200) & 0xFF));
         }
     return p;
 }
@@ -79,11 +63,8 @@ Picture palette_picture(uint32_t w, uint32_t h, uint32_t colors) {
 Picture gradient_picture(uint32_t w, uint32_t h) {
     Picture p{w, h, {}};
     for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) {
-            p.rgb.push_back(static_cast<uint8_t>(x * 255 / (w - 1)));
-            p.rgb.push_back(static_cast<uint8_t>(y * 255 / (h - 1)));
-            p.rgb.push_back(static_cast<uint8_t>((x * y * 7 + x / 3) & 0xFF));
-        }
+        for (uint32_t x = 0; x < w; ++x)
+            p.add((x * 255 / (w - 1)) << 16 | (y * 255 / (h - 1)) << 8 | ((x * y * 7 + x / 3) & 0xFF));
     return p;
 }
 
@@ -96,40 +77,34 @@ void write_ppm(const std::string& path, const Picture& p) {
 
 std::optional<Picture> read_ppm(const std::string& path) {
     const Bytes b = read_file(path);
-    size_t i = 0;
-    auto skip = [&] {
-        while (i < b.size() && (isspace(b[i]) || b[i] == '#')) {
-            if (b[i] == '#')
-                while (i < b.size() && b[i] != '\n') ++i;
-            else
-                ++i;
-        }
-    };
-    auto number = [&]() -> uint32_t {
-        skip();
-        uint32_t n = 0;
-        while (i < b.size() && isdigit(b[i])) n = n * 10 + (b[i++] - '0');
-        return n;
-    };
-    if (b.size() < 2 || b[0] != 'P' || b[1] != '6') return std::nullopt;
-    i = 2;
+    const std::string head(b.begin(), b.begin() + static_cast<ptrdiff_t>(std::min<size_t>(b.size(), 64)));
     Picture p;
-    p.width = number();
-    p.height = number();
-    if (number() != 255) return std::nullopt;
-    ++i;
-    if (b.size() - i < 3ull * p.width * p.height) return std::nullopt;
-    p.rgb.assign(b.begin() + static_cast<ptrdiff_t>(i), b.begin() + static_cast<ptrdiff_t>(i + 3ull * p.width * p.height));
+    unsigned max = 0;
+    int used = 0;
+    if (std::sscanf(head.c_str(), "P6 %u %u %u%n", &p.width, &p.height, &max, &used) != 3 || max != 255)
+        return std::nullopt;
+    const size_t at = static_cast<size_t>(used) + 1, size = 3ull * p.width * p.height;
+    if (b.size() < at + size) return std::nullopt;
+    p.rgb.assign(b.begin() + static_cast<ptrdiff_t>(at), b.begin() + static_cast<ptrdiff_t>(at + size));
     return p;
 }
 
 // ---- What is in a file -------------------------------------------------------------
+
+// What the reader makes of the file's source pixels: colour numbers for
+// palette layouts, 0x00RRGGBB for true colour.
+enum class Kind { two, sixteen, indexed, true_color, none };
 
 struct Layout {
     uint32_t version, encoding, bits, planes, plane_bytes, xmin, ymin, width, height;
     uint8_t header_palette[48];
     bool trailing;  // a trailing palette that the reader uses (version 5, marker 12)
     uint8_t trailing_palette[768];
+    Kind kind() const {
+        if (planes == 4) return Kind::sixteen;
+        if (planes == 3) return plane_bytes >= width ? Kind::true_color : Kind::none;
+        return bits == 8 ? Kind::indexed : bits == 1 ? Kind::two : Kind::none;
+    }
 };
 
 Layout layout_of(const Bytes& f) {
@@ -155,46 +130,27 @@ Layout layout_of(const Bytes& f) {
 std::vector<Bytes> scan_lines(const Bytes& f, const Layout& l) {
     const size_t line = static_cast<size_t>(l.planes) * l.plane_bytes;
     Bytes all;
-    size_t i = 128;
-    while (all.size() < line * l.height && i < f.size()) {
+    for (size_t i = 128; all.size() < line * l.height && i < f.size();) {
         const uint8_t b = f[i++];
-        if (b >= 0xC0 && l.encoding != 0) {
-            if (i >= f.size()) break;
-            all.insert(all.end(), b & 0x3F, f[i++]);
-        } else {
+        if (b < 0xC0 || l.encoding == 0) {
             all.push_back(b);
+        } else if (i < f.size()) {
+            all.insert(all.end(), b & 0x3F, f[i++]);
         }
     }
     all.resize(line * l.height, 0);
     std::vector<Bytes> lines;
     for (uint32_t y = 0; y < l.height; ++y)
-        lines.emplace_back(all.begin() + static_cast<ptrdiff_t>(y * line),
-                           all.begin() + static_cast<ptrdiff_t>((y + 1) * line));
+        lines.emplace_back(all.begin() + static_cast<ptrdiff_t>(y * line), all.begin() + static_cast<ptrdiff_t>((y + 1) * line));
     return lines;
-}
-
-uint32_t bit(const Bytes& line, size_t plane_start, uint32_t x) {
-    return (line[plane_start + x / 8] >> (7 - x % 8)) & 1u;
-}
-
-// What the reader makes of source pixel (x, y): a colour number for palette
-// layouts, 0x00RRGGBB for true colour.
-enum class Kind { two, sixteen, indexed, true_color, none };
-
-Kind kind_of(const Layout& l) {
-    if (l.planes == 4) return Kind::sixteen;
-    if (l.planes == 3) return l.plane_bytes >= l.width ? Kind::true_color : Kind::none;
-    if (l.bits == 8) return Kind::indexed;
-    if (l.bits == 1) return Kind::two;
-    return Kind::none;
 }
 
 uint32_t source_value(Kind kind, const Layout& l, const Bytes& line, uint32_t x) {
     const size_t pb = l.plane_bytes;
+    auto bit = [&](size_t plane) { return (line[plane * pb + x / 8] >> (7 - x % 8)) & 1u; };
     switch (kind) {
-        case Kind::two: return bit(line, 0, x);
-        case Kind::sixteen:
-            return bit(line, 0, x) | bit(line, pb, x) << 1 | bit(line, 2 * pb, x) << 2 | bit(line, 3 * pb, x) << 3;
+        case Kind::two: return bit(0);
+        case Kind::sixteen: return bit(0) | bit(1) << 1 | bit(2) << 2 | bit(3) << 3;
         case Kind::indexed: return line[x];
         case Kind::true_color: return static_cast<uint32_t>(line[x] << 16 | line[pb + x] << 8 | line[2 * pb + x]);
         case Kind::none: break;
@@ -202,26 +158,8 @@ uint32_t source_value(Kind kind, const Layout& l, const Bytes& line, uint32_t x)
     return 0;
 }
 
-uint32_t to565(uint32_t rgb) { return rgb565(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
 uint32_t triple(const uint8_t* p, uint32_t n) {
     return static_cast<uint32_t>(p[3 * n] << 16 | p[3 * n + 1] << 8 | p[3 * n + 2]);
-}
-
-// The colour of the slot that pixel `got` (colour number v) shows at depth 8,
-// by the palette stage's rules.
-// Unknown (nullopt) when more than 236 colours had to be merged.
-std::optional<uint32_t> slot_color_8(Kind kind, const Layout& l, uint32_t v, uint32_t got, int32_t flags,
-                                     uint32_t used, const Bytes& before) {
-    auto loaded = [&](uint32_t slot) -> uint32_t {
-        // Slots 10 to 245 from a trailing palette, 10 to 25 from the header.
-        if (l.trailing) return slot >= 10 && slot <= 245 ? triple(l.trailing_palette, slot) : triple(before.data(), slot);
-        return slot >= 10 && slot <= 25 ? triple(l.header_palette, slot - 10) : triple(before.data(), slot);
-    };
-    const bool reduced = kind == Kind::indexed && l.trailing && (flags & GX_PCX_NO_REDUCE) == 0;
-    if (reduced && used <= 236) return triple(l.trailing_palette, v);  // no merge: every colour kept
-    if (reduced) return std::nullopt;
-    return loaded(got);
 }
 
 // ---- The test ------------------------------------------------------------------------
@@ -263,9 +201,8 @@ protected:
     }
 
     Made netpbm(const std::string& name, const Picture& p, const std::string& options) {
-        const std::string in = picture_file(name, p);
         const std::string out = temp_path(name + ".pcx");
-        return make(name, "ppmtopcx " + options + " " + quoted(in) + " >" + quoted(out), out);
+        return make(name, "ppmtopcx " + options + " " + quoted(picture_file(name, p)) + " >" + quoted(out), out);
     }
 
     Made magick(const std::string& name, const std::string& source, const std::string& options) {
@@ -284,17 +221,19 @@ protected:
 
     void check_into(const Made& m, int32_t flags, std::vector<uint32_t>& colors32) {
         const Layout& l = m.layout;
-        const Kind kind = kind_of(l);
-        const std::vector<Bytes> lines = scan_lines(m.file, l);
-        const bool at_header = (flags & GX_PCX_AT_POSITION) == 0;
+        const Kind kind = l.kind();
+        const bool numbers = kind != Kind::none && kind != Kind::true_color;
         const bool reduced = kind == Kind::indexed && l.trailing && (flags & GX_PCX_NO_REDUCE) == 0;
-        uint32_t used = 0;  // distinct colour numbers in the image
-        if (kind != Kind::none && kind != Kind::true_color) {
-            bool seen[256] = {};
-            for (uint32_t y = 0; y < l.height; ++y)
-                for (uint32_t x = 0; x < l.width; ++x) seen[source_value(kind, l, lines[y], x)] = true;
-            for (bool b : seen) used += b;
-        }
+        const std::vector<Bytes> lines = scan_lines(m.file, l);
+        std::vector<uint32_t> values;  // source values, row by row
+        bool seen[256] = {};
+        for (uint32_t y = 0; y < l.height; ++y)
+            for (uint32_t x = 0; x < l.width; ++x) {
+                values.push_back(source_value(kind, l, lines[y], x));
+                if (numbers) seen[values.back()] = true;
+            }
+        const auto used = std::count(std::begin(seen), std::end(seen), true);  // distinct colour numbers
+        const bool at_header = (flags & GX_PCX_AT_POSITION) == 0;
         const int32_t x0 = at_header ? static_cast<int32_t>(l.xmin) : 0;
         const int32_t y0 = at_header ? static_cast<int32_t>(l.ymin) : 0;
         for (int32_t depth : {8, 16, 24, 32}) {
@@ -310,28 +249,30 @@ protected:
                     continue;
                 }
                 ASSERT_EQ(result, 0);
-                // The colours the palette stage loaded: at depth 8 only the
-                // slots it writes, deeper all entries that it writes.
+                // At depth 8 the palette stage loads slots 10 to 245 from a
+                // trailing palette, 10 to 25 from the header.
                 const Bytes after = palette_rgb();
+                auto loaded = [&](uint32_t slot) {
+                    if (l.trailing) return slot >= 10 && slot <= 245 ? triple(l.trailing_palette, slot) : triple(before.data(), slot);
+                    return slot >= 10 && slot <= 25 ? triple(l.header_palette, slot - 10) : triple(before.data(), slot);
+                };
                 for (uint32_t y = 0; y < l.height; ++y) {
                     for (uint32_t x = 0; x < l.width; ++x) {
-                        const uint32_t v = source_value(kind, l, lines[y], x);
+                        const uint32_t v = values[y * l.width + x];
                         const uint32_t got = pixel(x0 + static_cast<int32_t>(x), y0 + static_cast<int32_t>(y));
                         uint32_t want_rgb = v;
-                        if (kind != Kind::true_color) {
-                            if (l.trailing)
-                                want_rgb = triple(l.trailing_palette, v);
-                            else
-                                want_rgb = v < 16 ? triple(l.header_palette, v) : triple(before.data(), v);
-                        }
-                        if (depth == 8) {
-                            const std::optional<uint32_t> shown = slot_color_8(kind, l, v, got, flags, used, before);
-                            if (shown) ASSERT_EQ(triple(after.data(), got), *shown) << x << "," << y;
-                            if (kind != Kind::indexed) ASSERT_EQ(got, 10 + v) << x << "," << y;
-                            else if (reduced) ASSERT_TRUE(got >= 10 && got <= 245) << x << "," << y;
-                            else ASSERT_EQ(got, v) << x << "," << y;
+                        if (numbers)
+                            want_rgb = l.trailing ? triple(l.trailing_palette, v)
+                                                  : v < 16 ? triple(l.header_palette, v) : triple(before.data(), v);
+                        if (depth == 8 && reduced) {
+                            ASSERT_TRUE(got >= 10 && got <= 245) << x << "," << y;
+                            // Unknown when more than 236 colours had to be merged; else every colour is kept.
+                            if (used <= 236) ASSERT_EQ(triple(after.data(), got), want_rgb) << x << "," << y;
+                        } else if (depth == 8) {
+                            ASSERT_EQ(got, kind == Kind::indexed ? v : 10 + v) << x << "," << y;
+                            ASSERT_EQ(triple(after.data(), got), loaded(got)) << x << "," << y;
                         } else if (depth == 16) {
-                            ASSERT_EQ(got, to565(want_rgb)) << x << "," << y;
+                            ASSERT_EQ(got, rgb565(want_rgb >> 16, (want_rgb >> 8) & 0xFF, want_rgb & 0xFF)) << x << "," << y;
                         } else {
                             ASSERT_EQ(got & 0xFFFFFF, want_rgb) << x << "," << y;
                             if (depth == 32 && !memory) colors32.push_back(got & 0xFFFFFF);
@@ -447,7 +388,7 @@ protected:
     void SetUp() override {
         ExternalEncoders::SetUp();
         if (IsSkipped()) return;
-        if (!have_imagemagick()) GTEST_SKIP() << "ImageMagick is not installed";
+        if (!have("convert") || run("convert -version 2>/dev/null | grep -q ImageMagick") != 0) GTEST_SKIP() << "ImageMagick is not installed";
     }
 };
 
