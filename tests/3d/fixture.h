@@ -1,41 +1,86 @@
-// Shared set-up for the 3D tests: every test starts from the 3D fields'
-// initial values and leaves no texture table behind.
+// Shared set-up for the 3D tests: every test starts from a fresh state on the
+// headless backend and leaves no buffer, depth buffer or texture table behind.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdint>
+#include <vector>
 
 #include "gfx/gfx.h"
-
-inline void reset_3d_state() {
-    if (gx_state.texture_table != nullptr) {
-        if (PfMem block = pf_mem_handle(gx_state.texture_table)) pf_mem_free(block);
-    }
-    const GraphicsState fresh{};
-    gx_state.depth_buffer = fresh.depth_buffer;
-    gx_state.depth_stamp = fresh.depth_stamp;
-    gx_state.depth_buffer_words = fresh.depth_buffer_words;
-    gx_state.texture_pixels = fresh.texture_pixels;
-    gx_state.texture_count = fresh.texture_count;
-    gx_state.texture_height = fresh.texture_height;
-    gx_state.perspective_run = fresh.perspective_run;
-    gx_state.texture_table = fresh.texture_table;
-    gx_state.texture_width = fresh.texture_width;
-    gx_state.far_plane = fresh.far_plane;
-    gx_state.near_plane = fresh.near_plane;
-    std::memcpy(gx_state.combined_matrix, fresh.combined_matrix, sizeof fresh.combined_matrix);
-    std::memcpy(gx_state.object_matrix, fresh.object_matrix, sizeof fresh.object_matrix);
-    std::memcpy(gx_state.view_matrix, fresh.view_matrix, sizeof fresh.view_matrix);
-    gx_state.view_scale = fresh.view_scale;
-    gx_state.view_scale_y = fresh.view_scale_y;
-    gx_state.view_centre_x = fresh.view_centre_x;
-    gx_state.view_centre_y = fresh.view_centre_y;
-    gx_state.render_flags = fresh.render_flags;
-}
+#include "gfx/row_rule.h"
+#include "platform/headless/headless.h"
 
 class Gx3dTest : public ::testing::Test {
 protected:
-    void SetUp() override { reset_3d_state(); }
-    void TearDown() override { reset_3d_state(); }
+    void SetUp() override {
+        headless_reset();
+        gx_state = GraphicsState{};
+        gx_initialize();
+        blocks_at_start_ = headless_live_blocks();
+    }
+    void TearDown() override {
+        gx_depthbuf_free(depth_);
+        gx_buffer_close();
+        gx_buffer_free(-1);
+        if (gx_state.texture_table != nullptr) {
+            if (PfMem block = pf_mem_handle(gx_state.texture_table)) pf_mem_free(block);
+        }
+        gx_shutdown();
+        gx_state = GraphicsState{};
+    }
+
+    // Opens a 16-bit virtual buffer (width a multiple of 4, so no padding).
+    void open_buffer(int32_t width, int32_t height) {
+        gx_set_buffer_depth(16);
+        ASSERT_EQ(gx_buffer_open(gx_buffer_alloc(width, height)), 0);
+        ASSERT_EQ(gx_state.active_width, width);
+        ASSERT_EQ(gx_state.active_height, height);
+    }
+
+    // The buffer with a fitting depth buffer, a 64 x 64 texture whose texel
+    // (u, v) holds v * 64 + u, the program's planes and flags (13) and a
+    // viewport over the buffer at 0.5; then a first frame.
+    void open_canvas(int32_t width, int32_t height) {
+        open_buffer(width, height);
+        depth_ = gx_depthbuf_alloc(width, height);
+        ASSERT_NE(depth_, nullptr);
+        for (size_t i = 0; i < texels_.size(); ++i) texels_[i] = static_cast<uint16_t>(i);
+        ASSERT_EQ(gx_texture_table_alloc(2), 0);
+        ASSERT_EQ(gx_texture_select(gx_texture_define(texels_.data(), 64, 64)), 0);
+        gx_3d_viewport(0, width - 1, 0, height - 1, 0.5);
+        gx_3d_clip_planes(40, 1000);
+        gx_3d_render_flags(13);
+        new_frame();
+    }
+    // White pixels (0xFFFF, which no texel holds), the depth buffer zeroed
+    // and stamp 1.
+    void new_frame() {
+        gx_set_color(-1);
+        gx_fill_buffer();
+        gx_depthbuf_open(depth_);
+        gx_depthbuf_clear();
+    }
+    static uint16_t pixel(int32_t x, int32_t y) {
+        return *reinterpret_cast<const uint16_t*>(gx_pixel_address(x, y, 2));
+    }
+    static int32_t drawn() {
+        int32_t n = 0;
+        for (int32_t y = 0; y < gx_state.active_height; ++y)
+            for (int32_t x = 0; x < gx_state.active_width; ++x) n += pixel(x, y) != 0xFFFF;
+        return n;
+    }
+    int32_t written_words() const {
+        int32_t n = 0;
+        for (int32_t i = 0; i < gx_state.active_width * gx_state.active_height; ++i) n += depth_[i] != 0;
+        return n;
+    }
+    void expect_nothing_drawn() const {
+        EXPECT_EQ(drawn(), 0);
+        EXPECT_EQ(written_words(), 0);
+    }
+
+    uint32_t* depth_ = nullptr;
+    std::vector<uint16_t> texels_ = std::vector<uint16_t>(64 * 64);
+    int32_t blocks_at_start_ = 0;
 };

@@ -4,19 +4,22 @@
 
 #include <cfenv>
 #include <climits>
-#include <cmath>
 #include <limits>
 #include <vector>
 
 #include "fixture.h"
-#include "gfx/gfx.h"
 
 namespace {
 
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+// A vertex with its texture coordinates.
 struct Corner {
-    Vertex3 p;
-    TexCoord t;
+    double x, y, z;
+    int32_t u, v;
 };
+using Corners = std::vector<Corner>;
 
 class Clip : public Gx3dTest {
 protected:
@@ -26,70 +29,80 @@ protected:
     }
 
     // Clips the corners; the result lists are sized for the worst case.
-    int32_t clip(const std::vector<Corner>& corners) {
+    int32_t clip(const Corners& corners) {
         const auto n = static_cast<uint32_t>(corners.size());
         in.clear();
         in_tex.clear();
         for (const Corner& c : corners) {
-            in.push_back(c.p);
-            in_tex.push_back(c.t);
+            in.push_back({c.x, c.y, c.z});
+            in_tex.push_back({c.u, c.v});
         }
         out.assign(n + n / 2 + 1, Vertex3{-7, -7, -7});
         out_tex.assign(n + n / 2 + 1, TexCoord{-7, -7});
         return gx_3d_clip(in.data(), out.data(), in_tex.data(), out_tex.data(), n);
     }
-
-    void expect_out(int i, double x, double y, double z, int32_t u, int32_t v) {
-        EXPECT_EQ(out[i].x, x) << "vertex " << i;
-        EXPECT_EQ(out[i].y, y) << "vertex " << i;
-        EXPECT_EQ(out[i].z, z) << "vertex " << i;
-        EXPECT_EQ(out_tex[i].u, u) << "vertex " << i;
-        EXPECT_EQ(out_tex[i].v, v) << "vertex " << i;
+    // Clips the corners and compares the whole result list with `expected`.
+    void check(const Corners& corners, const Corners& expected) {
+        ASSERT_EQ(clip(corners), static_cast<int32_t>(expected.size()));
+        for (size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "vertex " << i);
+            EXPECT_EQ(out[i].x, expected[i].x);
+            EXPECT_EQ(out[i].y, expected[i].y);
+            EXPECT_EQ(out[i].z, expected[i].z);
+            EXPECT_EQ(out_tex[i].u, expected[i].u);
+            EXPECT_EQ(out_tex[i].v, expected[i].v);
+        }
     }
 
     std::vector<Vertex3> in, out;
     std::vector<TexCoord> in_tex, out_tex;
 };
 
-TEST_F(Clip, FewerThanTwoVertices) {
-    EXPECT_EQ(clip({}), 0);
-    EXPECT_EQ(clip({{{0, 0, 50}, {0, 0}}}), 0);
-}
-
-TEST_F(Clip, FarRejection) {
-    EXPECT_EQ(clip({{{0, 0, 1001}, {0, 0}}, {{1, 0, 1001}, {1, 0}}, {{0, 1, 1001}, {0, 1}}}), 0);
-    // One vertex on the far plane keeps the whole polygon, unclipped.
-    ASSERT_EQ(clip({{{0, 0, 1001}, {0, 0}}, {{1, 0, 1000}, {1, 0}}, {{0, 1, 5000}, {0, 1}}}), 3);
-    expect_out(0, 0, 0, 1001, 0, 0);
-    expect_out(1, 1, 0, 1000, 1, 0);
-    expect_out(2, 0, 1, 5000, 0, 1);
-}
-
-TEST_F(Clip, CrossingTextureCoordinatesRoundHalfToEven) {
-    // Triangle with A outside: A(z 30), B(z 50), C(z 50) -> the crossing of
-    // C->A, the crossing of A->B, B, C. Both crossings are at t = 0.5.
-    ASSERT_EQ(clip({{{0, 0, 30}, {0, 0}}, {{10, 0, 50}, {61, 0}}, {{0, 10, 50}, {0, 63}}}), 4);
-    expect_out(0, 0, 5, 40, 0, 32);   // v = 63 + 0.5 * -63 = 31.5 -> 32
-    expect_out(1, 5, 0, 40, 30, 0);   // u = 0 + 0.5 * 61 = 30.5 -> 30
-    expect_out(2, 10, 0, 50, 61, 0);
-    expect_out(3, 0, 10, 50, 0, 63);
-
-    ASSERT_EQ(clip({{{0, 0, 30}, {0, 0}}, {{10, 0, 50}, {63, 0}}, {{0, 10, 50}, {0, 61}}}), 4);
-    expect_out(0, 0, 5, 40, 0, 30);  // 61 - 30.5 = 30.5 -> 30
-    expect_out(1, 5, 0, 40, 32, 0);  // 31.5 -> 32
-
-    // Negative halves go to even too: -30.5 -> -30, -31.5 -> -32.
-    ASSERT_EQ(clip({{{0, 0, 30}, {0, 0}}, {{10, 0, 50}, {-61, 0}}, {{0, 10, 50}, {0, -63}}}), 4);
-    expect_out(0, 0, 5, 40, 0, -32);
-    expect_out(1, 5, 0, 40, -30, 0);
+TEST_F(Clip, CrossingsAndFarRejection) {
+    struct Case {
+        const char* what;
+        Corners in, out;
+    };
+    const Case cases[] = {
+        {"no vertex", {}, {}},
+        {"one vertex", {{0, 0, 50, 0, 0}}, {}},
+        {"all beyond the far plane", {{0, 0, 1001, 0, 0}, {1, 0, 1001, 1, 0}, {0, 1, 1001, 0, 1}}, {}},
+        {"one vertex on the far plane keeps the whole polygon, unclipped",
+         {{0, 0, 1001, 0, 0}, {1, 0, 1000, 1, 0}, {0, 1, 5000, 0, 1}},
+         {{0, 0, 1001, 0, 0}, {1, 0, 1000, 1, 0}, {0, 1, 5000, 0, 1}}},
+        // A outside: the crossing of C->A, the crossing of A->B (both at
+        // t = 0.5), B, C; texture coordinates round half to even.
+        {"v = 63 - 31.5 -> 32, u = 30.5 -> 30",
+         {{0, 0, 30, 0, 0}, {10, 0, 50, 61, 0}, {0, 10, 50, 0, 63}},
+         {{0, 5, 40, 0, 32}, {5, 0, 40, 30, 0}, {10, 0, 50, 61, 0}, {0, 10, 50, 0, 63}}},
+        {"v = 61 - 30.5 -> 30, u = 31.5 -> 32",
+         {{0, 0, 30, 0, 0}, {10, 0, 50, 63, 0}, {0, 10, 50, 0, 61}},
+         {{0, 5, 40, 0, 30}, {5, 0, 40, 32, 0}, {10, 0, 50, 63, 0}, {0, 10, 50, 0, 61}}},
+        {"negative halves: -31.5 -> -32, -30.5 -> -30",
+         {{0, 0, 30, 0, 0}, {10, 0, 50, -61, 0}, {0, 10, 50, 0, -63}},
+         {{0, 5, 40, 0, -32}, {5, 0, 40, -30, 0}, {10, 0, 50, -61, 0}, {0, 10, 50, 0, -63}}},
+        {"two inside, two outside: crossings D->A and B->C",
+         {{0, 0, 30, 0, 0}, {10, 0, 30, 10, 0}, {10, 10, 50, 10, 10}, {0, 10, 50, 0, 10}},
+         {{0, 5, 40, 0, 5}, {10, 5, 40, 10, 5}, {10, 10, 50, 10, 10}, {0, 10, 50, 0, 10}}},
+        {"one outside gives a pentagon: crossings D->A and A->B",
+         {{0, 0, 30, 0, 0}, {10, 0, 50, 10, 0}, {10, 10, 50, 10, 10}, {0, 10, 50, 0, 10}},
+         {{0, 5, 40, 0, 5}, {5, 0, 40, 5, 0}, {10, 0, 50, 10, 0}, {10, 10, 50, 10, 10},
+          {0, 10, 50, 0, 10}}},
+        {"two vertices both inside", {{0, 0, 50, 1, 2}, {1, 1, 60, 3, 4}},
+         {{0, 0, 50, 1, 2}, {1, 1, 60, 3, 4}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        check(c.in, c.out);
+    }
 }
 
 TEST_F(Clip, CrossingIsMeasuredFromThePredecessor) {
     // P (inside) -> Q (outside) with t = 10 / 20.3: measured from P, x is
     // P.x + t (Q.x - P.x); measured from Q it would come out one bit away.
-    const Vertex3 p{0.1, 0.7, 50.3};
-    const Vertex3 q{1.3, -2.9, 30};
-    ASSERT_EQ(clip({{p, {0, 0}}, {q, {0, 0}}, {{0, 0, 60}, {0, 0}}}), 4);
+    const Corner p{0.1, 0.7, 50.3, 0, 0};
+    const Corner q{1.3, -2.9, 30, 0, 0};
+    ASSERT_EQ(clip({p, q, {0, 0, 60, 0, 0}}), 4);
     const double t = (40 - p.z) / (q.z - p.z);
     const double x = p.x + t * (q.x - p.x);
     const double y = p.y + t * (q.y - p.y);
@@ -102,106 +115,51 @@ TEST_F(Clip, CrossingIsMeasuredFromThePredecessor) {
     EXPECT_EQ(out[1].z, 40.0);
 }
 
-TEST_F(Clip, TwoInsideTwoOutsideGivesAQuadrilateral) {
-    ASSERT_EQ(clip({{{0, 0, 30}, {0, 0}},
-                    {{10, 0, 30}, {10, 0}},
-                    {{10, 10, 50}, {10, 10}},
-                    {{0, 10, 50}, {0, 10}}}),
-              4);
-    expect_out(0, 0, 5, 40, 0, 5);    // D -> A
-    expect_out(1, 10, 5, 40, 10, 5);  // B -> C
-    expect_out(2, 10, 10, 50, 10, 10);
-    expect_out(3, 0, 10, 50, 0, 10);
-}
-
-TEST_F(Clip, OneOutsideGivesAPentagon) {
-    ASSERT_EQ(clip({{{0, 0, 30}, {0, 0}},
-                    {{10, 0, 50}, {10, 0}},
-                    {{10, 10, 50}, {10, 10}},
-                    {{0, 10, 50}, {0, 10}}}),
-              5);
-    expect_out(0, 0, 5, 40, 0, 5);  // D -> A
-    expect_out(1, 5, 0, 40, 5, 0);  // A -> B
-    expect_out(2, 10, 0, 50, 10, 0);
-    expect_out(3, 10, 10, 50, 10, 10);
-    expect_out(4, 0, 10, 50, 0, 10);
-}
-
 TEST_F(Clip, VertexOnTheNearPlaneComesOutTwice) {
-    ASSERT_EQ(clip({{{0, 0, 50}, {0, 0}}, {{5, 5, 40}, {7, 9}}, {{10, 0, 50}, {20, 0}}}), 4);
-    expect_out(0, 0, 0, 50, 0, 0);
-    expect_out(1, 5, 5, 40, 7, 9);  // A -> B at t = 1
-    expect_out(2, 5, 5, 40, 7, 9);  // B -> C at t = 0
-    expect_out(3, 10, 0, 50, 20, 0);
+    // A -> B at t = 1, then B -> C at t = 0.
+    check({{0, 0, 50, 0, 0}, {5, 5, 40, 7, 9}, {10, 0, 50, 20, 0}},
+          {{0, 0, 50, 0, 0}, {5, 5, 40, 7, 9}, {5, 5, 40, 7, 9}, {10, 0, 50, 20, 0}});
 }
 
 TEST_F(Clip, NothingInside) {
-    EXPECT_EQ(clip({{{0, 0, 30}, {0, 0}}, {{1, 0, 40}, {0, 0}}, {{0, 1, -5}, {0, 0}}}), 0);
-    EXPECT_EQ(clip({{{0, 0, 40}, {0, 0}}, {{1, 0, 40}, {0, 0}}}), 0);
-}
-
-TEST_F(Clip, TwoVerticesBothInside) {
-    ASSERT_EQ(clip({{{0, 0, 50}, {1, 2}}, {{1, 1, 60}, {3, 4}}}), 2);
-    expect_out(0, 0, 0, 50, 1, 2);
-    expect_out(1, 1, 1, 60, 3, 4);
+    check({{0, 0, 30, 0, 0}, {1, 0, 40, 0, 0}, {0, 1, -5, 0, 0}}, {});
+    check({{0, 0, 40, 0, 0}, {1, 0, 40, 0, 0}}, {});
 }
 
 TEST_F(Clip, UnusableDepthsClipToNothing) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     // A NaN depth is neither inside nor beyond anything: its crossings cannot
     // be formed, and the polygon is dropped rather than converted.
-    EXPECT_EQ(clip({{{0, 0, 50}, {0, 0}}, {{1, 0, nan}, {5, 5}}, {{0, 1, 50}, {0, 0}}}), 0);
+    check({{0, 0, 50, 0, 0}, {1, 0, NaN, 5, 5}, {0, 1, 50, 0, 0}}, {});
     // Depths whose difference overflows give t = inf / inf.
     gx_3d_clip_planes(-1.5e308, 1000);
-    EXPECT_EQ(clip({{{0, 0, 1.5e308}, {0, 0}}, {{1, 0, -1.6e308}, {9, 9}}, {{0, 1, 50}, {0, 0}}}), 0);
+    check({{0, 0, 1.5e308, 0, 0}, {1, 0, -1.6e308, 9, 9}, {0, 1, 50, 0, 0}}, {});
 }
 
 TEST_F(Clip, ExtremeTextureCoordinatesStayInRange) {
     // The vertex on the plane comes out twice, at t = 1 from Q and at t = 0
     // from P, with the extreme coordinates exactly.
-    ASSERT_EQ(clip({{{0, 0, 40}, {INT32_MIN, INT32_MAX}}, {{0, 0, 50}, {INT32_MAX, INT32_MIN}}}), 3);
-    expect_out(0, 0, 0, 40, INT32_MIN, INT32_MAX);
-    expect_out(1, 0, 0, 40, INT32_MIN, INT32_MAX);
-    expect_out(2, 0, 0, 50, INT32_MAX, INT32_MIN);
+    check({{0, 0, 40, INT32_MIN, INT32_MAX}, {0, 0, 50, INT32_MAX, INT32_MIN}},
+          {{0, 0, 40, INT32_MIN, INT32_MAX}, {0, 0, 40, INT32_MIN, INT32_MAX},
+           {0, 0, 50, INT32_MAX, INT32_MIN}});
     // Halfway between the extremes: -2^31 + 0.5 (2^32 - 1) = -0.5 -> 0.
-    ASSERT_EQ(clip({{{0, 0, 30}, {INT32_MIN, INT32_MAX}}, {{0, 0, 50}, {INT32_MAX, INT32_MIN}}}), 3);
-    expect_out(0, 0, 0, 40, 0, 0);
-    expect_out(1, 0, 0, 40, 0, 0);
+    check({{0, 0, 30, INT32_MIN, INT32_MAX}, {0, 0, 50, INT32_MAX, INT32_MIN}},
+          {{0, 0, 40, 0, 0}, {0, 0, 40, 0, 0}, {0, 0, 50, INT32_MAX, INT32_MIN}});
 }
 
 class Project : public Gx3dTest {
 protected:
-    ScreenPoint project(Vertex3 p, int32_t expected_result = 0) {
+    static ScreenPoint project(Vertex3 p, int32_t expected_result = 0) {
         ScreenPoint s{12345, 12345};
         EXPECT_EQ(gx_3d_project(&p, &s, 1), expected_result);
         return s;
     }
 };
 
-TEST_F(Project, ApplicationCorners) {
-    gx_3d_viewport(0, 639, 0, 479, 0.5);
-    gx_3d_set_object(0, 0, 100, 0, 0, 0);
-    const Vertex3 model[2] = {{20, -20, -20}, {-20, 20, -20}};
-    Vertex3 camera[2];
-    ScreenPoint screen[2];
-    gx_3d_transform(model, camera, 2);
-    EXPECT_EQ(camera[0].x, 20.0);
-    EXPECT_EQ(camera[0].y, -20.0);
-    EXPECT_EQ(camera[0].z, 80.0);
-    EXPECT_EQ(gx_3d_project(camera, screen, 2), 0);
-    EXPECT_EQ(screen[0].x, 400);
-    EXPECT_EQ(screen[0].y, 320);
-    EXPECT_EQ(screen[1].x, 240);
-    EXPECT_EQ(screen[1].y, 160);
-}
-
-TEST_F(Project, BeforeAnyViewportEverythingLandsOnTheOrigin) {
-    const ScreenPoint s = project({123, -456, 7});
+TEST_F(Project, HalvesRoundToEvenInAnyRoundingMode) {
+    // Before any viewport everything lands on the origin.
+    ScreenPoint s = project({123, -456, 7});
     EXPECT_EQ(s.x, 0);
     EXPECT_EQ(s.y, 0);
-}
-
-TEST_F(Project, HalvesRoundToEvenInAnyRoundingMode) {
     gx_3d_viewport(0, 0, 0, 0, 1.0);  // scale 1, -1; centre (0, 0)
     const int saved = std::fegetround();
     for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
@@ -209,7 +167,7 @@ TEST_F(Project, HalvesRoundToEvenInAnyRoundingMode) {
         const double xs[] = {0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 2.4999999999999996, 3.5000000000000004};
         const int32_t expected[] = {0, 2, 2, 0, -2, -2, 2, 4};
         for (int i = 0; i < 8; ++i) {
-            const ScreenPoint s = project({xs[i], -xs[i], 1});
+            s = project({xs[i], -xs[i], 1});
             EXPECT_EQ(s.x, expected[i]) << xs[i] << " mode " << mode;
             EXPECT_EQ(s.y, expected[i]) << xs[i] << " mode " << mode;
         }
@@ -219,10 +177,8 @@ TEST_F(Project, HalvesRoundToEvenInAnyRoundingMode) {
 
 TEST_F(Project, PointsBehindTheEyeOrTooFarOutAreRefused) {
     gx_3d_viewport(0, 639, 0, 479, 0.5);
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const Vertex3 bad[] = {{0, 0, 0},   {0, 0, -0.0}, {1, 1, -50},   {0, 0, nan},
-                           {nan, 0, 1}, {0, inf, 1},  {1e300, 0, 1}, {0, 0, 1e-320},
+    const Vertex3 bad[] = {{0, 0, 0},   {0, 0, -0.0}, {1, 1, -50},   {0, 0, NaN},
+                           {NaN, 0, 1}, {0, INF, 1},  {1e300, 0, 1}, {0, 0, 1e-320},
                            {1e10, 0, 1}};
     for (const Vertex3& p : bad) {
         const ScreenPoint s = project(p, -1);
@@ -234,6 +190,8 @@ TEST_F(Project, PointsBehindTheEyeOrTooFarOutAreRefused) {
     ScreenPoint screen[3];
     EXPECT_EQ(gx_3d_project(list, screen, 3), -1);
     EXPECT_EQ(screen[0].x, 400);
+    EXPECT_EQ(screen[0].y, 320);
+    EXPECT_EQ(screen[2].x, 240);
     EXPECT_EQ(screen[2].y, 160);
 }
 

@@ -4,8 +4,6 @@
 #include <cstdint>
 
 #include "fixture.h"
-#include "gfx/gfx.h"
-#include "platform/headless/headless.h"
 
 namespace {
 
@@ -22,12 +20,27 @@ TEST_F(TextureSlots, DefineWithoutTableFails) {
     EXPECT_EQ(gx_state.texture_pixels, nullptr);
 }
 
-TEST_F(TextureSlots, AllocRejectsEmptyAndNegativeCounts) {
-    EXPECT_EQ(gx_texture_table_alloc(0), -1);
-    EXPECT_EQ(gx_texture_table_alloc(-1), -1);
-    EXPECT_EQ(gx_texture_table_alloc(INT32_MIN), -1);
+// Bad counts and a failing allocation leave the table in force (or none).
+TEST_F(TextureSlots, AllocRejectsBadCountsAndKeepsTheTable) {
+    for (int32_t count : {0, -1, INT32_MIN}) EXPECT_EQ(gx_texture_table_alloc(count), -1);
     EXPECT_EQ(gx_state.texture_table, nullptr);
     EXPECT_EQ(gx_state.texture_count, 0);
+
+    ASSERT_EQ(gx_texture_table_alloc(2), 0);
+    gx_texture_define(tex(0), 4, 4);
+    ASSERT_EQ(gx_texture_table_alloc(3), 0);
+    EXPECT_EQ(headless_live_blocks(), blocks_at_start_ + 1);  // the first table was released
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gx_texture_define(tex(i), 4, 4), i);
+    TextureSlot* table = gx_state.texture_table;
+    EXPECT_EQ(gx_texture_table_alloc(0), -1);
+    EXPECT_EQ(gx_texture_table_alloc(INT32_MAX), -1);
+    EXPECT_EQ(gx_texture_table_alloc(0x08000000), -1);  // 2 GiB of slots
+    headless_fail_allocations(0, 1);
+    EXPECT_EQ(gx_texture_table_alloc(8), -1);
+    EXPECT_EQ(gx_state.texture_table, table);
+    EXPECT_EQ(gx_state.texture_count, 3);
+    EXPECT_EQ(gx_texture_define(tex(3), 4, 4), -1);  // still the full 3-slot table
+    EXPECT_EQ(headless_live_blocks(), blocks_at_start_ + 1);
 }
 
 TEST_F(TextureSlots, SixSlots) {
@@ -80,27 +93,6 @@ TEST_F(TextureSlots, NullPixelsLeaveTheSlotFree) {
     EXPECT_EQ(gx_texture_define(nullptr, 4, 4), 0);
     EXPECT_EQ(gx_texture_define(tex(0), 4, 4), 0);
     EXPECT_EQ(gx_texture_define(tex(1), 4, 4), 1);
-}
-
-TEST_F(TextureSlots, SecondTableReplacesTheFirst) {
-    headless_reset();
-    const int32_t blocks = headless_live_blocks();
-    ASSERT_EQ(gx_texture_table_alloc(2), 0);
-    gx_texture_define(tex(0), 4, 4);
-    ASSERT_EQ(gx_texture_table_alloc(3), 0);
-    EXPECT_EQ(headless_live_blocks(), blocks + 1);  // the first table was released
-    EXPECT_NE(gx_state.texture_table, nullptr);
-    EXPECT_EQ(gx_state.texture_count, 3);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(gx_texture_define(tex(i), 4, 4), i);
-    // A failing allocation keeps the table in force.
-    TextureSlot* second = gx_state.texture_table;
-    EXPECT_EQ(gx_texture_table_alloc(0), -1);
-    headless_fail_allocations(0, 1);
-    EXPECT_EQ(gx_texture_table_alloc(8), -1);
-    EXPECT_EQ(gx_state.texture_table, second);
-    EXPECT_EQ(gx_state.texture_count, 3);
-    EXPECT_EQ(gx_texture_define(tex(3), 4, 4), -1);  // still the full 3-slot table
-    EXPECT_EQ(headless_live_blocks(), blocks + 1);
 }
 
 }  // namespace

@@ -37,11 +37,7 @@ TEST(CosTable, ExactEntries) {
 
 TEST(CosTable, StrictlyFallingAndPythagorean) {
     for (int i = 1; i <= 900; ++i) EXPECT_LT(T[i], T[i - 1]) << i;
-    for (int i = 0; i <= 900; ++i) {
-        const double c = T[i];
-        const double s = T[900 - i];
-        EXPECT_NEAR(c * c + s * s, 1.0, 4 * DBL_EPSILON) << i;
-    }
+    for (int i = 0; i <= 900; ++i) EXPECT_NEAR(T[i] * T[i] + T[900 - i] * T[900 - i], 1.0, 4 * DBL_EPSILON) << i;
 }
 
 // cos(i / 10 degrees) in extended precision by its own Taylor series (no
@@ -82,48 +78,30 @@ TEST(CosTable, NearestDoubleAgainstExtendedPrecision) {
     EXPECT_GT(checked, 820);  // only a few lie that close to a midpoint
 }
 
-TEST(CosSin, QuarterTurns) {
-    CosSin r = cos_sin(0);
-    EXPECT_EQ(r.c, 1.0);
-    EXPECT_EQ(r.s, 0.0);
-    r = cos_sin(900);
-    EXPECT_EQ(r.c, 0.0);
-    EXPECT_EQ(r.s, 1.0);
-    r = cos_sin(1800);
-    EXPECT_EQ(r.c, -1.0);
-    EXPECT_EQ(r.s, 0.0);
-    EXPECT_FALSE(std::signbit(r.s));
-    r = cos_sin(2700);
-    EXPECT_EQ(r.c, 0.0);
-    EXPECT_EQ(r.s, -1.0);
-}
-
-TEST(CosSin, ReductionOfNegativeAndLargeAngles) {
-    CosSin r = cos_sin(-1);  // 3599
-    EXPECT_EQ(r.c, T[1]);
-    EXPECT_EQ(r.s, -T[899]);
-    r = cos_sin(-3600);  // 0
-    EXPECT_EQ(r.c, 1.0);
-    EXPECT_EQ(r.s, 0.0);
-    EXPECT_FALSE(std::signbit(r.s));
-    // Whole positive turns stay at 3600: cosine 1, sine -0.0.
-    for (int32_t a : {3600, 7200}) {
-        r = cos_sin(a);
-        EXPECT_EQ(r.c, 1.0) << a;
-        EXPECT_EQ(r.s, 0.0) << a;
-        EXPECT_TRUE(std::signbit(r.s)) << a;
+// Values worked out by hand: quarter turns, one angle per quadrant, and the
+// reduction of negative and large angles. 2147483647 = 596523 * 3600 + 847
+// and -2147483648 = -596524 * 3600 + 2752 reduce without overflow. Whole
+// positive turns stay at 3600: cosine 1, sine -0.0.
+TEST(CosSin, HandWorkedAngles) {
+    struct Case {
+        int32_t angle;
+        double c, s;
+        bool zero_sine_negative;  // for a sine of 0: its sign
+    };
+    const Case cases[] = {
+        {0, 1.0, 0.0, false},        {900, 0.0, 1.0, false},     {1800, -1.0, 0.0, false},
+        {2700, 0.0, -1.0, false},    {300, T[300], 0.5, false},  {1200, -0.5, T[300], false},
+        {2100, -T[300], -0.5, false}, {3000, 0.5, -T[300], false}, {-1, T[1], -T[899], false},
+        {-3600, 1.0, 0.0, false},    {3600, 1.0, 0.0, true},     {7200, 1.0, 0.0, true},
+        {3601, T[1], T[899], false}, {INT32_MAX, T[847], T[53], false},
+        {INT32_MIN, T[848], -T[52], false},
+    };
+    for (const Case& c : cases) {
+        const CosSin r = cos_sin(c.angle);
+        EXPECT_EQ(r.c, c.c) << c.angle;
+        EXPECT_EQ(r.s, c.s) << c.angle;
+        if (c.s == 0.0) EXPECT_EQ(std::signbit(r.s), c.zero_sine_negative) << c.angle;
     }
-    r = cos_sin(3601);
-    EXPECT_EQ(r.c, T[1]);
-    EXPECT_EQ(r.s, T[899]);
-    // The extremes reduce without overflow: 2147483647 = 596523 * 3600 + 847,
-    // and -2147483648 = -596524 * 3600 + 2752.
-    r = cos_sin(INT32_MAX);
-    EXPECT_EQ(r.c, T[847]);
-    EXPECT_EQ(r.s, T[53]);
-    r = cos_sin(INT32_MIN);
-    EXPECT_EQ(r.c, T[848]);
-    EXPECT_EQ(r.s, -T[52]);
 }
 
 TEST(CosSin, QuadrantsAgreeWithEachOther) {
@@ -137,14 +115,6 @@ TEST(CosSin, QuadrantsAgreeWithEachOther) {
         EXPECT_EQ(r.c, minus.c) << a;
         EXPECT_EQ(r.s, minus.s) << a;
     }
-    // One value per quadrant, by hand: 30, 120, 210 and 300 degrees.
-    EXPECT_EQ(cos_sin(300).s, 0.5);
-    EXPECT_EQ(cos_sin(1200).c, -0.5);
-    EXPECT_EQ(cos_sin(1200).s, T[300]);
-    EXPECT_EQ(cos_sin(2100).s, -0.5);
-    EXPECT_EQ(cos_sin(2100).c, -T[300]);
-    EXPECT_EQ(cos_sin(3000).c, 0.5);
-    EXPECT_EQ(cos_sin(3000).s, -T[300]);
 }
 
 }  // namespace

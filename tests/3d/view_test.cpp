@@ -1,61 +1,37 @@
-// Viewport, depth planes and render flags.
+// The viewport: scales and centres, computed in 64 bits.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "fixture.h"
-#include "gfx/gfx.h"
 
 namespace {
 
-class View : public Gx3dTest {};
+using View = Gx3dTest;
 
-TEST_F(View, ApplicationViewport) {
-    EXPECT_EQ(gx_3d_viewport(0, 639, 0, 479, 0.5), 0);
-    EXPECT_EQ(gx_state.view_scale, 320.0);
-    EXPECT_EQ(gx_state.view_scale_y, -320.0);
-    EXPECT_EQ(gx_state.view_centre_x, 320);
-    EXPECT_EQ(gx_state.view_centre_y, 240);
-}
-
-TEST_F(View, OddWidthRoundsTheCentreDown) {
-    gx_3d_viewport(0, 640, 0, 479, 0.5);
-    EXPECT_EQ(gx_state.view_scale, 320.5);
-    EXPECT_EQ(gx_state.view_scale_y, -320.5);
-    EXPECT_EQ(gx_state.view_centre_x, 320);
-    gx_3d_viewport(10, 20, 100, 102, 1.0);  // widths 11 and 3
-    EXPECT_EQ(gx_state.view_scale, 11.0);
-    EXPECT_EQ(gx_state.view_centre_x, 15);
-    EXPECT_EQ(gx_state.view_centre_y, 101);
-}
-
-TEST_F(View, ExtremeBoundsDoNotOverflow) {
-    gx_3d_viewport(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 1.0);
-    EXPECT_EQ(gx_state.view_scale, 4294967296.0);
-    EXPECT_EQ(gx_state.view_centre_x, 0);
-    EXPECT_EQ(gx_state.view_centre_y, 0);
-    gx_3d_viewport(INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 1.0);
-    EXPECT_EQ(gx_state.view_centre_x, INT32_MAX);
-    EXPECT_EQ(gx_state.view_centre_y, INT32_MIN);
-    // Reversed bounds (negative width): the half is rounded down too.
-    gx_3d_viewport(10, 0, 0, 0, 1.0);  // width -9
-    EXPECT_EQ(gx_state.view_scale, -9.0);
-    EXPECT_EQ(gx_state.view_centre_x, 5);
-}
-
-TEST_F(View, PlanesAndFlagsAreStoredAsGiven) {
-    EXPECT_EQ(gx_state.near_plane, 1.0);
-    EXPECT_EQ(gx_state.far_plane, 1000.0);
-    EXPECT_EQ(gx_3d_clip_planes(40, 1000), 0);
-    EXPECT_EQ(gx_state.near_plane, 40.0);
-    EXPECT_EQ(gx_state.far_plane, 1000.0);
-    gx_3d_clip_planes(500, 2);  // not checked
-    EXPECT_EQ(gx_state.near_plane, 500.0);
-    EXPECT_EQ(gx_state.far_plane, 2.0);
-    EXPECT_EQ(gx_3d_render_flags(13), 0);
-    EXPECT_EQ(gx_state.render_flags, 13u);
-    gx_3d_render_flags(0xFFFFFFF2u);
-    EXPECT_EQ(gx_state.render_flags, 0xFFFFFFF2u);
+// The centre is the first bound plus half the width, rounded down.
+TEST_F(View, ScalesAndCentresWithoutOverflow) {
+    struct Case {
+        int32_t x1, x2, y1, y2;
+        double factor, scale;
+        int32_t centre_x, centre_y;
+    };
+    const Case cases[] = {
+        {0, 639, 0, 479, 0.5, 320.0, 320, 240},  // the program's
+        {0, 640, 0, 479, 0.5, 320.5, 320, 240},
+        {10, 20, 100, 102, 1.0, 11.0, 15, 101},  // widths 11 and 3
+        {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 1.0, 4294967296.0, 0, 0},
+        {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 1.0, 1.0, INT32_MAX, INT32_MIN},
+        {10, 0, 0, 0, 1.0, -9.0, 5, 0},  // reversed bounds: width -9
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x1 << " " << c.x2 << " " << c.y1 << " " << c.y2);
+        EXPECT_EQ(gx_3d_viewport(c.x1, c.x2, c.y1, c.y2, c.factor), 0);
+        EXPECT_EQ(gx_state.view_scale, c.scale);
+        EXPECT_EQ(gx_state.view_scale_y, -c.scale);
+        EXPECT_EQ(gx_state.view_centre_x, c.centre_x);
+        EXPECT_EQ(gx_state.view_centre_y, c.centre_y);
+    }
 }
 
 }  // namespace
