@@ -80,3 +80,12 @@ private:
     int32_t blocks_before_ = 0;
     int32_t objects_before_ = 0;
 };
+
+// The same with start-up already done.
+class Started : public Library {
+protected:
+    void SetUp() override {
+        Library::SetUp();
+        gx_initialize();
+    }
+};
