@@ -1,16 +1,12 @@
-// Current colour, position and the whole-buffer fill at every depth.
+// Current colour and position, and the fill with no buffer open (the fill
+// itself at every depth: fill_blocks_test.cpp).
 #include "fixture.h"
 
 namespace {
 
-class Drawing : public Library {
-protected:
-    void SetUp() override {
-        Library::SetUp();
-        gx_initialize();
-    }
-};
+using Drawing = Started;
 
+// Before any buffer: the low byte, through the index map, repeated.
 TEST_F(Drawing, ColourBeforeAnyBufferTakesTheIndexPath) {
     gx_set_color(7);
     EXPECT_EQ(gx_state.current_color, 0x07070707u);
@@ -19,9 +15,6 @@ TEST_F(Drawing, ColourBeforeAnyBufferTakesTheIndexPath) {
     gx_set_color(0x1FF);
     EXPECT_EQ(gx_state.current_color, 0xFFFFFFFFu);
     EXPECT_EQ(gx_state.color_index, 0xFF);
-}
-
-TEST_F(Drawing, ColourGoesThroughTheIndexMap) {
     gx_state.index_map[7] = 200;
     gx_set_color(7);
     EXPECT_EQ(gx_state.color_index, 7);
@@ -40,44 +33,6 @@ TEST_F(Drawing, ColourAtSixteenAndDeeper) {
     EXPECT_EQ(gx_state.current_color, 0x00123456u);
 }
 
-TEST_F(Drawing, FillSixteenBits) {
-    open_buffer(16, 641, 10);
-    gx_set_color(-1);
-    gx_fill_buffer();
-    for (int32_t y = 0; y < 10; ++y)
-        for (int32_t x = 0; x < 644; ++x) ASSERT_EQ(pixel16(x, y), 0xFFFF) << x << "," << y;
-    gx_set_color(0x1234);
-    gx_fill_buffer();
-    EXPECT_EQ(pixel16(0, 0), 0x1234);
-    EXPECT_EQ(pixel16(643, 9), 0x1234);
-    EXPECT_EQ(pixel16(321, 4), 0x1234);
-}
-
-TEST_F(Drawing, FillTwentyFourBits) {
-    open_buffer(24, 5, 3);
-    gx_set_color(0x00112233);
-    gx_fill_buffer();
-    const uint8_t* p = gx_state.active_pixels;
-    ASSERT_EQ(gx_state.active_size, 72);
-    for (int32_t i = 0; i < 72; i += 3) {
-        EXPECT_EQ(p[i], 0x33) << i;
-        EXPECT_EQ(p[i + 1], 0x22) << i;
-        EXPECT_EQ(p[i + 2], 0x11) << i;
-    }
-}
-
-TEST_F(Drawing, FillThirtyTwoAndEightBits) {
-    open_buffer(32, 3, 2);
-    gx_set_color(0x00ABCDEF);
-    gx_fill_buffer();
-    for (int32_t y = 0; y < 2; ++y)
-        for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(pixel32(x, y), 0x00ABCDEFu);
-    open_buffer(8, 6, 2);
-    gx_set_color(0x1FE);
-    gx_fill_buffer();
-    for (int32_t i = 0; i < gx_state.active_size; ++i) EXPECT_EQ(gx_state.active_pixels[i], 0xFE);
-}
-
 TEST_F(Drawing, FillWithNoBufferOpenWritesNothing) {
     const int32_t slot = open_buffer(16, 8, 8);
     gx_buffer_close();
@@ -87,7 +42,7 @@ TEST_F(Drawing, FillWithNoBufferOpenWritesNothing) {
     for (int i = 0; i < 128; ++i) EXPECT_EQ(p[i], 0);
 }
 
-TEST_F(Drawing, Position) {
+TEST_F(Drawing, PositionsWrapAtThirtyTwoBits) {
     EXPECT_EQ(gx_state.pos_x, 0);
     gx_move_to(0, 63);
     for (int i = 0; i < 6; ++i) gx_move_by(64, 0);
@@ -96,6 +51,14 @@ TEST_F(Drawing, Position) {
     gx_move_by(-400, -70);
     EXPECT_EQ(gx_state.pos_x, -16);
     EXPECT_EQ(gx_state.pos_y, -7);
+    // Overflowing moves wrap, with no undefined behaviour.
+    gx_move_to(INT32_MAX, INT32_MIN);
+    gx_move_by(1, -1);
+    EXPECT_EQ(gx_state.pos_x, INT32_MIN);
+    EXPECT_EQ(gx_state.pos_y, INT32_MAX);
+    gx_move_by(INT32_MIN, INT32_MIN);
+    EXPECT_EQ(gx_state.pos_x, 0);
+    EXPECT_EQ(gx_state.pos_y, -1);
 }
 
 }  // namespace
