@@ -1,14 +1,18 @@
 // Start-up, the screen depth query, the stock font and teardown.
+#include <array>
+
 #include "fixture.h"
 
 namespace {
 
 using Startup = Library;
 
+// Bits times planes; 15 counts as 16, and a product beyond 32 bits as 0.
 TEST_F(Startup, DisplayDepthMultipliesBitsAndPlanes) {
     const struct {
         int32_t bits, planes, depth;
-    } cases[] = {{15, 1, 16}, {16, 1, 16}, {8, 1, 8}, {24, 1, 24}, {32, 1, 32}, {1, 4, 4}, {4, 1, 4}, {8, 2, 16}};
+    } cases[] = {{15, 1, 16}, {16, 1, 16}, {8, 1, 8},         {24, 1, 24},        {32, 1, 32},       {1, 4, 4},
+                 {4, 1, 4},   {8, 2, 16},  {65536, 65536, 0}, {INT32_MAX, 2, 0}, {INT32_MIN, 2, 0}};
     for (const auto& c : cases) {
         headless_set_screen(c.bits, c.planes);
         EXPECT_EQ(gx_display_depth(), c.depth) << c.bits << " x " << c.planes;
@@ -17,25 +21,23 @@ TEST_F(Startup, DisplayDepthMultipliesBitsAndPlanes) {
 
 TEST_F(Startup, FieldsAfterStartUp) {
     EXPECT_EQ(gx_initialize(), 0);
-    EXPECT_EQ(gx_state.active_buffer, -1);
-    EXPECT_EQ(gx_state.new_buffer_depth, 8);
-    EXPECT_EQ(gx_state.header_size, 40);
-    EXPECT_EQ(gx_state.pos_x, 0);
-    EXPECT_EQ(gx_state.pos_y, 0);
-    EXPECT_EQ(gx_state.saved_bitmap, nullptr);
-    EXPECT_EQ(gx_state.input_ptr, gx_state.input_buffer);
-    EXPECT_EQ(gx_state.input_size, 4096u);
-    EXPECT_NE(gx_state.memory_dc, nullptr);
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(gx_state.index_map[i], i);
-    EXPECT_EQ(gx_state.device_dc, window_);
-    EXPECT_EQ(gx_state.text_dc, window_);
+    const GraphicsState& s = gx_state;
+    EXPECT_EQ((std::array{s.active_buffer, s.new_buffer_depth, s.header_size, s.pos_x, s.pos_y}),
+              (std::array{-1, 8, 40, 0, 0}));
+    EXPECT_EQ(s.saved_bitmap, nullptr);
+    EXPECT_EQ(s.input_ptr, s.input_buffer);
+    EXPECT_EQ(s.input_size, 4096u);
+    EXPECT_NE(s.memory_dc, nullptr);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(s.index_map[i], i);
+    EXPECT_EQ(s.device_dc, window_);
+    EXPECT_EQ(s.text_dc, window_);
     // The fixed-pitch OEM font of the headless backend is 8 x 12.
-    EXPECT_EQ(gx_state.stock_font, pf_stock_object(10));
-    EXPECT_EQ(gx_state.line_height, 12);
-    EXPECT_EQ(gx_state.external_leading, 0);
-    EXPECT_EQ(gx_state.avg_char_width, 8);
+    EXPECT_EQ(s.stock_font, pf_stock_object(10));
+    EXPECT_EQ((std::array{s.line_height, s.external_leading, s.avg_char_width}), (std::array{12, 0, 8}));
 }
 
+// Palette screens (depth 8 or less, or too deep to count) get 8-bit buffers
+// carrying indices; deeper screens get colours.
 TEST_F(Startup, HeaderChoiceFollowsTheScreen) {
     headless_set_screen(8, 1);
     gx_initialize();
@@ -51,9 +53,17 @@ TEST_F(Startup, HeaderChoiceFollowsTheScreen) {
     headless_set_screen(4, 1);
     gx_set_buffer_depth(8);
     EXPECT_EQ(gx_state.header_alloc_size, 552);
+    gx_shutdown();
+    headless_set_screen(INT32_MAX, 2);
+    gx_initialize();
+    open_buffer(8, 4, 4);
+    EXPECT_EQ(gx_state.dib_usage, 1);
 }
 
 TEST_F(Startup, VersionDecidesTheNtFlag) {
+    gx_initialize();
+    EXPECT_EQ(gx_state.is_nt, 1);  // the headless default
+    gx_shutdown();
     headless_set_version(HEADLESS_VERSION_NOT_NT);
     gx_initialize();
     EXPECT_EQ(gx_state.is_nt, 0);
