@@ -1,5 +1,6 @@
 // The default palette, palette creation on deep and palette screens,
 // realization, range changes and the derived colour tables.
+#include <array>
 #include <vector>
 
 #include "fixture.h"
@@ -10,18 +11,18 @@ struct Rgb {
     int r, g, b;
 };
 
-class Palette : public Library {
+class Palette : public Started {
 protected:
-    void SetUp() override {
-        Library::SetUp();
-        gx_initialize();
-    }
-
     void create() { palette_ = gx_create_palette(); }
 
-    static Rgb entry(int i) {
-        const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
-        return {e.red, e.green, e.blue};
+    // A screen of this depth whose system palette entry i is (i, 255 - i, 7).
+    void create_on_palette_screen(int32_t bits) {
+        headless_set_screen(bits, 1);
+        std::vector<PfPaletteEntry> sys(256);
+        for (int i = 0; i < 256; ++i)
+            sys[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, 4};
+        headless_set_system_palette(0, 256, sys.data());
+        create();
     }
 
     static void expect_entry(int i, Rgb want, int flags) {
@@ -58,11 +59,7 @@ TEST_F(Palette, DefaultPaletteOnADeepScreen) {
     for (int i = 0; i < 4; ++i) expect_entry(26 + i, kGrey[i], 1);
     for (int i = 0; i < 10; ++i) expect_entry(246 + i, kHigh[i], 1);
     expect_entry(25, {255, 255, 255}, 1);
-    expect_entry(30, {0, 0, 255}, 1);
-}
-
-TEST_F(Palette, TheNineRings) {
-    create();
+    // Nine rings of 24 colours from entry 30 on.
     for (int ring = 0; ring < 9; ++ring) {
         const int L = kRingLevels[ring][0], m1 = kRingLevels[ring][1], m2 = kRingLevels[ring][2],
                   m3 = kRingLevels[ring][3], H = kRingLevels[ring][4];
@@ -72,34 +69,20 @@ TEST_F(Palette, TheNineRings) {
                               {L, H, m2}, {L, H, m3}, {L, H, H},  {L, m3, H}, {L, m2, H}, {L, m1, H}};
         for (int k = 0; k < 24; ++k) expect_entry(30 + ring * 24 + k, want[k], 1);
     }
+    expect_entry(30, {0, 0, 255}, 1);
     expect_entry(245, {44, 48, 64}, 1);  // last entry of the last ring: (L, m1, H)
-}
-
-TEST_F(Palette, RgbTableMirrorsTheLogicalPalette) {
-    create();
+    // The colour table holds the same colours as blue, green, red, 0.
     for (int i = 0; i < 256; ++i) {
         const RgbQuad& q = gx_state.rgb_table[i];
-        const Rgb e = entry(i);
-        ASSERT_EQ(q.red, e.r) << i;
-        ASSERT_EQ(q.green, e.g) << i;
-        ASSERT_EQ(q.blue, e.b) << i;
-        ASSERT_EQ(q.reserved, 0) << i;
+        const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
+        ASSERT_EQ((std::array{q.red, q.green, q.blue, q.reserved}), (std::array{e.red, e.green, e.blue, uint8_t{0}}))
+            << i;
     }
     EXPECT_EQ(gx_state.rgb_table[30].blue, 255);
 }
 
-std::vector<PfPaletteEntry> system_colours() {
-    std::vector<PfPaletteEntry> s(256);
-    for (int i = 0; i < 256; ++i)
-        s[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, 4};
-    return s;
-}
-
 TEST_F(Palette, EightBitScreenTakesTheStaticColoursFromTheSystem) {
-    headless_set_screen(8, 1);
-    const auto sys = system_colours();
-    headless_set_system_palette(0, 256, sys.data());
-    create();
+    create_on_palette_screen(8);
     for (int i = 0; i < 10; ++i) expect_entry(i, {i, 255 - i, 7}, 4);
     for (int i = 246; i < 256; ++i) expect_entry(i, {i, 255 - i, 7}, 4);
     for (int i = 0; i < 16; ++i) expect_entry(10 + i, kSixteen[i], 1);
@@ -109,10 +92,7 @@ TEST_F(Palette, EightBitScreenTakesTheStaticColoursFromTheSystem) {
 }
 
 TEST_F(Palette, FourBitScreenTakesSixteenColoursFromTheSystem) {
-    headless_set_screen(4, 1);
-    const auto sys = system_colours();
-    headless_set_system_palette(0, 256, sys.data());
-    create();
+    create_on_palette_screen(4);
     for (int i = 0; i < 8; ++i) expect_entry(i, {i, 255 - i, 7}, 4);
     for (int i = 0; i < 8; ++i) expect_entry(248 + i, {8 + i, 247 - i, 7}, 4);
     expect_entry(8, {192, 220, 192}, 1);
@@ -139,67 +119,50 @@ TEST_F(Palette, RealizeKeepsThePaletteTheFirstSelectionDisplaced) {
     EXPECT_EQ(headless_live_objects(), objects - 2);
 }
 
-TEST_F(Palette, LookupOnOpenAtSixteenBits) {
+// Opening a buffer fills the lookup table with the palette in the buffer's
+// pixel format (24 and 32 bits: 0xBBGGRR00, the entry's low byte 0).
+TEST_F(Palette, LookupOnOpen) {
     create();
-    open_buffer(16, 8, 8);
-    EXPECT_EQ(gx_state.color_lookup[25], 0xFFFFu);
-    EXPECT_EQ(gx_state.color_lookup[249], 0xF800u);     // (255, 0, 0)
-    EXPECT_EQ(gx_state.color_lookup[250], 0x07E0u);     // (0, 255, 0)
-    EXPECT_EQ(gx_state.color_lookup[30], 0x001Fu);      // (0, 0, 255)
-    EXPECT_EQ(gx_state.color_lookup[247], 0xA514u);     // (160, 160, 164)
-}
-
-TEST_F(Palette, LookupOnOpenAtThirtyTwoAndTwentyFourBits) {
-    create();
-    for (int32_t depth : {24, 32}) {
-        open_buffer(depth, 8, 8);
-        EXPECT_EQ(gx_state.color_lookup[249], 0x0000FF00u) << depth;
-        EXPECT_EQ(gx_state.color_lookup[30], 0xFF000000u) << depth;
-        EXPECT_EQ(gx_state.color_lookup[246], 0xF0FBFF00u) << depth;  // (255, 251, 240)
+    const struct {
+        int32_t depth, entry;
+        uint32_t value;
+    } cases[] = {
+        {16, 25, 0xFFFFu},          {16, 249, 0xF800u},        {16, 250, 0x07E0u},
+        {16, 30, 0x001Fu},          {16, 247, 0xA514u},        // (160, 160, 164)
+        {24, 249, 0x0000FF00u},     {24, 30, 0xFF000000u},     {24, 246, 0xF0FBFF00u},  // (255, 251, 240)
+        {32, 249, 0x0000FF00u},     {32, 30, 0xFF000000u},     {32, 246, 0xF0FBFF00u},
+    };
+    for (const auto& c : cases) {
+        if (gx_state.active_depth != c.depth) open_buffer(c.depth, 8, 8);
+        EXPECT_EQ(gx_state.color_lookup[c.entry], c.value) << c.depth << " bits, entry " << c.entry;
     }
 }
 
-TEST_F(Palette, SetPaletteAtSixteenBits) {
+TEST_F(Palette, SetPaletteUpdatesEntryColourTableAndLookup) {
     create();
     open_buffer(16, 8, 8);
     const uint8_t red[3] = {255, 0, 0};
     gx_set_palette(10, 1, red);
     EXPECT_EQ(gx_state.color_lookup[10], 0xF800u);
     expect_entry(10, {255, 0, 0}, 1);
-    EXPECT_EQ(gx_state.rgb_table[10].blue, 0);
-    EXPECT_EQ(gx_state.rgb_table[10].green, 0);
-    EXPECT_EQ(gx_state.rgb_table[10].red, 255);
-    EXPECT_EQ(gx_state.rgb_table[10].reserved, 0);
+    const RgbQuad& q = gx_state.rgb_table[10];
+    EXPECT_EQ((std::array{q.blue, q.green, q.red, q.reserved}), (std::array<uint8_t, 4>{0, 0, 255, 0}));
     const uint8_t two[6] = {255, 255, 255, 8, 4, 8};
     gx_set_palette(11, 2, two);
     EXPECT_EQ(gx_state.color_lookup[11], 0xFFFFu);
     EXPECT_EQ(gx_state.color_lookup[12], 0x0821u);
-}
 
-TEST_F(Palette, SetPaletteAtThirtyTwoBits) {
-    create();
     open_buffer(32, 8, 8);
     const uint8_t c[3] = {0x12, 0x34, 0x56};
     gx_set_palette(10, 1, c);
-    uint8_t bytes[4];
-    std::memcpy(bytes, &gx_state.color_lookup[10], 4);
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[1], 0x12);
-    EXPECT_EQ(bytes[2], 0x34);
-    EXPECT_EQ(bytes[3], 0x56);
-    // A 32-bit pixel writer stores the bytes in reverse order.
-    const uint8_t pixel_bytes[4] = {bytes[3], bytes[2], bytes[1], bytes[0]};
-    uint32_t pixel;
-    std::memcpy(&pixel, pixel_bytes, 4);
-    EXPECT_EQ(pixel, 0x00123456u);
-}
+    const uint8_t bytes[4] = {0x00, 0x12, 0x34, 0x56};
+    EXPECT_EQ(std::memcmp(&gx_state.color_lookup[10], bytes, 4), 0);
 
-TEST_F(Palette, SetPaletteUsesTheEntryLowByteButOpenDoesNot) {
-    create();
+    // The entry's low byte goes into the lookup here, but not on open.
     open_buffer(24, 8, 8);
     gx_state.entry_low_byte = 0x77;
-    const uint8_t c[3] = {1, 2, 3};
-    gx_set_palette(0, 1, c);
+    const uint8_t d[3] = {1, 2, 3};
+    gx_set_palette(0, 1, d);
     EXPECT_EQ(gx_state.color_lookup[0], 0x03020177u);
     gx_buffer_open(gx_state.active_buffer);
     EXPECT_EQ(gx_state.color_lookup[0], 0x03020100u);
@@ -248,23 +211,14 @@ TEST_F(Palette, EightBitBufferColourPartOnADeepScreen) {
     EXPECT_EQ(std::memcmp(part, gx_state.rgb_table, 1024), 0);
     const uint8_t c[3] = {1, 2, 3};
     gx_set_palette(7, 1, c);
-    EXPECT_EQ(part[28], 3);  // blue, green, red, 0 of entry 7
-    EXPECT_EQ(part[29], 2);
-    EXPECT_EQ(part[30], 1);
-    EXPECT_EQ(part[31], 0);
-}
-
-TEST_F(Palette, EightBitColourPartStaysAtItsPlaceWhenTheDepthChanges) {
+    const uint8_t entry7[4] = {3, 2, 1, 0};  // blue, green, red, 0
+    EXPECT_EQ(std::memcmp(part + 28, entry7, 4), 0);
     // Choosing another depth for the next buffer moves header_size; the open
     // 8-bit buffer's colour part is still right after its 40-byte header.
-    create();
-    const int32_t slot = open_buffer(8, 8, 8);
     gx_set_buffer_depth(16);
     EXPECT_EQ(gx_state.header_size, 108);
-    const uint8_t c[3] = {1, 2, 3};
     gx_set_palette(0, 1, c);
     gx_buffer_colors();
-    const uint8_t* part = gx_state.buffer_slots[slot].header + 40;
     EXPECT_EQ(part[0], 3);
     EXPECT_EQ(part[2], 1);
 }
@@ -279,17 +233,16 @@ TEST_F(Palette, EightBitBufferOnAPaletteScreenCarriesIndices) {
     const int32_t slot = open_buffer(8, 8, 8);
     EXPECT_EQ(gx_state.dib_usage, 1);
     EXPECT_EQ(gx_state.header_alloc_size, 552);
-    const uint8_t* part = gx_state.buffer_slots[slot].header + 40;
-    for (int i = 0; i < 256; ++i) {
+    uint8_t* part = gx_state.buffer_slots[slot].header + 40;
+    const auto index = [&](int i) {
         uint16_t v;
         std::memcpy(&v, part + 2 * i, 2);
-        ASSERT_EQ(v, i);
-    }
-    std::memset(gx_state.buffer_slots[slot].header + 40, 0, 512);
+        return v;
+    };
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(index(i), i);
+    std::memset(part, 0, 512);
     gx_buffer_colors();
-    uint16_t v;
-    std::memcpy(&v, part + 2 * 200, 2);
-    EXPECT_EQ(v, 200);
+    EXPECT_EQ(index(200), 200);
 }
 
 TEST_F(Palette, BufferColoursLeavesDeepBuffersAlone) {
