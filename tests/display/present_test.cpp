@@ -1,18 +1,11 @@
 // Presentation: what the window shows after gx_buffer_scale_blit, read back
 // from the headless client image (0x00RRGGBB, row 0 at the top).
-#include <vector>
-
 #include "fixture.h"
 
 namespace {
 
-class Present : public Library {
+class Present : public Started {
 protected:
-    void SetUp() override {
-        Library::SetUp();
-        gx_initialize();
-    }
-
     uint32_t shown(int32_t x, int32_t y) {
         int32_t w = 0, h = 0;
         const uint32_t* image = headless_client_image(window_, &w, &h);
@@ -31,21 +24,30 @@ protected:
                 put16(x, y, static_cast<uint16_t>((y == 0 ? 31 << 11 : 0) | (y % 64) << 5 | (x % 32)));
     }
 
-    // The colour a 5-6-5 pixel shows as: every channel widened by repeating its bits.
-    static uint32_t widened(uint32_t r5, uint32_t g6, uint32_t b5) {
+    // What the coordinate buffer's pixel (x, y) shows as: every channel
+    // widened by repeating its bits.
+    static uint32_t widened(int32_t x, int32_t y) {
+        const uint32_t r5 = y == 0 ? 31 : 0, g6 = static_cast<uint32_t>(y % 64), b5 = static_cast<uint32_t>(x % 32);
         return (r5 << 3 | r5 >> 2) << 16 | (g6 << 2 | g6 >> 4) << 8 | (b5 << 3 | b5 >> 2);
+    }
+
+    // Window rows 0 to rows - 1 show the coordinate buffer's, the rest nothing.
+    void expect_rows_shown(int32_t rows) {
+        for (int32_t y = 0; y < 480; ++y)
+            for (int32_t x = 0; x < 640; ++x)
+                ASSERT_EQ(shown(x, y), y < rows ? widened(x, y) : 0u) << x << "," << y;
     }
 };
 
-TEST_F(Present, OneToOneShowsEveryPixelWidened) {
+// Rows 0 to 99 of the 480-row buffer (source bottom row 380 in the
+// bottom-up bitmap) land on window rows 0 to 99; then the whole buffer 1:1.
+TEST_F(Present, OneToOneShowsEveryPixelWidenedRowsFromTheTop) {
     coordinate_buffer();
+    gx_buffer_scale_blit(0, 639, 0, 99, 0, 639, 0, 99);
+    expect_rows_shown(100);
     gx_buffer_scale_blit(0, 639, 0, 479, 0, 639, 0, 479);
-    EXPECT_EQ(headless_present_count(window_), 1);
-    for (int32_t y = 0; y < 480; ++y)
-        for (int32_t x = 0; x < 640; ++x)
-            ASSERT_EQ(shown(x, y), widened(y == 0 ? 31 : 0, static_cast<uint32_t>(y % 64),
-                                           static_cast<uint32_t>(x % 32)))
-                << x << "," << y;
+    EXPECT_EQ(headless_present_count(window_), 2);
+    expect_rows_shown(480);
 }
 
 TEST_F(Present, SixteenBitWideningByBitReplication) {
@@ -55,49 +57,30 @@ TEST_F(Present, SixteenBitWideningByBitReplication) {
     put16(2, 0, 0x7BEF);
     put16(3, 0, 0xF800);
     gx_buffer_scale_blit(0, 3, 0, 0, 0, 3, 0, 0);
-    EXPECT_EQ(shown(0, 0), 0x00FFFFFFu);
-    EXPECT_EQ(shown(1, 0), 0x00080408u);
-    EXPECT_EQ(shown(2, 0), 0x007B7D7Bu);
-    EXPECT_EQ(shown(3, 0), 0x00FF0000u);
-    EXPECT_EQ(shown(4, 0), 0u);  // outside the destination
+    const uint32_t want[5] = {0x00FFFFFFu, 0x00080408u, 0x007B7D7Bu, 0x00FF0000u, 0u};  // the last outside
+    for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(shown(x, 0), want[x]) << x;
 }
 
-TEST_F(Present, SourceRowsComeFromTheTop) {
-    // Rows 0 to 99 of the 480-row buffer: source bottom row 380 in the
-    // bottom-up bitmap, so window row y shows buffer row y.
+// The whole buffer onto larger windows. Nearest pixel: window column d shows
+// column floor((d + 0.5) * 640 / width), and the same for rows.
+TEST_F(Present, WholeBufferOntoLargerWindows) {
     coordinate_buffer();
-    gx_buffer_scale_blit(0, 639, 0, 99, 0, 639, 0, 99);
-    for (int32_t y = 0; y < 100; ++y)
-        EXPECT_EQ(shown(5, y), widened(y == 0 ? 31 : 0, static_cast<uint32_t>(y % 64), 5)) << y;
-    EXPECT_EQ(shown(5, 100), 0u);
-    EXPECT_EQ(shown(639, 479), 0u);
-}
-
-TEST_F(Present, WholeBufferOntoALargerWindow) {
-    headless_resize_window_dc(window_, 800, 600);
-    coordinate_buffer();
-    gx_buffer_scale_blit(0, 639, 0, 479, 0, 799, 0, 599);
-    // Nearest pixel: window column d shows column floor((d + 0.5) * 640 / 800).
-    for (int32_t d : {0, 1, 2, 3, 4, 5, 798, 799}) {
-        const int32_t s = (2 * d + 1) * 640 / 1600;
-        EXPECT_EQ(shown(d, 0), widened(31, 0, static_cast<uint32_t>(s % 32))) << d;
+    for (const auto& size : {std::pair{800, 600}, std::pair{1280, 960}}) {
+        const int32_t w = size.first, h = size.second;
+        headless_resize_window_dc(window_, w, h);
+        gx_buffer_scale_blit(0, 639, 0, 479, 0, w - 1, 0, h - 1);
+        for (int32_t y : {0, 1, 2, 3, 100, 101, h - 2, h - 1})
+            for (int32_t x : {0, 1, 2, 3, 4, 5, 63, 64, w - 2, w - 1})
+                ASSERT_EQ(shown(x, y), widened((2 * x + 1) * 640 / (2 * w), (2 * y + 1) * 480 / (2 * h)))
+                    << w << "x" << h << ": " << x << "," << y;
+        if (w == 800) {  // by hand: floor(3.5 * 0.8) = 2, floor(599.5 * 0.8) = 479
+            EXPECT_EQ(shown(0, 3), widened(0, 2));
+            EXPECT_EQ(shown(0, 599), widened(0, 479));
+        } else {  // every pixel doubled
+            EXPECT_EQ(shown(3, 3), widened(1, 1));
+            EXPECT_EQ(shown(1279, 959), widened(639, 479));
+        }
     }
-    // Window row 599 shows buffer row 479, row 0 buffer row 0.
-    EXPECT_EQ(shown(0, 599), widened(0, 479 % 64, 0));
-    EXPECT_EQ(shown(0, 1), widened(0, 1, 0));  // floor(1.5 * 480 / 600) = row 1
-    EXPECT_EQ(shown(0, 2), widened(0, 2, 0));  // floor(2.5 * 0.8) = 2
-    EXPECT_EQ(shown(0, 3), widened(0, 2, 0));  // floor(3.5 * 0.8) = 2
-}
-
-TEST_F(Present, DoubleSize) {
-    headless_resize_window_dc(window_, 1280, 960);
-    coordinate_buffer();
-    gx_buffer_scale_blit(0, 639, 0, 479, 0, 1279, 0, 959);
-    for (int32_t y : {0, 1, 2, 3, 100, 101, 958, 959})
-        for (int32_t x : {0, 1, 2, 3, 63, 64, 1278, 1279})
-            ASSERT_EQ(shown(x, y), widened(y / 2 == 0 ? 31 : 0, static_cast<uint32_t>((y / 2) % 64),
-                                           static_cast<uint32_t>((x / 2) % 32)))
-                << x << "," << y;
 }
 
 TEST_F(Present, NonIntegerScales) {
