@@ -50,20 +50,12 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
             usage = random() % 2 == 0 ? PF_DIB_RGB_COLORS : PF_DIB_PAL_COLORS;
             header.info.colors_used = random() % 3 == 0 ? static_cast<uint32_t>(uniform(random, 1, 256)) : 0;
         } else if (bits == 16 || bits == 32) {
+            // No masks, the buffers' own, or some other layout.
+            static const uint32_t kMasks[2][2][3] = {{{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
+                                                     {{0xFF0000, 0xFF00, 0xFF}, {0x3FF, 0xFFC00, 0x3FF00000}}};
             const uint32_t kind = random() % 3u;
             if (kind != 0) header.info.compression = PF_BI_BITFIELDS;
-            uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};  // kind 1: the buffers' own
-            if (bits == 32) {
-                masks[0] = 0xFF0000;
-                masks[1] = 0xFF00;
-                masks[2] = 0xFF;
-            }
-            if (kind == 2) {  // some other layout
-                masks[0] = bits == 16 ? 0x001F : 0x3FF;
-                masks[1] = bits == 16 ? 0x03E0 : 0xFFC00;
-                masks[2] = bits == 16 ? 0x7C00 : 0x3FF00000;
-            }
-            std::memcpy(header.rest, masks, sizeof masks);
+            std::memcpy(header.rest, kMasks[bits == 32][kind == 2], sizeof kMasks[0][0]);
         }
         const size_t pitch = (static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32 * 4;
         std::vector<uint8_t> pixels(pitch * static_cast<size_t>(height));

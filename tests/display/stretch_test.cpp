@@ -136,32 +136,32 @@ TEST(Stretch, EmptyRectanglesDrawNothing) {
     const Bitmap b = make(4, 4, 32, PF_BI_RGB, 3);
     uint32_t image[16] = {};
     int32_t columns[4];
-    const PfPortableImage target{image, 4, 4, columns};
-    const int32_t sizes[][4] = {{0, 4, 4, 4}, {4, 0, 4, 4}, {4, 4, 0, 4}, {4, 4, 4, 0}, {-4, 4, 4, 4}, {4, 4, -1, 4}};
-    for (const auto& s : sizes)
-        EXPECT_EQ(pf_portable_stretch(target, 0, 0, s[0], s[1], 0, 0, s[2], s[3], b.pixels.data(),
-                                      &b.header, 0, nullptr, 0), 0);
-    // Wholly outside the image or the bitmap.
-    EXPECT_EQ(pf_portable_stretch(target, 4, 0, 4, 4, 0, 0, 4, 4, b.pixels.data(), &b.header, 0, nullptr, 0), 0);
-    EXPECT_EQ(pf_portable_stretch(target, 0, -4, 4, 4, 0, 0, 4, 4, b.pixels.data(), &b.header, 0, nullptr, 0), 0);
-    EXPECT_EQ(pf_portable_stretch(target, 0, 0, 4, 4, 4, 0, 4, 4, b.pixels.data(), &b.header, 0, nullptr, 0), 0);
+    const int32_t cases[][8] = {  // destination x, y, w, h; source x, y, w, h
+        {0, 0, 0, 4, 0, 0, 4, 4}, {0, 0, 4, 0, 0, 0, 4, 4}, {0, 0, 4, 4, 0, 0, 0, 4},
+        {0, 0, 4, 4, 0, 0, 4, 0}, {0, 0, -4, 4, 0, 0, 4, 4}, {0, 0, 4, 4, 0, 0, -1, 4},
+        // Wholly outside the image or the bitmap.
+        {4, 0, 4, 4, 0, 0, 4, 4}, {0, -4, 4, 4, 0, 0, 4, 4}, {0, 0, 4, 4, 4, 0, 4, 4},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pf_portable_stretch({image, 4, 4, columns}, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7],
+                                      b.pixels.data(), &b.header, 0, nullptr, 0),
+                  0);
     for (uint32_t v : image) EXPECT_EQ(v, 0u);
 }
 
 TEST(Stretch, ExtremeScalesStayInRange) {
-    const Bitmap b = make(3, 2, 16, PF_BI_BITFIELDS, 5);
-    Bitmap m = b;
-    m.header.red_mask = 0xF800;
-    m.header.green_mask = 0x07E0;
-    m.header.blue_mask = 0x001F;
+    Bitmap b = make(3, 2, 16, PF_BI_BITFIELDS, 5);
+    b.header.red_mask = 0xF800;
+    b.header.green_mask = 0x07E0;
+    b.header.blue_mask = 0x001F;
     uint32_t image[8 * 4] = {};
     int32_t columns[8];
     // A huge destination rectangle, of which the image shows a corner.
     EXPECT_EQ(pf_portable_stretch({image, 8, 4, columns}, -1000000000, -1000000000, INT32_MAX, INT32_MAX,
-                                  0, 0, 3, 2, m.pixels.data(), &m.header, 0, nullptr, 0), 4);
+                                  0, 0, 3, 2, b.pixels.data(), &b.header, 0, nullptr, 0), 4);
     // A huge source onto a few pixels: most fall outside the bitmap.
     pf_portable_stretch({image, 8, 4, columns}, 0, 0, 8, 4, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX,
-                        m.pixels.data(), &m.header, 0, nullptr, 0);
+                        b.pixels.data(), &b.header, 0, nullptr, 0);
 }
 
 }  // namespace
