@@ -2,6 +2,9 @@
 // and any key (entries 2 to 255 equal to 0x80, then 0x81).
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
 
@@ -14,24 +17,18 @@ protected:
 };
 
 TEST_F(Keys, ScanCodesOfTheProgramsKeys) {
-    EXPECT_EQ(pf_scan_to_virtual_key(42), 0x10u);  // left Shift
-    EXPECT_EQ(pf_scan_to_virtual_key(54), 0x10u);  // right Shift
-    EXPECT_EQ(pf_scan_to_virtual_key(45), uint32_t{'X'});
-    EXPECT_EQ(pf_scan_to_virtual_key(21), uint32_t{'Y'});
-    EXPECT_EQ(pf_scan_to_virtual_key(44), uint32_t{'Z'});
-    EXPECT_EQ(pf_scan_to_virtual_key(74), 0x6Du);  // keypad minus
-    EXPECT_EQ(pf_scan_to_virtual_key(78), 0x6Bu);  // keypad plus
-    EXPECT_EQ(pf_scan_to_virtual_key(72), 0x26u);  // keypad 8: up
-    EXPECT_EQ(pf_scan_to_virtual_key(75), 0x25u);  // keypad 4: left
-    EXPECT_EQ(pf_scan_to_virtual_key(77), 0x27u);  // keypad 6: right
-    EXPECT_EQ(pf_scan_to_virtual_key(80), 0x28u);  // keypad 2: down
-    EXPECT_EQ(pf_scan_to_virtual_key(1), 0x1Bu);   // Escape
-    EXPECT_EQ(pf_scan_to_virtual_key(0), 0u);
-    EXPECT_EQ(pf_scan_to_virtual_key(0x59), 0u);
-    EXPECT_EQ(pf_scan_to_virtual_key(0xFFFFFFFF), 0u);
+    const std::pair<uint32_t, uint32_t> keys[] = {
+        {42, 0x10},  {54, 0x10},               // left and right Shift
+        {45, 'X'},   {21, 'Y'},   {44, 'Z'},   //
+        {74, 0x6D},  {78, 0x6B},               // keypad minus and plus
+        {72, 0x26},  {75, 0x25},  {77, 0x27}, {80, 0x28},  // keypad 8, 4, 6, 2: up, left, right, down
+        {1, 0x1B},                             // Escape
+        {0, 0},      {0x59, 0},   {0xFFFFFFFF, 0},
+    };
+    for (const auto& [scan, vk] : keys) EXPECT_EQ(pf_scan_to_virtual_key(scan), vk) << scan;
 }
 
-TEST_F(Keys, ShiftHeldAndReleased) {
+TEST_F(Keys, OneKeyLooksAtTheSignBitOnly) {
     EXPECT_EQ(gx_key_test(42), 0);
     headless_set_scan_key(42, true);
     EXPECT_EQ(gx_key_test(42), 1);
@@ -39,45 +36,45 @@ TEST_F(Keys, ShiftHeldAndReleased) {
     EXPECT_EQ(gx_key_test(45), 0);
     headless_set_scan_key(42, false);
     EXPECT_EQ(gx_key_test(42), 0);
-}
-
-TEST_F(Keys, OneKeyLooksAtTheSignBitOnly) {
-    headless_set_key_byte('X', 0x01);  // toggled, not down
-    EXPECT_EQ(gx_key_test(45), 0);
-    headless_set_key_byte('X', 0x81);
-    EXPECT_EQ(gx_key_test(45), 1);
-    headless_set_key_byte('X', 0x7F);
-    EXPECT_EQ(gx_key_test(45), 0);
+    const std::pair<uint8_t, int32_t> states[] = {{0x01, 0}, {0x81, 1}, {0x7F, 0}};  // toggled, down, not down
+    for (const auto& [state, down] : states) {
+        headless_set_key_byte('X', state);
+        EXPECT_EQ(gx_key_test(45), down) << int{state};
+    }
     headless_set_key_byte(0x25, 0x80);  // the left arrow answers keypad 4's code
     EXPECT_EQ(gx_key_test(75), 1);
 }
 
-TEST_F(Keys, AnyKey) {
-    EXPECT_EQ(gx_key_test(0), 0);
-    headless_set_key_byte(0x14, 0x01);  // Caps Lock toggled, nothing held
-    EXPECT_EQ(gx_key_test(0), 0);
-    headless_set_key_byte(0x14, 0x81);  // and now held down
-    EXPECT_EQ(gx_key_test(0), 1);
-    EXPECT_EQ(gx_state.key_state[0x14], 0x81);
-    headless_set_key_byte(0x14, 0x00);
-    headless_set_key_byte(255, 0x80);  // the last entry is searched
-    EXPECT_EQ(gx_key_test(0), 1);
+TEST_F(Keys, AnyKeyWantsExactlyDownOrDownAndToggledFromEntryTwoOn) {
+    const struct {
+        std::vector<std::pair<uint32_t, uint8_t>> bytes;
+        int32_t any;
+    } cases[] = {
+        {{}, 0},
+        {{{0x14, 0x01}}, 0},  // Caps Lock toggled, nothing held
+        {{{0x14, 0x81}}, 1},  // and now held down
+        {{{255, 0x80}}, 1},   // the last entry is searched
+        {{{0, 0x80}, {1, 0x80}}, 0},  // entry 1: the left mouse button
+        {{{0, 0x80}, {1, 0x80}, {2, 0x80}}, 1},  // entry 2: the right mouse button
+        {{{'A', 0x82}, {'B', 0xC0}}, 0},
+        {{{'A', 0x82}, {'B', 0xC0}, {'C', 0x80}}, 1},
+    };
+    for (const auto& c : cases) {
+        headless_reset();
+        for (const auto& [vk, state] : c.bytes) headless_set_key_byte(vk, state);
+        EXPECT_EQ(gx_key_test(0), c.any) << testing::PrintToString(c.bytes);
+    }
+    EXPECT_EQ(gx_state.key_state[0x43], 0x80);  // the state read is kept
 }
 
-TEST_F(Keys, AnyKeySkipsEntriesZeroAndOne) {
-    headless_set_key_byte(0, 0x80);
-    headless_set_key_byte(1, 0x80);  // left mouse button
-    EXPECT_EQ(gx_key_test(0), 0);
-    headless_set_key_byte(2, 0x80);  // right mouse button
-    EXPECT_EQ(gx_key_test(0), 1);
-}
-
-TEST_F(Keys, AnyKeyWantsExactlyDownOrDownAndToggled) {
-    headless_set_key_byte('A', 0x82);
-    headless_set_key_byte('B', 0xC0);
-    EXPECT_EQ(gx_key_test(0), 0);
-    headless_set_key_byte('C', 0x80);
-    EXPECT_EQ(gx_key_test(0), 1);
+// Codes that name no key, negative and huge ones, report "not down" even
+// when every real key is down.
+TEST_F(Keys, CodesThatNameNoKeyAreNeverDown) {
+    for (uint32_t vk = 1; vk < 256; ++vk) headless_set_key_byte(vk, 0x80);
+    EXPECT_EQ(gx_key_test(42), 1);  // a real key, to show the keys are down
+    for (int32_t code : {0x59, 0x7F, 0xFF, 0x100, -1, -42, INT32_MIN, INT32_MAX}) {
+        EXPECT_EQ(gx_key_test(code), 0) << code;
+    }
 }
 
 }  // namespace
