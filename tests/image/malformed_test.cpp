@@ -13,7 +13,7 @@ namespace {
 
 using namespace pcxtest;
 
-constexpr int32_t kFill = 0x5C;
+constexpr uint8_t kFill = 0x5C;
 constexpr int32_t kBufferWidth = 24;
 constexpr int32_t kBufferHeight = 12;
 
@@ -54,30 +54,19 @@ protected:
                 open_buffer(depth, kBufferWidth, kBufferHeight);
                 fill_bytes(kFill);
                 const int32_t f = depth == 8 ? flags | GX_PCX_NO_REDUCE : flags;
-                int32_t result;
-                if (memory) {
-                    result = load_memory(file, f);
-                } else {
-                    result = gx_load_pcx(path.c_str(), f);
-                }
-                ASSERT_GE(result, 0) << what;
-                ASSERT_LE(result, 4) << what;
+                const int32_t result = memory ? load_memory(file, f) : gx_load_pcx(path.c_str(), f);
+                ASSERT_TRUE(result >= 0 && result <= 4) << what << ": " << result;
                 const Rect r = result == 0 ? visible(file, f) : Rect{0, 0, 0, 0};
-                const int32_t bpp = depth / 8;
-                for (int32_t y = 0; y < kBufferHeight; ++y) {
-                    const uint8_t* row = gx_state.active_pixels +
-                                         static_cast<ptrdiff_t>(gx_state.active_max_y - y) * gx_state.active_pitch;
-                    for (int32_t x = 0; x < kBufferWidth; ++x) {
-                        if (y >= r.y0 && y < r.y1 && x >= r.x0 && x < r.x1) continue;
-                        for (int32_t k = 0; k < bpp; ++k)
-                            ASSERT_EQ(row[x * bpp + k], kFill) << what << ": pixel " << x << "," << y << " at depth "
-                                                               << depth << (memory ? " from memory" : " from a file");
-                    }
-                }
+                const uint32_t filled = 0x5C5C5C5Cu >> (32 - depth);
+                for (int32_t y = 0; y < kBufferHeight; ++y)
+                    for (int32_t x = 0; x < kBufferWidth; ++x)
+                        if (y < r.y0 || y >= r.y1 || x < r.x0 || x >= r.x1)
+                            ASSERT_EQ(pixel(x, y), filled) << what << ": pixel " << x << "," << y << " at depth "
+                                                           << depth << (memory ? " from memory" : " from a file");
                 free_buffers();
             }
         }
-        if (file_mode) std::remove(path.c_str());
+        if (file_mode) remove_released(path);
     }
 };
 
@@ -87,13 +76,18 @@ Bytes colors768() {
     return c;
 }
 
-// A 256-colour image of 10 x 31 made of the given encoded data.
-Bytes raw_file_with(const Bytes& data) {
+// A header of `planes` planes of `bits` bits (256 colours by default).
+Header header_of(uint32_t xmin, uint32_t ymin, uint32_t xmax, uint32_t ymax, uint32_t plane_bytes,
+                 uint8_t planes = 1, uint8_t bits = 8) {
     Header h;
-    h.xmax = 9;
-    h.ymax = 30;
-    h.plane_bytes = 10;
-    return pcx_file(h, data);
+    h.bits = bits;
+    h.xmin = xmin;
+    h.ymin = ymin;
+    h.xmax = xmax;
+    h.ymax = ymax;
+    h.plane_bytes = plane_bytes;
+    h.planes = planes;
+    return h;
 }
 
 // One valid file of each layout.
@@ -104,25 +98,14 @@ std::vector<std::pair<std::string, Bytes>> valid_files() {
     for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(i * i / 3);
     files.emplace_back("indexed", indexed_file(13, 7, indices, 14, 5, colors.data(), 0xF1));
 
-    Header h;
-    h.bits = 1;
-    h.planes = 4;
-    h.xmax = 18;
-    h.ymax = 5;
-    h.plane_bytes = 4;
     Bytes raw;
     for (int i = 0; i < 6 * 16; ++i) raw.push_back(static_cast<uint8_t>(i * 37));
-    files.emplace_back("sixteen", pcx_file(h, encode(raw)));
-    h.planes = 1;
-    files.emplace_back("two", pcx_file(h, encode(raw)));
-    h.bits = 8;
-    h.planes = 3;
-    h.xmax = 3;
-    h.plane_bytes = 4;
-    files.emplace_back("true", pcx_file(h, encode(raw)));
+    files.emplace_back("sixteen", pcx_file(header_of(0, 0, 18, 5, 4, 4, 1), encode(raw)));
+    files.emplace_back("two", pcx_file(header_of(0, 0, 18, 5, 4, 1, 1), encode(raw)));
+    files.emplace_back("true", pcx_file(header_of(0, 0, 3, 5, 4, 3), encode(raw)));
     // Long runs crossing lines, and the 0xC0 code.
     Bytes runs = {0xFF, 0x10, 0xC0, 0x20, 0xFE, 0x30, 0xC1, 0xC7, 0xFF, 0xEE};
-    files.emplace_back("runs", raw_file_with(runs));
+    files.emplace_back("runs", pcx_file(header_of(0, 0, 9, 30, 10), runs));
     return files;
 }
 
@@ -148,23 +131,14 @@ TEST_F(Malformed, WrongMarker) {
 }
 
 TEST_F(Malformed, AbsurdSizesAndPositions) {
-    Header h;
-    h.xmax = 65535;
-    h.ymax = 65535;
-    h.plane_bytes = 65535;
-    read_everywhere(pcx_file(h, {0xFF, 0x01}), 0, "65536 pixels, 65535 bytes per line");
-    h.xmax = 65534;
-    read_everywhere(pcx_file(h, {0xFF, 0x01}), 0, "65535 pixels");
-    h.planes = 255;
-    read_everywhere(pcx_file(h, {0xFF, 0x01, 0x02}), 0, "255 planes of 65535 bytes");
-    h.xmin = 65535;
-    h.ymin = 65535;
-    read_everywhere(pcx_file(h, {0xFF, 0x01}), 0, "at 65535, 65535");
-    h = Header{};
-    h.xmax = 40;
-    h.ymax = 30;
-    h.plane_bytes = 41;
-    const Bytes file = pcx_file(h, Bytes(3000, 0x42));
+    const struct { const char* what; Header h; Bytes data; } cases[] = {
+        {"65536 pixels, 65535 bytes per line", header_of(0, 0, 65535, 65535, 65535), {0xFF, 0x01}},
+        {"65535 pixels", header_of(0, 0, 65534, 65535, 65535), {0xFF, 0x01}},
+        {"255 planes of 65535 bytes", header_of(0, 0, 65534, 65535, 65535, 255), {0xFF, 0x01, 0x02}},
+        {"at 65535, 65535", header_of(65535, 65535, 65534, 65535, 65535, 255), {0xFF, 0x01}},
+    };
+    for (const auto& c : cases) read_everywhere(pcx_file(c.h, c.data), 0, c.what);
+    const Bytes file = pcx_file(header_of(0, 0, 40, 30, 41), Bytes(3000, 0x42));
     const int32_t positions[][2] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, {-40, -30}, {-39, -29},
                                     {INT32_MIN, 0},         {0, INT32_MIN},         {-10, 5},   {kBufferWidth - 1, kBufferHeight - 1},
                                     {INT32_MAX - 5, 3},     {3, INT32_MAX - 5}};
@@ -179,12 +153,7 @@ TEST_F(Malformed, EveryPlaneAndBitCount) {
     for (uint8_t planes : {0, 1, 2, 3, 4, 5, 255}) {
         for (uint8_t bits : {0, 1, 2, 4, 8, 255}) {
             for (uint32_t plane_bytes : {0u, 1u, 3u, 20u}) {
-                Header h;
-                h.bits = bits;
-                h.planes = planes;
-                h.xmax = 17;
-                h.ymax = 4;
-                h.plane_bytes = plane_bytes;
+                const Header h = header_of(0, 0, 17, 4, plane_bytes, planes, bits);
                 Bytes data;
                 for (int i = 0; i < 400; ++i) data.push_back(static_cast<uint8_t>(i * 13 + planes));
                 Bytes file = pcx_file(h, data);
@@ -200,15 +169,13 @@ TEST_F(Malformed, EveryPlaneAndBitCount) {
 }
 
 TEST_F(Malformed, RunsOnly) {
-    Header h;
-    h.xmax = 30;
-    h.ymax = 20;
-    h.plane_bytes = 31;
-    read_everywhere(pcx_file(h, Bytes(5000, 0xFF)), GX_PCX_AT_POSITION, "0xFF only");
-    read_everywhere(pcx_file(h, Bytes(5000, 0xC0)), GX_PCX_AT_POSITION, "0xC0 only");
-    read_everywhere(pcx_file(h, Bytes(1, 0xFF)), GX_PCX_AT_POSITION, "one run code");
-    h.plane_bytes = 1000;
-    read_everywhere(pcx_file(h, Bytes(33, 0xFF)), GX_PCX_AT_POSITION, "long lines of runs");
+    const struct { const char* what; uint32_t plane_bytes; Bytes data; } cases[] = {
+        {"0xFF only", 31, Bytes(5000, 0xFF)},
+        {"0xC0 only", 31, Bytes(5000, 0xC0)},
+        {"one run code", 31, Bytes(1, 0xFF)},
+        {"long lines of runs", 1000, Bytes(33, 0xFF)},
+    };
+    for (const auto& c : cases) read_everywhere(pcx_file(header_of(0, 0, 30, 20, c.plane_bytes), c.data), GX_PCX_AT_POSITION, c.what);
 }
 
 TEST_F(Malformed, RandomHeadersAndData) {
@@ -246,11 +213,8 @@ TEST_F(Malformed, RandomHeadersAndData) {
 TEST_F(Malformed, DescriptorSizesBeyondTheLibrarysInputArea) {
     // A file much longer than the input area, read in file mode through the
     // default area with an absurd chunk size: the area's end still bounds the reads.
-    Header h;
+    Header h = header_of(0, 0, 99, 99, 100);
     h.version = 3;
-    h.xmax = 99;
-    h.ymax = 99;
-    h.plane_bytes = 100;
     Bytes raw(100 * 100);
     for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i % 191);
     const Bytes file = pcx_file(h, raw);
@@ -269,6 +233,7 @@ TEST_F(Malformed, DescriptorSizesBeyondTheLibrarysInputArea) {
     gx_set_input(gx_state.input_buffer + 1000, 0xFFFFFFFFu);
     EXPECT_EQ(gx_load_pcx(nullptr, GX_PCX_AT_POSITION | GX_PCX_FROM_MEMORY), 0);
     gx_reset_input();
+    remove_released(path);
 }
 
 }  // namespace
