@@ -118,15 +118,29 @@ Bytes raw_indexed_file(uint32_t w, uint32_t h, uint32_t plane_bytes, const Bytes
 
 constexpr int32_t kKeepIndices = GX_PCX_KEEP_PALETTE | GX_PCX_NO_REDUCE;
 
-class PcxReader : public LibraryTest {};
+class PcxReader : public LibraryTest {
+protected:
+    // Reads `file` into a fresh buffer filled with `fill`, from a file or
+    // from memory, keeping the palette and lookup as they were before.
+    int32_t read(const Bytes& file, int32_t depth, int32_t w, int32_t h, int32_t flags = 0, uint8_t fill = 0,
+                 bool memory = false) {
+        free_buffers();
+        open_buffer(depth, w, h);
+        fill_bytes(fill);
+        before_ = palette_rgb();
+        lookup_before_ = lookup();
+        return memory ? load_memory(file, flags) : load_file(file, flags);
+    }
+    Bytes before_;
+    std::vector<uint32_t> lookup_before_;
+};
 
 // ---- 256-colour images -------------------------------------------------------
 
 TEST_F(PcxReader, IndexedIntoSixteenBitsSetsTheWholeLookupBeforeTheRows) {
     const TrailingColors colors;
     const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, colors.rgb);
-    open_buffer(16, 8, 4);
-    ASSERT_EQ(load_file(file, 0), 0);
+    ASSERT_EQ(read(file, 16, 8, 4), 0);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(gx_state.color_lookup[i] & 0xFFFF,
                   rgb565(colors.rgb[3 * i], colors.rgb[3 * i + 1], colors.rgb[3 * i + 2])) << "entry " << i;
@@ -141,11 +155,8 @@ TEST_F(PcxReader, IndexedIntoTwentyFourAndThirtyTwoBits) {
     // At 32 bits the fourth byte is the entry's low byte, 0; pixel 3 is not covered.
     const struct { int32_t depth; uint8_t fill; uint32_t uncovered; } cases[] = {{24, 0, 0u}, {32, 0xAB, 0xABABABABu}};
     for (const auto& c : cases) {
-        open_buffer(c.depth, 4, 1);
-        fill_bytes(c.fill);
-        ASSERT_EQ(load_file(file, 0), 0);
+        ASSERT_EQ(read(file, c.depth, 4, 1, 0, c.fill), 0);
         EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, colors.rgb32(77), c.uncovered})) << c.depth;
-        free_buffers();
     }
 }
 
@@ -154,16 +165,14 @@ TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
     // Indices 0, 3, 7, 200 and 255 are used; the buffer's other pixels are
     // 0 too and count as well.
     const Bytes file = indexed_file(4, 2, {3, 255, 7, 0, 200, 3, 3, 255}, 4, 5, colors.rgb);
-    open_buffer(8, 8, 3);
-    const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(file, 0), 0);
+    ASSERT_EQ(read(file, 8, 8, 3), 0);
     // Dense numbers in index order, plus 10: 0->10, 3->11, 7->12, 200->13, 255->14.
     EXPECT_EQ(area(0, 0, 4, 2), (Pixels{11, 14, 12, 10, 13, 11, 11, 14}));
     EXPECT_EQ(pixel(5, 0), 10u);  // pixels the image did not cover
     EXPECT_EQ(pixel(7, 2), 10u);
     // The survivors' colours; past them the slots get what the array held
     // there (colours 5 to 235); slots below 10 and above 245 are never written.
-    Bytes want = with_slots(before, 15, 231, colors.rgb + 15);
+    Bytes want = with_slots(before_, 15, 231, colors.rgb + 15);
     const int survivors[5] = {0, 3, 7, 200, 255};
     for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, colors.rgb + 3 * survivors[k]);
     EXPECT_EQ(palette_rgb(), want);
@@ -171,11 +180,9 @@ TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
 
 TEST_F(PcxReader, IndexedIntoEightBitsWithoutReductionKeepsTheIndices) {
     const TrailingColors colors;
-    open_buffer(8, 4, 1);
-    const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, colors.rgb), GX_PCX_NO_REDUCE), 0);
+    ASSERT_EQ(read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, colors.rgb), 8, 4, 1, GX_PCX_NO_REDUCE), 0);
     EXPECT_EQ(area(0, 0, 4, 1), (Pixels{3, 255, 7, 0}));
-    EXPECT_EQ(palette_rgb(), with_slots(before, 10, 236, colors.rgb + 30));
+    EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 236, colors.rgb + 30));
 }
 
 TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
@@ -183,22 +190,17 @@ TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
     const Header h = colored_header();
     Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, colors.rgb);
     std::memcpy(&file[16], h.palette, 48);
-    open_buffer(16, 4, 1);
-    const uint32_t entry16 = gx_state.color_lookup[16];
-    ASSERT_EQ(load_file(file, 0), 0);
+    ASSERT_EQ(read(file, 16, 4, 1), 0);
     for (uint32_t n = 0; n < 16; ++n) EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF, header_pixel(h, n, 16)) << n;
-    EXPECT_EQ(gx_state.color_lookup[16], entry16);
+    EXPECT_EQ(gx_state.color_lookup[16], lookup_before_[16]);
     EXPECT_EQ(pixel(0, 0), rgb565(0, 255, 1));
     EXPECT_EQ(pixel(2, 0), rgb565(240, 15, 76));
 
     // At depth 8 the header colours go to slots 10 to 25 and the pixels keep
     // their indices: without a trailing palette nothing is reduced.
-    free_buffers();
-    open_buffer(8, 4, 1);
-    const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(file, 0), 0);
+    ASSERT_EQ(read(file, 8, 4, 1), 0);
     EXPECT_EQ(area(0, 0, 3, 1), (Pixels{0, 1, 15}));
-    EXPECT_EQ(palette_rgb(), with_slots(before, 10, 16, h.palette));
+    EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 16, h.palette));
 }
 
 TEST_F(PcxReader, TrailingPaletteNeedsItsMarker) {
@@ -207,10 +209,8 @@ TEST_F(PcxReader, TrailingPaletteNeedsItsMarker) {
     Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
     append_trailing(file, colors.rgb, 11);
     std::memcpy(&file[16], h.palette, 48);
-    open_buffer(32, 4, 1);
     for (bool memory : {false, true}) {
-        fill_bytes(0);
-        ASSERT_EQ(memory ? load_memory(file, 0) : load_file(file, 0), 0);
+        ASSERT_EQ(read(file, 32, 4, 1, 0, 0, memory), 0);
         EXPECT_EQ(area(0, 0, 2, 1), (Pixels{header_rgb32(h, 0), header_rgb32(h, 1)})) << memory;
     }
 }
@@ -239,20 +239,16 @@ TEST_F(PcxReader, TwoAndSixteenColoursAtEveryDepth) {
         const Bytes file = bit_planes_file(l.planes, l.w, l.h, l.n);
         for (int32_t depth : {8, 16, 24, 32}) {
             SCOPED_TRACE(std::to_string(l.planes) + " planes at depth " + std::to_string(depth));
-            open_buffer(depth, 12, static_cast<int32_t>(l.h));
-            const Bytes before = palette_rgb();
-            const uint32_t entry16 = gx_state.color_lookup[16];
-            ASSERT_EQ(load_file(file, 0), 0);
+            ASSERT_EQ(read(file, depth, 12, static_cast<int32_t>(l.h)), 0);
             for (uint32_t y = 0; y < l.h; ++y)
                 for (uint32_t x = 0; x < l.w; ++x)
                     ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), header_pixel(h, l.n(x, y), depth))
                         << x << "," << y;
             EXPECT_EQ(pixel(static_cast<int32_t>(l.w), 0), 0u);
             if (depth == 8)
-                EXPECT_EQ(palette_rgb(), with_slots(before, 10, 16, h.palette));
+                EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 16, h.palette));
             else
-                EXPECT_EQ(gx_state.color_lookup[16], entry16);
-            free_buffers();
+                EXPECT_EQ(gx_state.color_lookup[16], lookup_before_[16]);
         }
     }
 }
@@ -261,10 +257,7 @@ TEST_F(PcxReader, TrueColourAtSixteenTwentyFourAndThirtyTwoBits) {
     const Bytes file = true_color_file(5, 3, 6);
     for (int32_t depth : {16, 24, 32}) {
         SCOPED_TRACE(depth);
-        open_buffer(depth, 8, 3);
-        fill_bytes(0x5A);
-        const Bytes before = palette_rgb();
-        ASSERT_EQ(load_file(file, 0), 0);
+        ASSERT_EQ(read(file, depth, 8, 3, 0, 0x5A), 0);
         for (uint32_t y = 0; y < 3; ++y)
             for (uint32_t x = 0; x < 5; ++x) {
                 const uint32_t r = true_red(x, y), g = true_green(x, y), b = true_blue(x, y);
@@ -272,29 +265,21 @@ TEST_F(PcxReader, TrueColourAtSixteenTwentyFourAndThirtyTwoBits) {
                 ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want) << x << "," << y;
             }
         EXPECT_EQ(pixel(5, 0), depth == 16 ? 0x5A5Au : depth == 24 ? 0x5A5A5Au : 0x5A5A5A5Au);
-        EXPECT_EQ(palette_rgb(), before) << "a true-colour image has no palette stage";
-        free_buffers();
+        EXPECT_EQ(palette_rgb(), before_) << "a true-colour image has no palette stage";
     }
 }
 
 TEST_F(PcxReader, LayoutsWithoutAConverterGiveResultThree) {
     const int fds = open_descriptors();
-    open_buffer(8, 8, 2);
-    fill_bytes(0x33);
-    const Bytes before = palette_rgb();
-    EXPECT_EQ(load_file(true_color_file(5, 2, 6), 0), 3);
-    EXPECT_EQ(palette_rgb(), before);
+    EXPECT_EQ(read(true_color_file(5, 2, 6), 8, 8, 2, 0, 0x33), 3);
+    EXPECT_EQ(palette_rgb(), before_);
     EXPECT_EQ(pixel(0, 0), 0x33u);
-    free_buffers();
-
     for (uint8_t bits : {2, 4, 0, 7, 16}) {
+        Bytes file = indexed_file(4, 2, Bytes(8, 1), 4, 5);
+        file[3] = bits;
         for (int32_t depth : {8, 16, 24, 32}) {
-            open_buffer(depth, 8, 2);
-            Bytes file = indexed_file(4, 2, Bytes(8, 1), 4, 5);
-            file[3] = bits;
-            EXPECT_EQ(load_file(file, 0), 3) << int(bits) << " bits at " << depth;
+            EXPECT_EQ(read(file, depth, 8, 2), 3) << int(bits) << " bits at " << depth;
             EXPECT_EQ(load_memory(file, 0), 3);
-            free_buffers();
         }
     }
     EXPECT_EQ(open_descriptors(), fds);
@@ -307,8 +292,7 @@ TEST_F(PcxReader, PlaneCountsOtherThanThreeAndFourReadPlaneZero) {
     h.planes = 2;
     h.xmax = 7;
     h.plane_bytes = 2;
-    open_buffer(8, 8, 1);
-    ASSERT_EQ(load_file(pcx_file(h, encode({0xA5, 0x00, 0xFF, 0xFF})), 0), 0);
+    ASSERT_EQ(read(pcx_file(h, encode({0xA5, 0x00, 0xFF, 0xFF})), 8, 8, 1), 0);
     EXPECT_EQ(area(0, 0, 8, 1), (Pixels{11, 10, 11, 10, 10, 11, 10, 11}));
 
     // Five planes of eight bits: plane 0 holds the indices.
@@ -387,8 +371,7 @@ TEST_F(PcxReader, RunsCrossFromOnePlaneIntoTheNext) {
     h.planes = 3;
     h.xmax = 1;
     h.plane_bytes = 2;
-    open_buffer(32, 4, 1);
-    ASSERT_EQ(load_file(pcx_file(h, {0xC3, 0x10, 0x20, 0xC2, 0x30}), 0), 0);
+    ASSERT_EQ(read(pcx_file(h, {0xC3, 0x10, 0x20, 0xC2, 0x30}), 32, 4, 1), 0);
     EXPECT_EQ(area(0, 0, 2, 1), (Pixels{0x101030u, 0x102030u}));
 }
 
@@ -426,10 +409,8 @@ TEST_F(PcxReader, PlacementAndClippingAtEveryEdge) {
         file[6] = static_cast<uint8_t>(c.ymin);
         file[8] = static_cast<uint8_t>(c.xmin + c.w - 1);
         file[10] = static_cast<uint8_t>(c.ymin + c.h - 1);
-        open_buffer(c.depth, c.buffer_w, c.buffer_h);
-        fill_bytes(0xF0);
         gx_move_to(c.pos_x, c.pos_y);
-        ASSERT_EQ(load_file(file, c.flags | kKeepIndices), 0);
+        ASSERT_EQ(read(file, c.depth, c.buffer_w, c.buffer_h, c.flags | kKeepIndices, 0xF0), 0);
         for (int32_t y = 0; y < c.buffer_h; ++y)
             for (int32_t x = 0; x < c.buffer_w; ++x) {
                 const int32_t ix = x - c.ox, iy = y - c.oy;
@@ -440,12 +421,10 @@ TEST_F(PcxReader, PlacementAndClippingAtEveryEdge) {
                 }
                 ASSERT_EQ(pixel(x, y), want) << x << "," << y;
             }
-        free_buffers();
     }
     // Two-colour sources clipped at the left start inside a byte.
-    open_buffer(8, 24, 2);
     gx_move_to(-5, 0);
-    ASSERT_EQ(load_file(bit_planes_file(1, 21, 2, two_pattern), GX_PCX_AT_POSITION), 0);
+    ASSERT_EQ(read(bit_planes_file(1, 21, 2, two_pattern), 8, 24, 2, GX_PCX_AT_POSITION), 0);
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 16; ++x)
             EXPECT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), 10 + two_pattern(x + 5, y));
@@ -519,37 +498,31 @@ TEST_F(PcxReader, EmptyOrNegativeExtentDrawsNothing) {
 }
 
 TEST_F(PcxReader, PlaneLinesTooShortForTheWidthAreRejected) {
-    open_buffer(32, 16, 2);
-    fill_bytes(0x11);
-    // 256 colours: 5 pixels need 5 bytes per line.
-    EXPECT_EQ(load_file(indexed_file(5, 1, Bytes(5, 1), 4), 0), 3);
-    EXPECT_EQ(load_file(indexed_file(5, 1, Bytes(5, 1), 5), 0), 0);
-    fill_bytes(0x11);
-    // True colour: three planes of 4 bytes cannot hold 5 pixels.
-    Bytes tc = true_color_file(5, 1, 5);
-    tc[66] = 4;
-    EXPECT_EQ(load_file(tc, 0), 3);
-    // Two colours: 9 pixels need 2 bytes.
-    Header h;
-    h.bits = 1;
-    h.xmax = 8;
-    h.plane_bytes = 1;
-    EXPECT_EQ(load_file(pcx_file(h, {0xFF, 0xFF}), 0), 3);
-    h.plane_bytes = 2;
-    EXPECT_EQ(load_file(pcx_file(h, {0xFF, 0xFF}), 0), 0);
-    fill_bytes(0x11);
-    // Sixteen colours with one byte per plane and 9 pixels.
-    h.planes = 4;
-    h.plane_bytes = 1;
-    EXPECT_EQ(load_file(pcx_file(h, {1, 2, 3, 4}), 0), 3);
-    // No planes at all.
-    h.planes = 0;
-    h.bits = 8;
-    h.plane_bytes = 100;
-    EXPECT_EQ(load_file(pcx_file(h, {1, 2, 3, 4}), 0), 3);
-    h.bits = 1;
-    EXPECT_EQ(load_memory(pcx_file(h, {1, 2, 3, 4}), 0), 3);
-    EXPECT_EQ(pixel(0, 0), 0x11111111u);
+    // Nine pixels in `planes` planes of `bits` bits and `plane_bytes` bytes.
+    auto nine = [](uint8_t planes, uint8_t bits, uint32_t plane_bytes, const Bytes& data) {
+        Header h;
+        h.planes = planes;
+        h.bits = bits;
+        h.xmax = 8;
+        h.plane_bytes = plane_bytes;
+        return pcx_file(h, data);
+    };
+    Bytes true_color = true_color_file(5, 1, 5);
+    true_color[66] = 4;
+    const struct { const char* what; Bytes file; int32_t result; bool memory; } cases[] = {
+        {"256 colours: 5 pixels in 4 bytes", indexed_file(5, 1, Bytes(5, 1), 4), 3, false},
+        {"256 colours: 5 pixels in 5 bytes", indexed_file(5, 1, Bytes(5, 1), 5), 0, false},
+        {"true colour: 5 pixels in three planes of 4 bytes", true_color, 3, false},
+        {"two colours: 9 pixels in 1 byte", nine(1, 1, 1, {0xFF, 0xFF}), 3, false},
+        {"two colours: 9 pixels in 2 bytes", nine(1, 1, 2, {0xFF, 0xFF}), 0, false},
+        {"sixteen colours: 9 pixels in 1 byte per plane", nine(4, 1, 1, {1, 2, 3, 4}), 3, false},
+        {"no planes, 8 bits", nine(0, 8, 100, {1, 2, 3, 4}), 3, false},
+        {"no planes, 1 bit", nine(0, 1, 100, {1, 2, 3, 4}), 3, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(read(c.file, 32, 16, 2, 0, 0x11, c.memory), c.result) << c.what;
+        if (c.result == 3) EXPECT_EQ(pixel(0, 0), 0x11111111u) << c.what;
+    }
 }
 
 // ---- Input modes ---------------------------------------------------------------
