@@ -86,9 +86,7 @@ protected:
     // level, from the same library state and buffer bytes.
     void same_at_every_level(const Bytes& file, int32_t flags, bool memory, const std::string& what) {
         std::mt19937 random(static_cast<uint32_t>(file.size()));
-        for (int32_t i = 0; i < gx_state.active_size; ++i) {
-            gx_state.active_pixels[i] = static_cast<uint8_t>(random());
-        }
+        for (int32_t i = 0; i < gx_state.active_size; ++i) gx_state.active_pixels[i] = static_cast<uint8_t>(random());
         const Bytes start(gx_state.active_pixels, gx_state.active_pixels + gx_state.active_size);
         static GraphicsState state;  // large: kept out of the stack
         state = gx_state;
@@ -103,12 +101,9 @@ protected:
         const Bytes want_palette = palette_rgb();
         for (int32_t level : fast_levels()) {
             EXPECT_EQ(read(level), want_result) << what;
-            for (size_t i = 0; i < want.size(); ++i) {
-                if (gx_state.active_pixels[i] != want[i]) {
-                    FAIL() << what << ": level " << level << ", byte " << i << " is "
-                           << int{gx_state.active_pixels[i]} << ", reference " << int{want[i]};
-                }
-            }
+            const size_t at = static_cast<size_t>(std::mismatch(want.begin(), want.end(), gx_state.active_pixels).first - want.begin());
+            ASSERT_EQ(at, want.size()) << what << ": level " << level << ", byte " << at << " is "
+                                       << int{gx_state.active_pixels[at]} << ", reference " << int{want[at]};
             EXPECT_EQ(palette_rgb(), want_palette) << what;
         }
     }
@@ -131,10 +126,7 @@ TEST_F(ReaderFastPaths, RandomFilesReadTheSameAtEveryLevel) {
         h.ymax = height - 1;
         h.version = random() % 4 == 0 ? 3 : 5;
         for (uint8_t& c : h.palette) c = static_cast<uint8_t>(random());
-        Bytes raw = raw_bytes(random, static_cast<size_t>(h.plane_bytes) * h.planes * height);
-        Bytes file = header_bytes(h);
-        const Bytes data = encode_mixed(random, raw);
-        file.insert(file.end(), data.begin(), data.end());
+        Bytes file = pcx_file(h, encode_mixed(random, raw_bytes(random, static_cast<size_t>(h.plane_bytes) * h.planes * height)));
         if (h.version == 5 && h.planes == 1 && h.bits == 8) {
             Bytes colors(768);
             for (uint8_t& c : colors) c = static_cast<uint8_t>(random());
@@ -174,9 +166,7 @@ TEST_F(ReaderFastPaths, LongLinesAcrossChunksReadTheSame) {
         h.plane_bytes = width;
         h.xmax = width - 1;
         h.ymax = 11;
-        Bytes file = header_bytes(h);
-        const Bytes data = encode_mixed(random, raw_bytes(random, static_cast<size_t>(width) * h.planes * 12));
-        file.insert(file.end(), data.begin(), data.end());
+        Bytes file = pcx_file(h, encode_mixed(random, raw_bytes(random, static_cast<size_t>(width) * h.planes * 12)));
         if (trial % 3 == 1) file.resize(128 + 4096 * (1 + random() % 2));  // ends at a chunk's end
         if (trial % 3 == 2) file.resize(128 + 4096 + 1 + random() % 4000);
         for (const int32_t depth : {16, 32}) {
@@ -201,11 +191,11 @@ TEST_F(ReaderFastPaths, CutLineKeepsThePreviousLine) {
     h.plane_bytes = 100;
     h.xmax = 99;
     h.ymax = 1;
-    Bytes file = header_bytes(h);
-    for (int i = 0; i < 60; ++i) file.push_back(0x11);
-    file.push_back(0xC0 | 40);
-    file.push_back(0x11);
-    for (int i = 0; i < 40; ++i) file.push_back(static_cast<uint8_t>(0x40 + i));
+    Bytes data(60, 0x11);
+    data.push_back(0xC0 | 40);
+    data.push_back(0x11);
+    for (int i = 0; i < 40; ++i) data.push_back(static_cast<uint8_t>(0x40 + i));
+    const Bytes file = pcx_file(h, data);
     for (const int32_t level : {GX_SIMD_SCALAR, gx_simd_supported()}) {
         gx_simd_select(level);
         for (const bool memory : {true, false}) {
