@@ -6,10 +6,12 @@
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "app/scene.h"
 #include "app/shell.h"
 #include "gfx/gfx.h"
+#include "gfx/row_rule.h"
 #include "platform/headless/headless.h"
 
 class AppTest : public ::testing::Test {
@@ -34,7 +36,7 @@ protected:
     }
 
     // Holds exactly these keys (scan codes); all others are up.
-    static void hold(std::initializer_list<int32_t> codes) {
+    static void hold(const std::vector<int32_t>& codes) {
         for (int32_t code : {KEY_LEFT_SHIFT, KEY_RIGHT_SHIFT, KEY_PAD_MINUS, KEY_PAD_PLUS, KEY_LEFT,
                              KEY_RIGHT, KEY_UP, KEY_DOWN, KEY_X, KEY_Y, KEY_Z}) {
             headless_set_scan_key(static_cast<uint32_t>(code), false);
@@ -43,17 +45,16 @@ protected:
     }
 
     // The 16-bit pixel at (x, y) of the open buffer, row 0 at the top.
-    static uint16_t pixel(int32_t x, int32_t y) {
-        const uint8_t* p = gx_state.active_pixels +
-                           (gx_state.active_max_y - y) * gx_state.active_pitch + x * 2;
-        return static_cast<uint16_t>(p[0] | p[1] << 8);
+    static uint16_t& pixel(int32_t x, int32_t y) {
+        return *reinterpret_cast<uint16_t*>(gx_pixel_address(x, y, 2));
     }
 
-    static void set_pixel(int32_t x, int32_t y, uint16_t value) {
-        uint8_t* p = gx_state.active_pixels +
-                     (gx_state.active_max_y - y) * gx_state.active_pitch + x * 2;
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
+    // Every pixel of the open buffer, row by row from the top.
+    static std::vector<uint16_t> frame() {
+        std::vector<uint16_t> pixels;
+        for (int32_t y = 0; y < gx_state.active_height; ++y)
+            for (int32_t x = 0; x < gx_state.active_width; ++x) pixels.push_back(pixel(x, y));
+        return pixels;
     }
 
     int32_t presents() const { return headless_present_count(window_); }

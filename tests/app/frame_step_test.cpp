@@ -30,35 +30,23 @@ TEST_F(FrameStep, FirstTurnDrawsTheCubeWithoutAnyKey) {
     EXPECT_EQ(image[0], 0x00FFFFFFu);
 }
 
-TEST_F(FrameStep, NothingChangedDrawsNothing) {
+// A frame is drawn and presented only when a key changed something: with no
+// key or Shift alone a pixel the fill would overwrite survives.
+TEST_F(FrameStep, DrawsOnlyWhenSomethingChanged) {
     frame_step();
     const int32_t before = presents();
-    set_pixel(5, 5, 0x1234);  // a fill would overwrite it
-    frame_step();
-    EXPECT_EQ(pixel(5, 5), 0x1234);
-    EXPECT_EQ(presents(), before);
-    EXPECT_EQ(redraw, 0);
-}
-
-TEST_F(FrameStep, ShiftAloneChangesNothingAndDrawsNothing) {
-    frame_step();
-    const int32_t before = presents();
-    set_pixel(5, 5, 0x1234);
-    hold({KEY_LEFT_SHIFT});
-    frame_step();
-    hold({KEY_RIGHT_SHIFT});
-    frame_step();
-    EXPECT_EQ(pixel(5, 5), 0x1234);
-    EXPECT_EQ(presents(), before);
+    pixel(5, 5) = 0x1234;
+    for (const std::vector<int32_t>& keys :
+         {std::vector<int32_t>{}, {KEY_LEFT_SHIFT}, {KEY_RIGHT_SHIFT}}) {
+        hold(keys);
+        frame_step();
+        EXPECT_EQ(pixel(5, 5), 0x1234);
+        EXPECT_EQ(presents(), before);
+        EXPECT_EQ(redraw, 0);
+    }
     EXPECT_EQ(angle_x, 0);
     EXPECT_EQ(angle_y, 0);
     EXPECT_EQ(angle_z, 0);
-}
-
-TEST_F(FrameStep, AKeyRedrawsTheWholeFrame) {
-    frame_step();
-    const int32_t before = presents();
-    set_pixel(5, 5, 0x1234);
     hold({KEY_Z});
     frame_step();
     EXPECT_EQ(angle_z, 354);
@@ -67,106 +55,71 @@ TEST_F(FrameStep, AKeyRedrawsTheWholeFrame) {
     EXPECT_EQ(redraw, 0);
 }
 
-// All nine keys held, then released one by one from the top of the list:
-// on every turn exactly the highest key still held acts.
-TEST_F(FrameStep, OneKeyPerTurnInPriorityOrder) {
-    struct State {
+// Sequences of held keys, each from the start position, one turn per row.
+// First all nine keys held, then released one by one from the top of the
+// list: on every turn exactly the highest key still held acts.
+TEST_F(FrameStep, KeySequences) {
+    struct Turn {
+        bool from_start;
+        std::vector<int32_t> keys;
         double x, y, z;
         int32_t ax, ay, az;
     };
-    const std::vector<int32_t> keys = {KEY_PAD_MINUS, KEY_PAD_PLUS, KEY_LEFT, KEY_RIGHT, KEY_UP,
-                                       KEY_DOWN,      KEY_X,        KEY_Y,    KEY_Z};
-    const State expected[] = {
-        {0, 0, 103, 0, 0, 0},   {0, 0, 100, 0, 0, 0},    {-3, 0, 100, 0, 0, 0},
-        {0, 0, 100, 0, 0, 0},   {0, 3, 100, 0, 0, 0},    {0, 0, 100, 0, 0, 0},
-        {0, 0, 100, 354, 0, 0}, {0, 0, 100, 354, 354, 0}, {0, 0, 100, 354, 354, 354},
+    const int32_t minus = KEY_PAD_MINUS, plus = KEY_PAD_PLUS, shift = KEY_LEFT_SHIFT;
+    const std::vector<int32_t> keys = {minus, plus, KEY_LEFT, KEY_RIGHT, KEY_UP,
+                                       KEY_DOWN, KEY_X, KEY_Y, KEY_Z};
+    const auto from = [&](ptrdiff_t i) {
+        return std::vector<int32_t>(keys.begin() + i, keys.end());
     };
-    for (size_t first = 0; first < keys.size(); ++first) {
-        for (size_t k = 0; k < keys.size(); ++k) {
-            headless_set_scan_key(static_cast<uint32_t>(keys[k]), k >= first);
-        }
+    const Turn turns[] = {
+        {true, from(0), 0, 0, 103, 0, 0, 0},
+        {false, from(1), 0, 0, 100, 0, 0, 0},
+        {false, from(2), -3, 0, 100, 0, 0, 0},
+        {false, from(3), 0, 0, 100, 0, 0, 0},
+        {false, from(4), 0, 3, 100, 0, 0, 0},
+        {false, from(5), 0, 0, 100, 0, 0, 0},
+        {false, from(6), 0, 0, 100, 354, 0, 0},
+        {false, from(7), 0, 0, 100, 354, 354, 0},
+        {false, from(8), 0, 0, 100, 354, 354, 354},
+        {true, {minus, plus}, 0, 0, 103, 0, 0, 0},  // keypad minus wins over plus
+        {false, {minus, plus}, 0, 0, 106, 0, 0, 0},
+        {false, {minus, plus}, 0, 0, 109, 0, 0, 0},
+        {true, {KEY_RIGHT, KEY_Y}, 3, 0, 100, 0, 0, 0},  // a movement key hides the turn key
+        {false, {KEY_RIGHT, KEY_Y}, 6, 0, 100, 0, 0, 0},
+        {true, {plus}, 0, 0, 97, 0, 0, 0},
+        {false, {KEY_LEFT}, -3, 0, 97, 0, 0, 0},
+        {false, {KEY_DOWN}, -3, -3, 97, 0, 0, 0},
+        {false, {KEY_DOWN}, -3, -6, 97, 0, 0, 0},
+        {false, {KEY_UP}, -3, -3, 97, 0, 0, 0},
+        {true, {KEY_X}, 0, 0, 100, 354, 0, 0},       // 0 - 6 + 360
+        {false, {shift, KEY_X}, 0, 0, 100, 0, 0, 0},  // 354 + 6 - 360
+        {false, {shift, KEY_X}, 0, 0, 100, 6, 0, 0},
+        {false, {KEY_X}, 0, 0, 100, 0, 0, 0},  // 6 - 6 stays 0
+        {true, {KEY_RIGHT_SHIFT, KEY_Y}, 0, 0, 100, 0, 6, 0},  // either Shift turns the other way
+        {false, {shift, KEY_Z}, 0, 0, 100, 0, 6, 6},
+        {false, {KEY_RIGHT_SHIFT, shift, KEY_X}, 0, 0, 100, 6, 6, 6},
+        {false, {shift, KEY_RIGHT}, 3, 0, 100, 6, 6, 6},  // and does not change movements
+    };
+    int row = 0;
+    for (const Turn& e : turns) {
+        SCOPED_TRACE(testing::Message() << "row " << row++);
+        if (e.from_start) scene_reset();
+        hold(e.keys);
         frame_step();
-        const State& e = expected[first];
-        EXPECT_EQ(cube_x, e.x) << "turn " << first;
-        EXPECT_EQ(cube_y, e.y) << "turn " << first;
-        EXPECT_EQ(cube_z, e.z) << "turn " << first;
-        EXPECT_EQ(angle_x, e.ax) << "turn " << first;
-        EXPECT_EQ(angle_y, e.ay) << "turn " << first;
-        EXPECT_EQ(angle_z, e.az) << "turn " << first;
+        EXPECT_EQ(cube_x, e.x);
+        EXPECT_EQ(cube_y, e.y);
+        EXPECT_EQ(cube_z, e.z);
+        EXPECT_EQ(angle_x, e.ax);
+        EXPECT_EQ(angle_y, e.ay);
+        EXPECT_EQ(angle_z, e.az);
     }
-}
-
-TEST_F(FrameStep, KeypadMinusWinsOverKeypadPlus) {
-    hold({KEY_PAD_MINUS, KEY_PAD_PLUS});
-    for (int i = 0; i < 3; ++i) frame_step();
-    EXPECT_EQ(cube_z, 109.0);
-}
-
-TEST_F(FrameStep, MovementKeyHidesTheTurnKey) {
-    hold({KEY_RIGHT, KEY_Y});
-    frame_step();
-    frame_step();
-    EXPECT_EQ(cube_x, 6.0);
-    EXPECT_EQ(angle_y, 0);
-}
-
-TEST_F(FrameStep, EachMovementKeyMovesByThree) {
-    hold({KEY_PAD_PLUS});
-    frame_step();
-    EXPECT_EQ(cube_z, 97.0);
-    hold({KEY_LEFT});
-    frame_step();
-    EXPECT_EQ(cube_x, -3.0);
-    hold({KEY_DOWN});
-    frame_step();
-    frame_step();
-    EXPECT_EQ(cube_y, -6.0);
-    hold({KEY_UP});
-    frame_step();
-    EXPECT_EQ(cube_y, -3.0);
-}
-
-TEST_F(FrameStep, TurnsWrapIntoZeroTo359) {
-    hold({KEY_X});
-    frame_step();
-    EXPECT_EQ(angle_x, 354);  // 0 - 6 + 360
-    hold({KEY_LEFT_SHIFT, KEY_X});
-    frame_step();
-    EXPECT_EQ(angle_x, 0);  // 354 + 6 - 360
-    frame_step();
-    EXPECT_EQ(angle_x, 6);
-    hold({KEY_X});
-    frame_step();
-    EXPECT_EQ(angle_x, 0);  // 6 - 6 stays 0
-}
-
-TEST_F(FrameStep, EitherShiftTurnsTheOtherWay) {
-    hold({KEY_RIGHT_SHIFT, KEY_Y});
-    frame_step();
-    EXPECT_EQ(angle_y, 6);
-    hold({KEY_LEFT_SHIFT, KEY_Z});
-    frame_step();
-    EXPECT_EQ(angle_z, 6);
-    hold({KEY_RIGHT_SHIFT, KEY_LEFT_SHIFT, KEY_X});
-    frame_step();
-    EXPECT_EQ(angle_x, 6);
-    // Shift does not change the direction of movement keys.
-    hold({KEY_LEFT_SHIFT, KEY_RIGHT});
-    frame_step();
-    EXPECT_EQ(cube_x, 3.0);
 }
 
 TEST_F(FrameStep, SixtyTurnsMakeAFullRevolution) {
     frame_step();
-    std::vector<uint16_t> first(640 * 480);
-    for (int32_t y = 0; y < 480; ++y)
-        for (int32_t x = 0; x < 640; ++x) first[static_cast<size_t>(y * 640 + x)] = pixel(x, y);
+    const std::vector<uint16_t> first = frame();
     hold({KEY_Y});
     for (int i = 0; i < 60; ++i) frame_step();
     EXPECT_EQ(angle_y, 0);
-    int32_t differing = 0;
-    for (int32_t y = 0; y < 480; ++y)
-        for (int32_t x = 0; x < 640; ++x)
-            differing += first[static_cast<size_t>(y * 640 + x)] != pixel(x, y);
-    EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(frame() == first);
 }

@@ -13,62 +13,45 @@ int64_t tick(int64_t n) { return t0 + n * 1000000000 / 60; }
 
 }  // namespace
 
-TEST(TickClock, FirstCallIsATickAtOnce) {
+// The first call is a tick at once; then one tick each sixtieth of a second,
+// the wait rounded up to the next tick; a busy stretch of 100 ms gives one
+// tick, not a burst of six.
+TEST(TickClock, TicksAndWaits) {
+    struct Step {
+        int64_t at;
+        uint32_t wait_ms;  // before the tick_due call
+        bool due;
+    };
+    const Step steps[] = {
+        {t0, 0, true},          {t0, 17, false},  // 16.67 ms left
+        {t0 + 16 * ms, 1, false},  // 0.67 ms left
+        {tick(1) - 1, 1, false}, {tick(1), 0, true},   {tick(1) + 1, 17, false},
+        {tick(2) - 1, 1, false}, {tick(2), 0, true},   {t0 + 100 * ms, 0, true},
+        {t0 + 100 * ms, 17, false}, {tick(7) - 1, 1, false},  // tick 7 at 116.67 ms
+        {tick(7), 0, true},
+    };
     TickClock clock;
-    EXPECT_EQ(tick_wait_ms(clock, t0), 0u);
-    EXPECT_TRUE(tick_due(clock, t0));
-    EXPECT_FALSE(tick_due(clock, t0));
+    for (const Step& s : steps) {
+        EXPECT_EQ(tick_wait_ms(clock, s.at), s.wait_ms) << s.at - t0;
+        EXPECT_EQ(tick_due(clock, s.at), s.due) << s.at - t0;
+    }
 }
 
-TEST(TickClock, TicksComeEverySixtiethOfASecond) {
-    TickClock clock;
-    ASSERT_TRUE(tick_due(clock, t0));
-    EXPECT_FALSE(tick_due(clock, tick(1) - 1));
-    EXPECT_TRUE(tick_due(clock, tick(1)));
-    EXPECT_FALSE(tick_due(clock, tick(1) + 1));
-    EXPECT_FALSE(tick_due(clock, tick(2) - 1));
-    EXPECT_TRUE(tick_due(clock, tick(2)));
-    EXPECT_EQ(tick(3) - t0, 50000000);
-}
-
-TEST(TickClock, WaitIsRoundedUpToTheNextTick) {
-    TickClock clock;
-    ASSERT_TRUE(tick_due(clock, t0));
-    EXPECT_EQ(tick_wait_ms(clock, t0), 17u);          // 16.67 ms left
-    EXPECT_EQ(tick_wait_ms(clock, t0 + 16 * ms), 1u);  // 0.67 ms left
-    EXPECT_EQ(tick_wait_ms(clock, tick(1) - 1), 1u);
-    EXPECT_EQ(tick_wait_ms(clock, tick(1)), 0u);
-}
-
-// Woken every millisecond for ten seconds: exactly 60 ticks a second.
-TEST(TickClock, SixtyTicksASecondWhenPolledOften) {
+// Woken every millisecond, or by a coarse system timer up to 15 ms late,
+// for ten seconds: 60 ticks a second; a late tick does not push the later
+// ones back.
+TEST(TickClock, SixtyTicksASecondHoweverTheLoopWakes) {
     TickClock clock;
     int ticks = 0;
     for (int64_t t = t0; t < t0 + 10000 * ms; t += ms) ticks += tick_due(clock, t);
     EXPECT_EQ(ticks, 600);
-}
-
-// A coarse system timer that wakes the loop up to 15 ms late still gives
-// 60 ticks a second: a late tick does not push the later ones back.
-TEST(TickClock, LateWakeUpsKeepTheRate) {
-    TickClock clock;
-    int ticks = 0;
-    int64_t t = t0;
-    while (t < t0 + 10000 * ms) {
+    clock = TickClock{};
+    ticks = 0;
+    for (int64_t t = t0; t < t0 + 10000 * ms;) {
         ticks += tick_due(clock, t);
         const int64_t wait = tick_wait_ms(clock, t);
         t += (wait == 0 ? 1 : wait) * ms + 15 * ms;
     }
     EXPECT_GE(ticks, 599);
     EXPECT_LE(ticks, 601);
-}
-
-// A busy stretch of 100 ms gives one tick, not a burst of six.
-TEST(TickClock, MissedTicksAreDropped) {
-    TickClock clock;
-    ASSERT_TRUE(tick_due(clock, t0));
-    EXPECT_TRUE(tick_due(clock, t0 + 100 * ms));
-    EXPECT_FALSE(tick_due(clock, t0 + 100 * ms));
-    EXPECT_FALSE(tick_due(clock, tick(7) - 1));  // tick 7 at 116.67 ms
-    EXPECT_TRUE(tick_due(clock, tick(7)));
 }

@@ -44,6 +44,10 @@ TEST_F(Shell, StartUpLeavesAWhite16BitBufferAndTheDrawingState) {
     EXPECT_EQ(gx_state.pos_x, 384);
     EXPECT_EQ(gx_state.pos_y, 63);
     for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(texture_slots[i], i);
+    // Focus realizes the program's palette again.
+    gx_state.current_palette = nullptr;
+    app_focus();
+    EXPECT_EQ(gx_state.current_palette, app_palette);
 }
 
 // Texture i is the i-th square along the top of CUBE.PCX, top row first.
@@ -116,18 +120,11 @@ TEST_F(Shell, AMinimizedWindowGetsNothingPainted) {
     frame_step();  // drawn into the buffer, shown nowhere
     EXPECT_EQ(angle_x, 354);
     int32_t changed = 0;  // the new frame differs from the one shown
-    for (int32_t y = 0; y < 480; ++y)
-        for (int32_t x = 0; x < 640; ++x)
-            changed += widen(pixel(x, y)) != shown[static_cast<size_t>(y * 640 + x)];
+    const std::vector<uint16_t> drawn = frame();
+    for (size_t i = 0; i < drawn.size(); ++i) changed += widen(drawn[i]) != shown[i];
     EXPECT_GT(changed, 100);
     image = headless_client_image(window_, &width, &height);
     EXPECT_TRUE(std::equal(shown.begin(), shown.end(), image));
-}
-
-TEST_F(Shell, FocusRealizesTheProgramsPaletteAgain) {
-    gx_state.current_palette = nullptr;
-    app_focus();
-    EXPECT_EQ(gx_state.current_palette, app_palette);
 }
 
 TEST(CubePcx, IsA256ColourVersion5ImageOfAtLeast384By64) {
