@@ -56,12 +56,6 @@ protected:
         return v;
     }
 
-    uint32_t pixel32(int32_t x, int32_t y) {
-        uint32_t v;
-        std::memcpy(&v, at(x, y, 4), 4);
-        return v;
-    }
-
     // The header of the open buffer (or of a slot) as read by a DIB consumer.
     static PfBitmapV4Header header_of(int32_t slot) {
         PfBitmapV4Header h{};

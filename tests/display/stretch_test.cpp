@@ -28,15 +28,8 @@ Bitmap make(int32_t width, int32_t height, int32_t bits, uint32_t compression, u
     return b;
 }
 
-uint32_t rep(uint32_t v, uint32_t bits) {
-    // Repeats the bits of v until 8 bits are filled.
-    uint32_t out = 0;
-    for (int32_t bit = 7; bit >= 0; --bit) {
-        const uint32_t from = bits - 1 - static_cast<uint32_t>(7 - bit) % bits;
-        out |= ((v >> from) & 1u) << bit;
-    }
-    return out;
-}
+// A 5 or 6-bit level widened to 8 bits by repeating its top bits.
+uint32_t rep(uint32_t v, uint32_t bits) { return v << (8 - bits) | v >> (2 * bits - 8); }
 
 // The colour of memory row r (0 = bottom), column c.
 uint32_t colour_at(const Bitmap& b, int32_t r, int32_t c) {
