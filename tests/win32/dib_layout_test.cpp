@@ -1,9 +1,6 @@
 // The DIB sections that gx_buffer_alloc makes, as GDI itself reads them: the
 // library's row rule (row 0 at the top, memory bottom-up) must put a pixel
 // where GDI shows it, at every depth, with either header form.
-#include <cstring>
-
-#include "gfx/row_rule.h"
 #include "window_fixture.h"
 
 namespace {
@@ -26,24 +23,6 @@ const DepthCase kDepths[] = {
     {32, 0x00123456, 0x123456},
 };
 
-void write_pixel(int32_t x, int32_t y, int32_t depth, uint32_t value) {
-    uint8_t* p = gx_pixel_address(x, y, gx_bytes_per_pixel(depth));
-    switch (depth) {
-        case 8: p[0] = static_cast<uint8_t>(value); break;
-        case 16: {
-            const auto v = static_cast<uint16_t>(value);
-            std::memcpy(p, &v, 2);
-            break;
-        }
-        case 24:  // blue, green, red
-            p[0] = static_cast<uint8_t>(value);
-            p[1] = static_cast<uint8_t>(value >> 8);
-            p[2] = static_cast<uint8_t>(value >> 16);
-            break;
-        default: std::memcpy(p, &value, 4); break;
-    }
-}
-
 TEST_F(DibLayout, RowRuleMatchesWhatGdiReadsAtEveryDepth) {
     palette_ = hpalette_from_pf(gx_create_palette());  // rgb_table for the 8-bit colour part
     ASSERT_NE(palette_, nullptr);
@@ -56,7 +35,7 @@ TEST_F(DibLayout, RowRuleMatchesWhatGdiReadsAtEveryDepth) {
         const int32_t markers[][2] = {{0, 0}, {7, 0}, {0, 4}, {7, 4}, {2, 1}, {5, 3}};
         for (const auto& m : markers) {
             std::memset(gx_state.active_pixels, 0, static_cast<size_t>(gx_state.active_size));
-            write_pixel(m[0], m[1], c.depth, c.marker);
+            put_pixel(m[0], m[1], c.depth, c.marker);
             GdiFlush();
             for (int32_t y = 0; y < 5; ++y) {
                 for (int32_t x = 0; x < 8; ++x) {
@@ -107,7 +86,7 @@ TEST_F(DibLayout, BothHeaderFormsAreAcceptedWithTheirMasks) {
             EXPECT_EQ(ds.dsBitfields[1], c.green);
             EXPECT_EQ(ds.dsBitfields[2], c.blue);
 
-            write_pixel(3, 0, c.depth, c.marker);
+            put_pixel(3, 0, c.depth, c.marker);
             GdiFlush();
             EXPECT_EQ(rgb_of(GetPixel(memory, 3, 0)), c.expected);
             EXPECT_EQ(rgb_of(GetPixel(memory, 3, 1)), 0u);

@@ -1,31 +1,30 @@
 // The kernel wrappers: global memory blocks and file reading.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/win32/win32_handles.h"
 
 namespace {
 
-TEST(GlobalMemory, MovableBlocksAreZeroedAndKnownByAddress) {
-    const PfMem block = pf_mem_alloc(PF_MEM_MOVEABLE | PF_MEM_ZEROINIT, 1064);
-    ASSERT_NE(block, nullptr);
-    auto* p = static_cast<uint8_t*>(pf_mem_lock(block));
-    ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 1064; ++i) ASSERT_EQ(p[i], 0) << i;
-    EXPECT_EQ(pf_mem_handle(p), block);
-    pf_mem_unlock(block);
-    pf_mem_free(block);
-}
-
-TEST(GlobalMemory, FixedBlockHandleIsItsAddress) {
-    const PfMem block = pf_mem_alloc(PF_MEM_FIXED | PF_MEM_ZEROINIT, 4096);
-    ASSERT_NE(block, nullptr);
-    auto* p = reinterpret_cast<uint8_t*>(block);
-    for (int i = 0; i < 4096; ++i) ASSERT_EQ(p[i], 0) << i;
-    EXPECT_EQ(pf_mem_handle(p), block);
-    pf_mem_free(pf_mem_handle(p));
+// Both kinds start zeroed and are known by their address; a fixed block's
+// handle is its address.
+TEST(GlobalMemory, BlocksAreZeroedAndKnownByAddress) {
+    for (const auto& [flags, size] : {std::pair{PF_MEM_MOVEABLE, 1064}, std::pair{PF_MEM_FIXED, 4096}}) {
+        SCOPED_TRACE(flags);
+        const PfMem block = pf_mem_alloc(flags | PF_MEM_ZEROINIT, static_cast<size_t>(size));
+        ASSERT_NE(block, nullptr);
+        auto* p = static_cast<uint8_t*>(pf_mem_lock(block));
+        ASSERT_NE(p, nullptr);
+        if (flags == PF_MEM_FIXED) {
+            EXPECT_EQ(static_cast<void*>(p), static_cast<void*>(block));
+        }
+        for (int i = 0; i < size; ++i) ASSERT_EQ(p[i], 0) << i;
+        EXPECT_EQ(pf_mem_handle(p), block);
+        pf_mem_unlock(block);
+        pf_mem_free(pf_mem_handle(p));
+    }
 }
 
 class Files : public ::testing::Test {
@@ -45,7 +44,7 @@ protected:
     std::string path_;
 };
 
-TEST_F(Files, ReadSeekFromEitherEndAndClose) {
+TEST_F(Files, ReadSeekFromEitherEndCloseAndMissingFiles) {
     const PfFile f = pf_file_open_read(path_.c_str());
     ASSERT_NE(f, nullptr);
     char buf[16] = {};
@@ -65,9 +64,6 @@ TEST_F(Files, ReadSeekFromEitherEndAndClose) {
     pf_file_close(f);
     // Closed: the file can be deleted at once.
     EXPECT_TRUE(DeleteFileA(path_.c_str()));
-}
-
-TEST_F(Files, MissingFileGivesNull) {
     EXPECT_EQ(pf_file_open_read((path_ + ".missing").c_str()), nullptr);
 }
 

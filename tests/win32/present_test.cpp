@@ -1,10 +1,8 @@
 // gx_buffer_scale_blit on a real window: at 1:1 the window must show exactly
 // what the buffer holds (16-bit pixels widened by bit replication), and a
 // source rectangle must come from the rows it names.
-#include <cstring>
 #include <vector>
 
-#include "gfx/row_rule.h"
 #include "window_fixture.h"
 
 namespace {
@@ -23,13 +21,8 @@ uint32_t shown(int32_t depth, uint32_t value) {
 }
 
 void fill_pattern(int32_t depth) {
-    const int32_t bpp = gx_bytes_per_pixel(depth);
-    for (int32_t y = 0; y < gx_state.active_height; ++y) {
-        for (int32_t x = 0; x < gx_state.active_width; ++x) {
-            const uint32_t v = pattern(x, y) & (depth == 16 ? 0xFFFFu : 0xFFFFFFu);
-            std::memcpy(gx_pixel_address(x, y, bpp), &v, static_cast<size_t>(bpp));
-        }
-    }
+    for (int32_t y = 0; y < gx_state.active_height; ++y)
+        for (int32_t x = 0; x < gx_state.active_width; ++x) put_pixel(x, y, depth, pattern(x, y) & 0xFFFFFFu);
 }
 
 // The window's client area read back through a top-down 32-bit DIB section.

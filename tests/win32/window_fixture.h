@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "gfx/gfx.h"
+#include "gfx/row_rule.h"
 #include "platform/win32/win32_handles.h"
 
 // Client size of the test window (a borderless popup: window = client).
@@ -43,6 +45,13 @@ inline uint32_t widen565(uint16_t p) {
     const uint32_t r5 = p >> 11 & 31u, g6 = p >> 5 & 63u, b5 = p & 31u;
     const uint32_t r = r5 << 3 | r5 >> 2, g = g6 << 2 | g6 >> 4, b = b5 << 3 | b5 >> 2;
     return r << 16 | g << 8 | b;
+}
+
+// Writes the low bytes of `value` as the open buffer's pixel (x, y) through
+// the library's row rule (little-endian: 24 bits as blue, green, red).
+inline void put_pixel(int32_t x, int32_t y, int32_t depth, uint32_t value) {
+    const int32_t bytes = gx_bytes_per_pixel(depth);
+    std::memcpy(gx_pixel_address(x, y, bytes), &value, static_cast<size_t>(bytes));
 }
 
 // Whether this process runs under Wine (ntdll exports wine_get_version).
