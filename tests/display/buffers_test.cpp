@@ -36,8 +36,9 @@ TEST_F(Buffers, GeometryAndHeadersAtEveryDeepDepth) {
         EXPECT_EQ(h.info.planes, 1);
         EXPECT_EQ(h.info.bit_count, c.depth);
         EXPECT_EQ(h.info.compression, c.compression);
-        if (c.compression == 3)
+        if (c.compression == 3) {
             EXPECT_EQ((std::array{h.red_mask, h.green_mask, h.blue_mask, h.alpha_mask}), c.masks);
+        }
     }
     // Older systems get the 108-byte form, masks as before.
     gx_buffer_free(-1);
