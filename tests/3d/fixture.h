@@ -5,11 +5,37 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 #include "gfx/gfx.h"
 #include "gfx/row_rule.h"
 #include "platform/headless/headless.h"
+
+// Comparison and printing of the shared types, so that lists compare whole.
+inline bool operator==(const Vertex3& a, const Vertex3& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+inline bool operator==(const TexCoord& a, const TexCoord& b) {
+    return a.u == b.u && a.v == b.v;
+}
+inline bool operator==(const ScreenPoint& a, const ScreenPoint& b) {
+    return a.x == b.x && a.y == b.y;
+}
+inline std::ostream& operator<<(std::ostream& o, const Vertex3& p) {
+    return o << '(' << p.x << ", " << p.y << ", " << p.z << ')';
+}
+inline std::ostream& operator<<(std::ostream& o, const TexCoord& t) {
+    return o << '(' << t.u << ", " << t.v << ')';
+}
+inline std::ostream& operator<<(std::ostream& o, const ScreenPoint& p) {
+    return o << '(' << p.x << ", " << p.y << ')';
+}
+// The first n entries of a list.
+template <class T>
+std::vector<T> list(const T* p, size_t n) {
+    return std::vector<T>(p, p + n);
+}
 
 class Gx3dTest : public ::testing::Test {
 protected:
@@ -72,7 +98,8 @@ protected:
     }
     int32_t written_words() const {
         int32_t n = 0;
-        for (int32_t i = 0; i < gx_state.active_width * gx_state.active_height; ++i) n += depth_[i] != 0;
+        const int32_t words = gx_state.active_width * gx_state.active_height;
+        for (int32_t i = 0; i < words; ++i) n += depth_[i] != 0;
         return n;
     }
     void expect_nothing_drawn() const {

@@ -86,8 +86,8 @@ TEST_F(Bad3dInput, NegativeCountsAreHugeUnsignedCountsAndDrawNothing) {
 }
 
 TEST_F(Bad3dInput, TextureDefinedWithoutTexelsDrawsNothing) {
-    for (const auto& size : {std::pair{0, 16}, std::pair{16, 0}, std::pair{-16, 16}, std::pair{16, -1},
-                             std::pair{INT32_MIN, INT32_MIN}}) {
+    for (const auto& size : {std::pair{0, 16}, std::pair{16, 0}, std::pair{-16, 16},
+                             std::pair{16, -1}, std::pair{INT32_MIN, INT32_MIN}}) {
         gx_texture_undefine(-1);
         gx_texture_select(gx_texture_define(texels_.data(), size.first, size.second));
         draw_square(ALL_FLAGS);

@@ -42,7 +42,7 @@ TEST_F(ObjectTransform, TurnsApplyAboutXThenYThenZAndTranslationLast) {
         // -> (0, 0, 1), which the z turn leaves alone.
         {0, 0, 0, 900, 0, 900, {1, 0, 0}, {0, 1, 0}},
         {0, 0, 0, 900, 0, 900, {0, 1, 0}, {0, 0, 1}},
-        {0, 0, 0, 0, 900, 900, {0, 0, 1}, {0, 1, 0}},  // Rz x Ry: -> (1, 0, 0) -> (0, 1, 0)
+        {0, 0, 0, 0, 900, 900, {0, 0, 1}, {0, 1, 0}},    // Rz x Ry: -> (1, 0, 0) -> (0, 1, 0)
         {5, 6, 7, 900, 900, 900, {0, 0, 0}, {5, 6, 7}},  // the translation is not turned
     };
     for (const Case& c : cases) {

@@ -50,62 +50,44 @@ protected:
     static const TexCoord* clipped_texture_list() {
         return reinterpret_cast<const TexCoord*>(gx_state.input_buffer);
     }
-    static void expect_screen(const ScreenPoint& got, int32_t x, int32_t y) {
-        EXPECT_EQ(got.x, x);
-        EXPECT_EQ(got.y, y);
-    }
 };
 
-// The cube's front face through each rasterizer: rows 160 to 319, columns
-// 240 to 399, texel (0, 0) at the top left and (63, 63) at the bottom right;
-// 1/80 in 8.24 plus the stamp where depth is written.
-TEST_F(TexturePolygon, FrontFaceThroughEveryRasterizer) {
-    gx_3d_set_object(0, 0, 100, 0, 0, 0);
-    for (uint32_t flags : {13u, 9u, 12u, 8u}) {
-        SCOPED_TRACE(flags);
-        new_frame();
-        gx_3d_render_flags(flags);
-        EXPECT_EQ(gx_3d_texture_polygon(face, face_tex, 4), 0);
-        EXPECT_EQ(drawn(), 160 * 160);
-        EXPECT_EQ(pixel(240, 160), 0);
-        EXPECT_EQ(pixel(399, 319), 63 * 64 + 63);
-        EXPECT_EQ(pixel(400, 160), 0xFFFF);
-        EXPECT_EQ(pixel(240, 320), 0xFFFF);
-        if (flags & RF_DEPTH) {
-            EXPECT_EQ(*gx_depth_word(240, 160), 0x01000000u + static_cast<uint32_t>(16777216.0 / 80));
-        } else {
-            EXPECT_EQ(written_words(), 0);
-        }
-    }
-}
-
-TEST_F(TexturePolygon, ListsInTheWorkAreas) {
+TEST_F(TexturePolygon, FrontFaceAndTheListsInTheWorkAreas) {
     gx_3d_set_object(0, 0, 100, 0, 0, 0);
     gx_3d_texture_polygon(face, face_tex, 4);
     // Camera list, then the clipped camera list (nothing clipped here).
-    for (uint32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(camera_list()[i].z, 80.0);
-        EXPECT_EQ(camera_list()[4 + i].x, face[i].x);
-        EXPECT_EQ(clipped_texture_list()[i].u, face_tex[i].u);
-        EXPECT_EQ(clipped_texture_list()[i].v, face_tex[i].v);
-    }
-    const ScreenPoint expected[4] = {{240, 160}, {400, 160}, {400, 320}, {240, 320}};
-    for (int i = 0; i < 4; ++i) expect_screen(screen_list(4, 4, true)[i], expected[i].x, expected[i].y);
+    const std::vector<Vertex3> camera = {
+        {-20, 20, 80}, {20, 20, 80}, {20, -20, 80}, {-20, -20, 80}};
+    EXPECT_EQ(list(camera_list(), 4), camera);
+    EXPECT_EQ(list(camera_list() + 4, 4), camera);
+    EXPECT_EQ(list(clipped_texture_list(), 4), list(face_tex, 4));
+    EXPECT_EQ(list(screen_list(4, 4, true), 4),
+              (std::vector<ScreenPoint>{{240, 160}, {400, 160}, {400, 320}, {240, 320}}));
+    // Rows 160 to 319, columns 240 to 399, texel (0, 0) at the top left and
+    // (63, 63) at the bottom right; 1/80 in 8.24 plus the stamp.
+    EXPECT_EQ(drawn(), 160 * 160);
+    EXPECT_EQ(pixel(240, 160), 0);
+    EXPECT_EQ(pixel(399, 319), 63 * 64 + 63);
+    EXPECT_EQ(pixel(239, 160), 0xFFFF);
+    EXPECT_EQ(pixel(400, 160), 0xFFFF);
+    EXPECT_EQ(pixel(240, 320), 0xFFFF);
+    EXPECT_EQ(*gx_depth_word(240, 160), 0x01000000u + static_cast<uint32_t>(16777216.0 / 80));
 
     // Without clipping the caller's texture list is used and the screen list
     // follows the camera list.
+    new_frame();
     gx_3d_render_flags(RF_PERSPECTIVE | RF_DEPTH);
     std::memset(gx_state.input_buffer, 0xCD, sizeof gx_state.input_buffer);
     gx_3d_texture_polygon(face, face_tex, 4);
     for (uint8_t byte : gx_state.input_buffer) ASSERT_EQ(byte, 0xCD);
-    expect_screen(screen_list(4, 4, false)[2], 400, 320);
+    EXPECT_EQ(screen_list(4, 4, false)[2], (ScreenPoint{400, 320}));
+    EXPECT_EQ(drawn(), 160 * 160);
 
     // Two vertices are handed over; both walkers follow the one edge.
     new_frame();
     gx_3d_render_flags(13);
     EXPECT_EQ(gx_3d_texture_polygon(face + 1, face_tex + 1, 2), 0);
-    expect_screen(screen_list(2, 2, true)[0], 400, 160);
-    expect_screen(screen_list(2, 2, true)[1], 400, 320);
+    EXPECT_EQ(list(screen_list(2, 2, true), 2), (std::vector<ScreenPoint>{{400, 160}, {400, 320}}));
     expect_nothing_drawn();
 }
 
@@ -114,19 +96,14 @@ TEST_F(TexturePolygon, ClippedPolygonIsHandedOverWithItsCrossings) {
     const Vertex3 v[4] = {{-10, 10, 30}, {10, 10, 50}, {10, -10, 50}, {-10, -10, 30}};
     const TexCoord t[4] = {{0, 0}, {61, 0}, {61, 63}, {0, 63}};
     gx_3d_texture_polygon(v, t, 4);
-    // Out: X(D->A) is not formed (both outside); A->B crossing, B, C, C->D crossing.
-    const TexCoord* tex = clipped_texture_list();
-    const Vertex3* cam = camera_list() + 4;
-    EXPECT_EQ(cam[0].z, 40.0);
-    EXPECT_EQ(cam[0].x, 0.0);
-    EXPECT_EQ(tex[0].u, 30);  // 30.5 to even
-    EXPECT_EQ(tex[1].u, 61);
-    EXPECT_EQ(tex[2].u, 61);
-    EXPECT_EQ(tex[3].u, 30);
-    EXPECT_EQ(tex[3].v, 63);
+    // Out: X(D->A) is not formed (both outside); A->B crossing, B, C, C->D
+    // crossing, with 30.5 rounded to even.
+    EXPECT_EQ(list(camera_list() + 4, 4),
+              (std::vector<Vertex3>{{0, 10, 40}, {10, 10, 50}, {10, -10, 50}, {0, -10, 40}}));
+    EXPECT_EQ(list(clipped_texture_list(), 4),
+              (std::vector<TexCoord>{{30, 0}, {61, 0}, {61, 63}, {30, 63}}));
     // (0, 10, 40) -> (320, 240 - 80); (10, 10, 50) -> (384, 176).
-    expect_screen(screen_list(4, 4, true)[0], 320, 160);
-    expect_screen(screen_list(4, 4, true)[1], 384, 176);
+    EXPECT_EQ(list(screen_list(4, 4, true), 2), (std::vector<ScreenPoint>{{320, 160}, {384, 176}}));
     EXPECT_GT(drawn(), 0);
 }
 
@@ -226,12 +203,15 @@ TEST_F(TexturePolygon, NonFiniteCoordinatesDrawNothing) {
     for (uint32_t flags : {13u, 5u, 0u}) {
         SCOPED_TRACE(flags);
         for (double bad : {NaN, INF, -INF}) {
-            expect_drawn(flags, {{-20, 20, 80}, {bad, 20, 80}, {20, -20, 80}, {-20, -20, 80}}, false);
-            expect_drawn(flags, {{-20, 20, 80}, {20, 20, 80}, {20, -20, 80}, {-20, -20, bad}}, false);
+            expect_drawn(flags, {{-20, 20, 80}, {bad, 20, 80}, {20, -20, 80}, {-20, -20, 80}},
+                         false);
+            expect_drawn(flags, {{-20, 20, 80}, {20, 20, 80}, {20, -20, 80}, {-20, -20, bad}},
+                         false);
         }
         // Finite model points that overflow in the transform.
         gx_state.combined_matrix[0] = 1e300;
-        expect_drawn(flags, {{-1e10, 20, 80}, {1e10, 20, 80}, {1e10, -20, 80}, {-1e10, -20, 80}}, false);
+        expect_drawn(flags, {{-1e10, 20, 80}, {1e10, 20, 80}, {1e10, -20, 80}, {-1e10, -20, 80}},
+                     false);
         gx_state.combined_matrix[0] = 1;
     }
 }
@@ -239,7 +219,8 @@ TEST_F(TexturePolygon, NonFiniteCoordinatesDrawNothing) {
 TEST_F(TexturePolygon, PointsAtOrBehindTheEyeWithoutClippingDrawNothing) {
     for (uint32_t flags : {5u, 1u, 4u, 0u}) {
         SCOPED_TRACE(flags);
-        for (double z : {0.0, -0.0, -10.0}) expect_drawn(flags, {{-10, 10, 50}, {10, 10, 50}, {0, -10, z}}, false);
+        for (double z : {0.0, -0.0, -10.0})
+            expect_drawn(flags, {{-10, 10, 50}, {10, 10, 50}, {0, -10, z}}, false);
     }
     // With clipping the same polygon is cut at the near plane and drawn.
     expect_drawn(13, {{-10, 10, 50}, {10, 10, 50}, {0, -10, -10}}, true);

@@ -37,7 +37,8 @@ TEST(CosTable, ExactEntries) {
 
 TEST(CosTable, StrictlyFallingAndPythagorean) {
     for (int i = 1; i <= 900; ++i) EXPECT_LT(T[i], T[i - 1]) << i;
-    for (int i = 0; i <= 900; ++i) EXPECT_NEAR(T[i] * T[i] + T[900 - i] * T[900 - i], 1.0, 4 * DBL_EPSILON) << i;
+    for (int i = 0; i <= 900; ++i)
+        EXPECT_NEAR(T[i] * T[i] + T[900 - i] * T[900 - i], 1.0, 4 * DBL_EPSILON) << i;
 }
 
 // cos(i / 10 degrees) in extended precision by its own Taylor series (no
@@ -89,13 +90,12 @@ TEST(CosSin, HandWorkedAngles) {
         bool zero_sine_negative;  // for a sine of 0: its sign
     };
     const Case cases[] = {
-        {0, 1.0, 0.0, false},        {900, 0.0, 1.0, false},     {1800, -1.0, 0.0, false},
-        {2700, 0.0, -1.0, false},    {300, T[300], 0.5, false},  {1200, -0.5, T[300], false},
-        {2100, -T[300], -0.5, false}, {3000, 0.5, -T[300], false}, {-1, T[1], -T[899], false},
-        {-3600, 1.0, 0.0, false},    {3600, 1.0, 0.0, true},     {7200, 1.0, 0.0, true},
-        {3601, T[1], T[899], false}, {INT32_MAX, T[847], T[53], false},
-        {INT32_MIN, T[848], -T[52], false},
-    };
+        {0, 1.0, 0.0, false},          {900, 0.0, 1.0, false},      {1800, -1.0, 0.0, false},
+        {2700, 0.0, -1.0, false},      {300, T[300], 0.5, false},   {1200, -0.5, T[300], false},
+        {2100, -T[300], -0.5, false},  {3000, 0.5, -T[300], false}, {-1, T[1], -T[899], false},
+        {-3600, 1.0, 0.0, false},      {3600, 1.0, 0.0, true},      {7200, 1.0, 0.0, true},
+        {3601, T[1], T[899], false},   {INT32_MAX, T[847], T[53], false},
+        {INT32_MIN, T[848], -T[52], false}};
     for (const Case& c : cases) {
         const CosSin r = cos_sin(c.angle);
         EXPECT_EQ(r.c, c.c) << c.angle;
