@@ -66,8 +66,8 @@ TEST_F(FrameStep, KeySequences) {
         int32_t ax, ay, az;
     };
     const int32_t minus = KEY_PAD_MINUS, plus = KEY_PAD_PLUS, shift = KEY_LEFT_SHIFT;
-    const std::vector<int32_t> keys = {minus, plus, KEY_LEFT, KEY_RIGHT, KEY_UP,
-                                       KEY_DOWN, KEY_X, KEY_Y, KEY_Z};
+    const std::vector<int32_t> keys = {minus,    plus,  KEY_LEFT, KEY_RIGHT, KEY_UP,
+                                       KEY_DOWN, KEY_X, KEY_Y,    KEY_Z};
     const auto from = [&](ptrdiff_t i) {
         return std::vector<int32_t>(keys.begin() + i, keys.end());
     };
@@ -91,10 +91,10 @@ TEST_F(FrameStep, KeySequences) {
         {false, {KEY_DOWN}, -3, -3, 97, 0, 0, 0},
         {false, {KEY_DOWN}, -3, -6, 97, 0, 0, 0},
         {false, {KEY_UP}, -3, -3, 97, 0, 0, 0},
-        {true, {KEY_X}, 0, 0, 100, 354, 0, 0},       // 0 - 6 + 360
+        {true, {KEY_X}, 0, 0, 100, 354, 0, 0},        // 0 - 6 + 360
         {false, {shift, KEY_X}, 0, 0, 100, 0, 0, 0},  // 354 + 6 - 360
         {false, {shift, KEY_X}, 0, 0, 100, 6, 0, 0},
-        {false, {KEY_X}, 0, 0, 100, 0, 0, 0},  // 6 - 6 stays 0
+        {false, {KEY_X}, 0, 0, 100, 0, 0, 0},                  // 6 - 6 stays 0
         {true, {KEY_RIGHT_SHIFT, KEY_Y}, 0, 0, 100, 0, 6, 0},  // either Shift turns the other way
         {false, {shift, KEY_Z}, 0, 0, 100, 0, 6, 6},
         {false, {KEY_RIGHT_SHIFT, shift, KEY_X}, 0, 0, 100, 6, 6, 6},

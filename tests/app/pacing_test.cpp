@@ -23,13 +23,13 @@ TEST(TickClock, TicksAndWaits) {
         bool due;
     };
     const Step steps[] = {
-        {t0, 0, true},          {t0, 17, false},  // 16.67 ms left
+        {t0, 0, true},           {t0, 17, false},  // 16.67 ms left
         {t0 + 16 * ms, 1, false},  // 0.67 ms left
-        {tick(1) - 1, 1, false}, {tick(1), 0, true},   {tick(1) + 1, 17, false},
-        {tick(2) - 1, 1, false}, {tick(2), 0, true},   {t0 + 100 * ms, 0, true},
-        {t0 + 100 * ms, 17, false}, {tick(7) - 1, 1, false},  // tick 7 at 116.67 ms
-        {tick(7), 0, true},
-    };
+        {tick(1) - 1, 1, false}, {tick(1), 0, true}, {tick(1) + 1, 17, false},
+        {tick(2) - 1, 1, false}, {tick(2), 0, true}, {t0 + 100 * ms, 0, true},
+        {t0 + 100 * ms, 17, false},
+        {tick(7) - 1, 1, false},  // tick 7 at 116.67 ms
+        {tick(7), 0, true}};
     TickClock clock;
     for (const Step& s : steps) {
         EXPECT_EQ(tick_wait_ms(clock, s.at), s.wait_ms) << s.at - t0;
