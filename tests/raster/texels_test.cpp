@@ -1,6 +1,8 @@
 // What the mappers draw: texels, runs, horizontal clipping, depth words and
 // the pixel writes at each buffer depth. Expected texel columns of the
-// perspective runs were worked out with reference_model.py.
+// perspective runs were worked out with reference_model.py; the tilted
+// square of that model is drawn through every set of render flags in
+// 3d/texture_polygon_test.cpp.
 #include <numeric>
 
 #include "fixture.h"
@@ -22,52 +24,30 @@ protected:
     uint32_t stamp() const { return gx_state.depth_stamp; }
 };
 
-// Columns are sampled at pixel centres and rounded, rows at the row itself:
-// texture row 32 shows twice and row 63 never.
-TEST_P(Texels, SquareAtConstantDepth) {
-    draw_flat(mapper(), square(0, 0, 64), SQUARE_TEX, 64.0);
-    for (int32_t y = 0; y < 64; ++y) {
-        const int32_t row = y <= 32 ? y : y - 1;
-        for (int32_t x = 0; x < 64; ++x) {
-            ASSERT_EQ(pixel(x, y), texel_value(x, row)) << "pixel (" << x << ", " << y << ")";
-            if (has_depth(mapper())) {
-                ASSERT_EQ(depth_word(x, y), 0x40000u + stamp())
-                    << "pixel (" << x << ", " << y << ")";
-            }
-        }
-    }
-    EXPECT_EQ(drawn_count(), 64 * 64);
-}
+// The depth-tested mappers keep the nearer pixel (an equal depth does not
+// draw) and write depth words; the others draw over whatever is there and
+// leave the depth buffer as it was opened. Words of an older frame lose
+// every test, however near they were.
+TEST_P(Texels, DepthTestAndFrames) {
+    const bool depth = has_depth(mapper());
+    const auto plain = [](int32_t t) { return std::vector<TexCoord>(4, TexCoord{t, t}); };
+    draw(mapper(), square(0, 0, 20), plain(1), TILTED);
+    draw(mapper(), square(0, 0, 20), plain(2), TILTED);
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 20; ++x)
+            ASSERT_EQ(pixel(x, y), texel_value(depth ? 1 : 2, depth ? 1 : 2));
+    // A nearer polygon wins, a farther one loses.
+    draw_flat(mapper(), square(5, 5, 5), plain(3), 32.0);
+    draw_flat(mapper(), square(12, 5, 5), plain(3), 200.0);
+    EXPECT_EQ(pixel(7, 7), texel_value(3, 3));
+    EXPECT_EQ(pixel(14, 7), depth ? texel_value(1, 1) : texel_value(3, 3));
+    EXPECT_EQ(depth_word(7, 7), depth ? 0x80000u + stamp() : 0u);
 
-TEST_P(Texels, TiltedSquare) {
-    draw(mapper(), square(0, 0, 64), SQUARE_TEX, TILTED);
-    const std::vector<int32_t> perspective = {0, 6, 11, 16, 22, 32, 43, 53};
-    const std::vector<int32_t> affine = {0, 8, 16, 24, 32, 40, 48, 56};
-    const auto& expected = is_perspective(mapper()) ? perspective : affine;
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const auto x = static_cast<int32_t>(i * 8);
-        EXPECT_EQ(texel_u(x, 10), expected[i]) << "column " << x;
-        EXPECT_EQ(texel_v(x, 10), 10) << "column " << x;
-    }
-    if (has_depth(mapper())) {
-        EXPECT_EQ(depth_word(0, 10), 0x40000u + stamp());
-        EXPECT_EQ(depth_word(32, 10), 0x30000u + stamp());
-        EXPECT_EQ(depth_word(63, 10), 0x20800u + stamp());
-    }
-}
-
-TEST_P(Texels, MappersWithoutDepthLeaveTheDepthBufferAlone) {
-    draw_flat(mapper(), square(0, 0, 64), SQUARE_TEX, 64.0);
-    // A nearer polygon first, then a farther one over it.
-    draw_flat(mapper(), square(0, 0, 10), {{5, 5}, {5, 5}, {5, 5}, {5, 5}}, 32.0);
-    draw_flat(mapper(), square(0, 0, 10), {{7, 7}, {7, 7}, {7, 7}, {7, 7}}, 100.0);
-    if (has_depth(mapper())) {
-        EXPECT_EQ(pixel(3, 3), texel_value(5, 5));
-        EXPECT_EQ(depth_word(3, 3), 0x80000u + stamp());
-    } else {
-        EXPECT_EQ(pixel(3, 3), texel_value(7, 7));
-        EXPECT_EQ(depth_word(3, 3), 0u);  // as the depth buffer was opened
-    }
+    new_frame();
+    draw_flat(mapper(), square(0, 0, 20), plain(4), 900.0);
+    EXPECT_EQ(pixel(5, 5), texel_value(4, 4));
+    EXPECT_EQ(depth_word(5, 5),
+              depth ? 0x02000000u + static_cast<uint32_t>(16777216.0 / 900.0) : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMappers, Texels, ::testing::ValuesIn(ALL_MAPPERS),
@@ -94,51 +74,41 @@ protected:
     }
 };
 
-// 70 pixels: runs of 32, 32 and 6, each linear between exact ends.
-const std::vector<int32_t> SPAN_70 = {
-    38,   114,  190,  265,  341,  417,  493,  569,  645,  721,  796,  872,  948,  1024,
-    1100, 1176, 1251, 1327, 1403, 1479, 1555, 1631, 1706, 1782, 1858, 1934, 2010, 2086,
-    2162, 2237, 2313, 2389, 2497, 2637, 2776, 2916, 3056, 3195, 3335, 3475, 3614, 3754,
-    3894, 4034, 4173, 4313, 4453, 4592, 4732, 4872, 5012, 5151, 5291, 5431, 5570, 5710,
-    5850, 5990, 6129, 6269, 6409, 6548, 6688, 6828, 7005, 7221, 7437, 7652, 7868, 8083};
-
-TEST_F(Runs, SeventyPixelsAreRunsOf32And32And6) {
-    for (Mapper mapper : {Mapper::PerspDepth, Mapper::Persp}) {
-        clear_pixels();
-        new_frame();
-        draw_span(mapper, 70);
-        EXPECT_EQ(row0(0, 70), SPAN_70) << mapper_name(mapper);
-    }
-}
-
-TEST_F(Runs, ThirtyTwoPixelsAreOneRun) {
-    const std::vector<int32_t> expected = {128,  384,  640,  896,  1152, 1408, 1664, 1920,
-                                           2176, 2432, 2688, 2944, 3200, 3456, 3712, 3968,
-                                           4223, 4479, 4735, 4991, 5247, 5503, 5759, 6015,
-                                           6271, 6527, 6783, 7039, 7295, 7551, 7807, 8063};
-    for (Mapper mapper : {Mapper::PerspDepth, Mapper::Persp}) {
-        clear_pixels();
-        new_frame();
-        draw_span(mapper, 32);
-        EXPECT_EQ(row0(0, 32), expected) << mapper_name(mapper);
-    }
-}
-
+// Texel columns from tests/raster/reference_model.py. 70 pixels are runs of
+// 32, 32 and 6, each linear between exact ends; 32 pixels are one run.
 // Clipped on the left, the first run starts at clip_min_x from the values
 // the unclipped span has there.
-TEST_F(Runs, LeftClippingStartsTheFirstRunAtTheClip) {
-    const std::vector<int32_t> expected = {
-        1419, 1528, 1637, 1745, 1854, 1962, 2071, 2180, 2288, 2397, 2505, 2614, 2723,
-        2831, 2940, 3048, 3157, 3266, 3374, 3483, 3591, 3700, 3809, 3917, 4026, 4134,
-        4243, 4351, 4460, 4569, 4677, 4786, 4933, 5119, 5306, 5492, 5678, 5864, 6050,
-        6236, 6422, 6609, 6795, 6981, 7167, 7353, 7539, 7726, 7912, 8098};
-    gx_state.clip_min_x = 20;
-    for (Mapper mapper : {Mapper::PerspDepth, Mapper::Persp}) {
-        clear_pixels();
-        new_frame();
-        draw_span(mapper, 70);
-        EXPECT_EQ(row0(20, 70), expected) << mapper_name(mapper);
-        EXPECT_EQ(drawn_columns(0).front(), 20);
+TEST_F(Runs, RunsOfThirtyTwoFromTheFirstPixelDrawn) {
+    struct Case {
+        int32_t width, clip_min_x;
+        std::vector<int32_t> u;
+    };
+    const Case cases[] = {
+        {70, 0, {38,   114,  190,  265,  341,  417,  493,  569,  645,  721,  796,  872,
+                 948,  1024, 1100, 1176, 1251, 1327, 1403, 1479, 1555, 1631, 1706, 1782,
+                 1858, 1934, 2010, 2086, 2162, 2237, 2313, 2389, 2497, 2637, 2776, 2916,
+                 3056, 3195, 3335, 3475, 3614, 3754, 3894, 4034, 4173, 4313, 4453, 4592,
+                 4732, 4872, 5012, 5151, 5291, 5431, 5570, 5710, 5850, 5990, 6129, 6269,
+                 6409, 6548, 6688, 6828, 7005, 7221, 7437, 7652, 7868, 8083}},
+        {32, 0, {128,  384,  640,  896,  1152, 1408, 1664, 1920, 2176, 2432, 2688,
+                 2944, 3200, 3456, 3712, 3968, 4223, 4479, 4735, 4991, 5247, 5503,
+                 5759, 6015, 6271, 6527, 6783, 7039, 7295, 7551, 7807, 8063}},
+        {70, 20, {1419, 1528, 1637, 1745, 1854, 1962, 2071, 2180, 2288, 2397, 2505, 2614, 2723,
+                  2831, 2940, 3048, 3157, 3266, 3374, 3483, 3591, 3700, 3809, 3917, 4026, 4134,
+                  4243, 4351, 4460, 4569, 4677, 4786, 4933, 5119, 5306, 5492, 5678, 5864, 6050,
+                  6236, 6422, 6609, 6795, 6981, 7167, 7353, 7539, 7726, 7912, 8098}},
+    };
+    for (const Case& c : cases) {
+        gx_state.clip_min_x = c.clip_min_x;
+        for (Mapper mapper : {Mapper::PerspDepth, Mapper::Persp}) {
+            SCOPED_TRACE(testing::Message()
+                         << mapper_name(mapper) << " " << c.width << " " << c.clip_min_x);
+            clear_pixels();
+            new_frame();
+            draw_span(mapper, c.width);
+            EXPECT_EQ(row0(c.clip_min_x, c.width), c.u);
+            EXPECT_EQ(drawn_columns(0).front(), c.clip_min_x);
+        }
     }
 }
 
@@ -189,31 +159,6 @@ protected:
     }
 };
 
-TEST_P(Depth, EqualDepthDoesNotDraw) {
-    const Mapper mapper = GetParam();
-    const std::vector<TexCoord> first = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
-    const std::vector<TexCoord> second = {{2, 2}, {2, 2}, {2, 2}, {2, 2}};
-    draw(mapper, square(0, 0, 20), first, TILTED);
-    draw(mapper, square(0, 0, 20), second, TILTED);
-    for (int32_t y = 0; y < 20; ++y)
-        for (int32_t x = 0; x < 20; ++x) ASSERT_EQ(pixel(x, y), texel_value(1, 1));
-    // A nearer polygon wins, a farther one loses.
-    draw_flat(mapper, square(5, 5, 5), second, 50.0);
-    draw_flat(mapper, square(12, 5, 5), second, 200.0);
-    EXPECT_EQ(pixel(7, 7), texel_value(2, 2));
-    EXPECT_EQ(pixel(14, 7), texel_value(1, 1));
-}
-
-// Words of an older frame lose every test, however near they were.
-TEST_P(Depth, NewFrameBeatsOlderWords) {
-    const Mapper mapper = GetParam();
-    draw_flat(mapper, square(0, 0, 20), {{1, 1}, {1, 1}, {1, 1}, {1, 1}}, 2.0);
-    new_frame();
-    draw_flat(mapper, square(0, 0, 20), {{2, 2}, {2, 2}, {2, 2}, {2, 2}}, 900.0);
-    EXPECT_EQ(pixel(5, 5), texel_value(2, 2));
-    EXPECT_EQ(depth_word(5, 5), 0x02000000u + static_cast<uint32_t>(16777216.0 / 900.0));
-}
-
 // z at 1 or below gives 1/z of 1.0 or more, which 24 bits cannot hold: the
 // value is held at 0xFFFFFF and the stamp stays intact.
 TEST_P(Depth, DepthsAtOrAboveOneAreHeldBelowTheStamp) {
@@ -248,17 +193,22 @@ INSTANTIATE_TEST_SUITE_P(DepthMappers, Depth,
 
 class PixelWrites : public RasterTest, public ::testing::WithParamInterface<Mapper> {};
 
-// 32 bits: the texel's three bytes and a 0; 24 bits: the three bytes;
-// 8 bits: the index byte. Nothing beside the polygon changes.
+// Columns are sampled at pixel centres and rounded, rows at the row itself:
+// texture row 32 shows twice and row 63 never. 32 bits: the texel's three
+// bytes and a 0; 24 bits: the three bytes; 8 bits: the index byte. Nothing
+// beside the polygon changes; depth words (1/64) do not depend on the pixels.
 TEST_P(PixelWrites, EveryBufferDepth) {
-    for (int32_t depth : {32, 24, 8}) {
+    for (int32_t depth : {16, 32, 24, 8}) {
         open_canvas(depth);
         use_texture(64, 64);
-        draw_flat(GetParam(), square(0, 0, 64), SQUARE_TEX);
+        draw_flat(GetParam(), square(0, 0, 64), SQUARE_TEX, 64.0);
         for (int32_t y = 0; y < 64; ++y) {
             const int32_t row = y <= 32 ? y : y - 1;
             for (int32_t x = 0; x < 64; ++x) {
                 ASSERT_EQ(pixel(x, y), texel_value(x, row)) << depth << ": " << x << ", " << y;
+                if (has_depth(GetParam())) {
+                    ASSERT_EQ(depth_word(x, y), 0x40000u + gx_state.depth_stamp) << x << ", " << y;
+                }
             }
         }
         EXPECT_EQ(drawn_count(), 64 * 64) << depth;
@@ -281,17 +231,5 @@ TEST_P(PixelWrites, UnknownDepthIsWrittenAsEightBits) {
 
 INSTANTIATE_TEST_SUITE_P(AllMappers, PixelWrites, ::testing::ValuesIn(ALL_MAPPERS),
                          [](const auto& info) { return mapper_name(info.param); });
-
-// The affine mapper without depth reads no camera points and no depth buffer.
-TEST_F(RasterTest, AffineNeedsNeitherCameraPointsNorDepthBuffer) {
-    open_canvas(16);
-    use_texture(64, 64);
-    gx_depthbuf_open(nullptr);
-    const std::vector<ScreenPoint> points = square(0, 0, 10);
-    const std::vector<TexCoord> tex = {{0, 0}, {9, 0}, {9, 9}, {0, 9}};
-    EXPECT_EQ(gx_texmap_affine(points.data(), tex.data(), 4), 0);
-    EXPECT_EQ(drawn_count(), 100);
-    EXPECT_EQ(pixel(9, 9), texel_value(9, 8));  // v = 9 * 0.9 on the last row
-}
 
 }  // namespace
