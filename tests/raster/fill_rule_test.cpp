@@ -44,25 +44,14 @@ TEST_P(FillRule, FewerThanTwoPointsOrOneRowDrawNothing) {
     EXPECT_EQ(drawn_count(), 0);
 }
 
-TEST_P(FillRule, TenByTenSquareClockwise) {
+TEST_P(FillRule, SquareAndTriangles) {
     EXPECT_EQ(draw_flat(mapper(), square(0, 0, 10), TEX4), 0);
     EXPECT_EQ(drawn_count(), 100);
     for (int32_t y = 0; y < 10; ++y) EXPECT_EQ(drawn_columns(y), range(0, 9)) << "row " << y;
-}
 
-TEST_P(FillRule, TenByTenSquareCounterClockwiseOnlyWithDepth) {
-    const std::vector<ScreenPoint> ccw = {{0, 0}, {0, 10}, {10, 10}, {10, 0}};
-    EXPECT_EQ(draw_flat(mapper(), ccw, TEX4), 0);
-    if (has_depth(mapper())) {
-        EXPECT_EQ(drawn_count(), 100);
-        for (int32_t y = 0; y < 10; ++y) EXPECT_EQ(drawn_columns(y), range(0, 9));
-    } else {
-        EXPECT_EQ(drawn_count(), 0);
-    }
-}
-
-TEST_P(FillRule, Triangles) {
     // (0,0) (10,0) (0,10): 10 + 9 + ... + 1 pixels.
+    clear_pixels();
+    new_frame();
     draw_flat(mapper(), {{0, 0}, {10, 0}, {0, 10}}, TEX3);
     EXPECT_EQ(drawn_count(), 55);
     for (int32_t y = 0; y < 10; ++y) EXPECT_EQ(drawn_columns(y), range(0, 9 - y)) << "row " << y;
@@ -76,6 +65,33 @@ TEST_P(FillRule, Triangles) {
     EXPECT_EQ(drawn_columns(2), (std::vector<int32_t>{4, 5}));
     EXPECT_EQ(drawn_columns(9), range(1, 9));
     EXPECT_TRUE(drawn_columns(10).empty());
+}
+
+// The depth-free mappers draw clockwise polygons whole and counter-clockwise
+// ones not at all, whichever vertex comes first; the depth-tested ones draw
+// both.
+TEST_P(FillRule, WindingRule) {
+    const bool both = has_depth(mapper());
+    const std::vector<ScreenPoint> ccw = {{0, 0}, {0, 10}, {10, 10}, {10, 0}};
+    EXPECT_EQ(draw_flat(mapper(), ccw, TEX4), 0);
+    EXPECT_EQ(drawn_count(), both ? 100 : 0);
+    for (int32_t y = 0; y < 10 && both; ++y) EXPECT_EQ(drawn_columns(y), range(0, 9));
+
+    const std::vector<ScreenPoint> cw = {{20, 5}, {40, 30}, {25, 50}, {5, 25}};
+    for (size_t start = 0; start < 4; ++start) {
+        std::vector<ScreenPoint> rotated(cw.begin() + static_cast<ptrdiff_t>(start), cw.end());
+        rotated.insert(rotated.end(), cw.begin(), cw.begin() + static_cast<ptrdiff_t>(start));
+        clear_pixels();
+        new_frame();
+        draw_flat(mapper(), rotated, TEX4);
+        const int32_t clockwise = drawn_count();
+        EXPECT_GT(clockwise, 600) << start;
+        std::reverse(rotated.begin(), rotated.end());
+        clear_pixels();
+        new_frame();
+        draw_flat(mapper(), rotated, TEX4);
+        EXPECT_EQ(drawn_count(), both ? clockwise : 0) << start;
+    }
 }
 
 TEST_P(FillRule, RowsAboveTheClipAreWalkedNotDrawn) {
@@ -173,27 +189,5 @@ TEST_P(FillRule, SharedEdgesNeitherOverlapNorLeaveGaps) {
 
 INSTANTIATE_TEST_SUITE_P(AllMappers, FillRule, ::testing::ValuesIn(ALL_MAPPERS),
                          [](const auto& info) { return mapper_name(info.param); });
-
-// The depth-free mappers draw clockwise polygons whole and counter-clockwise
-// ones not at all, whichever vertex comes first.
-TEST_F(RasterTest, WindingRuleOfTheMappersWithoutDepth) {
-    open_canvas(16);
-    use_texture(64, 64);
-    const std::vector<ScreenPoint> cw = {{20, 5}, {40, 30}, {25, 50}, {5, 25}};
-    for (Mapper mapper : {Mapper::Persp, Mapper::Affine}) {
-        for (size_t start = 0; start < 4; ++start) {
-            std::vector<ScreenPoint> rotated(cw.begin() + static_cast<ptrdiff_t>(start), cw.end());
-            rotated.insert(rotated.end(), cw.begin(), cw.begin() + static_cast<ptrdiff_t>(start));
-            clear_pixels();
-            draw_flat(mapper, rotated, TEX4);
-            const int32_t clockwise = drawn_count();
-            EXPECT_GT(clockwise, 600) << mapper_name(mapper);
-            std::reverse(rotated.begin(), rotated.end());
-            clear_pixels();
-            draw_flat(mapper, rotated, TEX4);
-            EXPECT_EQ(drawn_count(), 0) << mapper_name(mapper);
-        }
-    }
-}
 
 }  // namespace
