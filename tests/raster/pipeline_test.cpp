@@ -1,5 +1,6 @@
 // The mappers behind the polygon pipeline, in the program's 640 x 480
-// setting: viewport (0, 639, 0, 479) at 0.5, planes 40 and 1000.
+// setting: viewport (0, 639, 0, 479) at 0.5, planes 40 and 1000. (The
+// cube's front face is drawn in 3d/texture_polygon_test.cpp.)
 #include "fixture.h"
 
 namespace {
@@ -17,22 +18,6 @@ protected:
         gx_3d_render_flags(flags);
     }
 };
-
-// The cube's front face at (0, 0, 100), not turned: corners (400, 320),
-// (240, 320), (240, 160) and (400, 160), 160 x 160 pixels.
-TEST_P(ThroughPipeline, FrontFaceOfTheCube) {
-    gx_3d_set_object(0.0, 0.0, 100.0, 0, 0, 0);
-    const Vertex3 face[4] = {{20, -20, -20}, {-20, -20, -20}, {-20, 20, -20}, {20, 20, -20}};
-    const TexCoord tex[4] = {{63, 63}, {0, 63}, {0, 0}, {63, 0}};
-    gx_3d_texture_polygon(face, tex, 4);
-    EXPECT_EQ(drawn_count(), 160 * 160);
-    EXPECT_EQ(drawn_columns(160).front(), 240);
-    EXPECT_EQ(drawn_columns(160).back(), 399);
-    EXPECT_EQ(pixel(240, 160), texel_value(0, 0));
-    EXPECT_EQ(pixel(399, 319), texel_value(63, 63));
-    if (has_depth(GetParam()))
-        EXPECT_EQ(depth_word(300, 200), gx_state.depth_stamp + 0x33333u);  // 1/80
-}
 
 // The tilted rectangle of the fill-rate benchmark: on screen (16, 12),
 // (624, 103), (624, 377), (16, 468). Row y spans columns 16 to the right
