@@ -34,32 +34,30 @@ bool all_zero(const void* p, size_t n) {
     return true;
 }
 
-TEST_F(Platform, FixedBlocks) {
-    const PfMem block = pf_mem_alloc(PF_MEM_ZEROINIT, 1000);
-    ASSERT_NE(block, nullptr);
-    void* address = pf_mem_lock(block);
-    EXPECT_EQ(address, static_cast<void*>(block));  // a fixed block's handle is its address
-    EXPECT_TRUE(all_zero(address, 1000));
-    EXPECT_EQ(pf_mem_handle(address), block);
-    EXPECT_EQ(headless_live_blocks(), blocks_ + 1);
-    pf_mem_free(pf_mem_handle(address));
-    EXPECT_EQ(pf_mem_handle(address), nullptr);
-}
-
-TEST_F(Platform, MovableBlocks) {
-    const PfMem block = pf_mem_alloc(PF_MEM_MOVEABLE | PF_MEM_ZEROINIT, 552);
-    ASSERT_NE(block, nullptr);
-    auto* address = static_cast<uint8_t*>(pf_mem_lock(block));
-    ASSERT_NE(address, nullptr);
-    EXPECT_NE(static_cast<void*>(address), static_cast<void*>(block));
-    EXPECT_TRUE(all_zero(address, 552));
-    address[551] = 1;
-    EXPECT_EQ(pf_mem_lock(block), address);  // it never moves
-    EXPECT_EQ(pf_mem_handle(address), block);
-    EXPECT_EQ(pf_mem_handle(address + 1), nullptr);
-    pf_mem_unlock(block);
+// Zeroed blocks found again by their address, which never moves; a fixed
+// block's handle is that address, a movable block's is not.
+TEST_F(Platform, MemoryBlocks) {
+    for (const unsigned kind : {PF_MEM_FIXED, PF_MEM_MOVEABLE}) {
+        SCOPED_TRACE(kind);
+        const PfMem block = pf_mem_alloc(kind | PF_MEM_ZEROINIT, 552);
+        ASSERT_NE(block, nullptr);
+        auto* address = static_cast<uint8_t*>(pf_mem_lock(block));
+        ASSERT_NE(address, nullptr);
+        EXPECT_EQ(static_cast<void*>(address) == static_cast<void*>(block), kind == PF_MEM_FIXED);
+        EXPECT_TRUE(all_zero(address, 552));
+        EXPECT_EQ(headless_live_blocks(), blocks_ + 1);
+        address[551] = 1;
+        EXPECT_EQ(pf_mem_lock(block), address);
+        EXPECT_EQ(pf_mem_handle(address), block);
+        EXPECT_EQ(pf_mem_handle(address + 1), nullptr);
+        pf_mem_unlock(block);
+        pf_mem_free(pf_mem_handle(address));
+        EXPECT_EQ(pf_mem_handle(address), nullptr);
+    }
+    // A stale handle is ignored.
+    const PfMem block = pf_mem_alloc(PF_MEM_MOVEABLE, 4);
     pf_mem_free(block);
-    pf_mem_free(block);  // a stale handle is ignored
+    pf_mem_free(block);
     EXPECT_EQ(pf_mem_lock(block), nullptr);
 }
 
