@@ -202,28 +202,32 @@ inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture
     }
 }
 
-// Whether a kernel may draw the run: is_exact and fetch_within at once.
+// Whether a kernel may draw the run: is_exact and fetch_within at once,
+// with few branches (it is asked for every run).
 template <int B, bool DEPTH>
 inline bool kernel_may_draw(const TextureView& texture, const TexelRun& run) {
+    // Unsigned comparison: a negative value counts as too large.
+    const auto below = [](int64_t value, int64_t limit) {
+        return static_cast<uint64_t>(value) < static_cast<uint64_t>(limit);
+    };
     const int64_t last = run.count - 1;
     const int64_t u_first = static_cast<int32_t>(run.u);
     const int64_t v_first = static_cast<int32_t>(run.v);
     const int64_t u_last = u_first + last * static_cast<int32_t>(run.du);
     const int64_t v_last = v_first + last * static_cast<int32_t>(run.dv);
-    const int64_t u_high = std::max(u_first, u_last);
-    const int64_t v_high = std::max(v_first, v_last);
-    if (std::min(u_first, u_last) < 0 || std::min(v_first, v_last) < 0 ||
-        u_high >= (static_cast<int64_t>(texture.max_u) + 1) * 65536 ||
-        v_high >= (static_cast<int64_t>(texture.max_v) + 1) * 65536) {
-        return false;
-    }
+    const int64_t u_limit = (static_cast<int64_t>(texture.max_u) + 1) * 65536;
+    const int64_t v_limit = (static_cast<int64_t>(texture.max_v) + 1) * 65536;
+    bool exact = below(u_first, u_limit) & below(u_last, u_limit) & below(v_first, v_limit) &
+                 below(v_last, v_limit);
     if constexpr (DEPTH) {
         const int64_t first_depth = run.depth;
         const int64_t last_depth = first_depth + last * static_cast<int32_t>(run.depth_step);
-        if (first_depth > DEPTH_MAX || last_depth < 0 || last_depth > DEPTH_MAX) return false;
+        exact = exact & below(first_depth, DEPTH_MAX + 1) & below(last_depth, DEPTH_MAX + 1);
     }
-    return (v_high >> 16) * texture.row_bytes + (u_high >> 16) * TEXEL_SIZE<B> <=
-           texture.fetch_limit;
+    if (!exact) return false;
+    const int64_t u_high = u_first > u_last ? u_first : u_last;
+    const int64_t v_high = v_first > v_last ? v_first : v_last;
+    return (v_high >> 16) * texture.row_bytes + (u_high >> 16) * TEXEL_SIZE<B> <= texture.fetch_limit;
 }
 
 // The plain version of RunKernels::hidden.
