@@ -1,5 +1,6 @@
 // The PCX reader on hand-made files: layouts and depths, the decoder's runs,
 // placement and clipping, the palette stage, input modes and failures.
+#include <algorithm>
 #include <cstring>
 
 #include "pcx_support.h"
@@ -9,28 +10,24 @@ namespace {
 using namespace pcxtest;
 using Pixels = std::vector<uint32_t>;
 
-// A trailing palette with a few colours whose 5-6-5 values are known.
-struct TrailingColors {
-    uint8_t rgb[768];
-    TrailingColors() {
-        for (int i = 0; i < 256; ++i) {
-            rgb[3 * i] = static_cast<uint8_t>(i);
-            rgb[3 * i + 1] = static_cast<uint8_t>((i * 3) & 255);
-            rgb[3 * i + 2] = static_cast<uint8_t>(255 - i);
-        }
-        set(1, 255, 0, 0);      // 0xF800
-        set(2, 8, 4, 8);        // 0x0821
-        set(3, 255, 255, 255);  // 0xFFFF
+// A trailing palette with a few colours whose 5-6-5 values are known:
+// 1 (255, 0, 0) is 0xF800, 2 (8, 4, 8) 0x0821, 3 (255, 255, 255) 0xFFFF.
+const Bytes kColors = [] {
+    Bytes rgb(768);
+    for (int i = 0; i < 256; ++i) {
+        rgb[3 * i] = static_cast<uint8_t>(i);
+        rgb[3 * i + 1] = static_cast<uint8_t>((i * 3) & 255);
+        rgb[3 * i + 2] = static_cast<uint8_t>(255 - i);
     }
-    void set(int i, uint8_t r, uint8_t g, uint8_t b) {
-        rgb[3 * i] = r;
-        rgb[3 * i + 1] = g;
-        rgb[3 * i + 2] = b;
-    }
-    uint32_t rgb32(int i) const {
-        return (static_cast<uint32_t>(rgb[3 * i]) << 16) | (rgb[3 * i + 1] << 8) | rgb[3 * i + 2];
-    }
-};
+    const uint8_t known[9] = {255, 0, 0, 8, 4, 8, 255, 255, 255};
+    std::copy(known, known + 9, rgb.begin() + 3);
+    return rgb;
+}();
+
+// Colour n of a list of triples as 0x00RRGGBB.
+uint32_t rgb32(const uint8_t* triples, uint32_t n) {
+    return (static_cast<uint32_t>(triples[3 * n]) << 16) | (triples[3 * n + 1] << 8) | triples[3 * n + 2];
+}
 
 // A header with sixteen distinct colours.
 Header colored_header() {
@@ -48,16 +45,11 @@ uint32_t entry_rgb(uint32_t entry) {
     return ((entry >> 8) & 0xFF) << 16 | ((entry >> 16) & 0xFF) << 8 | (entry >> 24);
 }
 
-uint32_t header_rgb32(const Header& h, uint32_t n) {
-    return (static_cast<uint32_t>(h.palette[3 * n]) << 16) | (h.palette[3 * n + 1] << 8) |
-           h.palette[3 * n + 2];
-}
-
 // Header colour n as a pixel: slot 10 + n at depth 8, else its 5-6-5 or 0x00RRGGBB value.
 uint32_t header_pixel(const Header& h, uint32_t n, int32_t depth) {
     if (depth == 8) return 10 + n;
     if (depth == 16) return rgb565(h.palette[3 * n], h.palette[3 * n + 1], h.palette[3 * n + 2]);
-    return header_rgb32(h, n);
+    return rgb32(h.palette, n);
 }
 
 // `palette` with `count` triples of `rgb` put into the slots from `first`.
@@ -138,33 +130,30 @@ protected:
 // ---- 256-colour images -------------------------------------------------------
 
 TEST_F(PcxReader, IndexedIntoSixteenBitsSetsTheWholeLookupBeforeTheRows) {
-    const TrailingColors colors;
-    const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, colors.rgb);
+    const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, kColors.data());
     ASSERT_EQ(read(file, 16, 8, 4), 0);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(gx_state.color_lookup[i] & 0xFFFF,
-                  rgb565(colors.rgb[3 * i], colors.rgb[3 * i + 1], colors.rgb[3 * i + 2])) << "entry " << i;
+                  rgb565(kColors[3 * i], kColors[3 * i + 1], kColors[3 * i + 2])) << "entry " << i;
     EXPECT_EQ(area(0, 0, 5, 3), (Pixels{rgb565(0, 0, 255), 0xF800u, 0x0821u, rgb565(255, 253, 0), 0u,  //
                                        0xFFFFu, 0xFFFFu, rgb565(200, 88, 55), rgb565(10, 30, 245), 0u,  //
                                        0u, 0u, 0u, 0u, 0u}));
 }
 
 TEST_F(PcxReader, IndexedIntoTwentyFourAndThirtyTwoBits) {
-    const TrailingColors colors;
-    const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, colors.rgb);
+    const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, kColors.data());
     // At 32 bits the fourth byte is the entry's low byte, 0; pixel 3 is not covered.
     const struct { int32_t depth; uint8_t fill; uint32_t uncovered; } cases[] = {{24, 0, 0u}, {32, 0xAB, 0xABABABABu}};
     for (const auto& c : cases) {
         ASSERT_EQ(read(file, c.depth, 4, 1, 0, c.fill), 0);
-        EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, colors.rgb32(77), c.uncovered})) << c.depth;
+        EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, rgb32(kColors.data(), 77), c.uncovered})) << c.depth;
     }
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
-    const TrailingColors colors;
     // Indices 0, 3, 7, 200 and 255 are used; the buffer's other pixels are
     // 0 too and count as well.
-    const Bytes file = indexed_file(4, 2, {3, 255, 7, 0, 200, 3, 3, 255}, 4, 5, colors.rgb);
+    const Bytes file = indexed_file(4, 2, {3, 255, 7, 0, 200, 3, 3, 255}, 4, 5, kColors.data());
     ASSERT_EQ(read(file, 8, 8, 3), 0);
     // Dense numbers in index order, plus 10: 0->10, 3->11, 7->12, 200->13, 255->14.
     EXPECT_EQ(area(0, 0, 4, 2), (Pixels{11, 14, 12, 10, 13, 11, 11, 14}));
@@ -172,23 +161,21 @@ TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
     EXPECT_EQ(pixel(7, 2), 10u);
     // The survivors' colours; past them the slots get what the array held
     // there (colours 5 to 235); slots below 10 and above 245 are never written.
-    Bytes want = with_slots(before_, 15, 231, colors.rgb + 15);
+    Bytes want = with_slots(before_, 15, 231, kColors.data() + 15);
     const int survivors[5] = {0, 3, 7, 200, 255};
-    for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, colors.rgb + 3 * survivors[k]);
+    for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, kColors.data() + 3 * survivors[k]);
     EXPECT_EQ(palette_rgb(), want);
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsWithoutReductionKeepsTheIndices) {
-    const TrailingColors colors;
-    ASSERT_EQ(read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, colors.rgb), 8, 4, 1, GX_PCX_NO_REDUCE), 0);
+    ASSERT_EQ(read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, kColors.data()), 8, 4, 1, GX_PCX_NO_REDUCE), 0);
     EXPECT_EQ(area(0, 0, 4, 1), (Pixels{3, 255, 7, 0}));
-    EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 236, colors.rgb + 30));
+    EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 236, kColors.data() + 30));
 }
 
 TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
-    const TrailingColors colors;
     const Header h = colored_header();
-    Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, colors.rgb);
+    Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, kColors.data());
     std::memcpy(&file[16], h.palette, 48);
     ASSERT_EQ(read(file, 16, 4, 1), 0);
     for (uint32_t n = 0; n < 16; ++n) EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF, header_pixel(h, n, 16)) << n;
@@ -204,25 +191,23 @@ TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
 }
 
 TEST_F(PcxReader, TrailingPaletteNeedsItsMarker) {
-    const TrailingColors colors;
     const Header h = colored_header();
     Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
-    append_trailing(file, colors.rgb, 11);
+    append_trailing(file, kColors.data(), 11);
     std::memcpy(&file[16], h.palette, 48);
     for (bool memory : {false, true}) {
         ASSERT_EQ(read(file, 32, 4, 1, 0, 0, memory), 0);
-        EXPECT_EQ(area(0, 0, 2, 1), (Pixels{header_rgb32(h, 0), header_rgb32(h, 1)})) << memory;
+        EXPECT_EQ(area(0, 0, 2, 1), (Pixels{rgb32(h.palette, 0), rgb32(h.palette, 1)})) << memory;
     }
 }
 
 TEST_F(PcxReader, KeepPaletteConvertsThroughTheLookupAsItStood) {
-    const TrailingColors colors;
     open_buffer(16, 4, 1);
     uint8_t mine[9] = {0, 0, 255, 0, 255, 0, 255, 0, 0};
     gx_set_palette(0, 3, mine);
     const Pixels lookup_before = lookup();
     const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, colors.rgb), GX_PCX_KEEP_PALETTE), 0);
+    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, kColors.data()), GX_PCX_KEEP_PALETTE), 0);
     EXPECT_EQ(area(0, 0, 3, 1), (Pixels{0x001Fu, 0x07E0u, 0xF800u}));
     EXPECT_EQ(lookup(), lookup_before);
     EXPECT_EQ(palette_rgb(), before);
@@ -458,8 +443,7 @@ TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
 }
 
 TEST_F(PcxReader, ImageAtOrPastTheEdgesDrawsNothing) {
-    const TrailingColors colors;
-    const Bytes file = indexed_file(4, 2, Bytes(8, 3), 4, 5, colors.rgb);
+    const Bytes file = indexed_file(4, 2, Bytes(8, 3), 4, 5, kColors.data());
     open_buffer(16, 8, 4);
     fill_bytes(0xAA);
     const Bytes before = palette_rgb();
@@ -537,18 +521,16 @@ Bytes busy_file() {
     Bytes indices;
     for (uint32_t y = 0; y < 23; ++y)
         for (uint32_t x = 0; x < 37; ++x) indices.push_back(busy_index(x, y));
-    const TrailingColors colors;
-    return indexed_file(37, 23, indices, 38, 5, colors.rgb, 0xC5);
+    return indexed_file(37, 23, indices, 38, 5, kColors.data(), 0xC5);
 }
 
 TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
     const Bytes file = busy_file();
-    const TrailingColors colors;
     open_buffer(32, 40, 23);
     ASSERT_EQ(load_file(file, 0), 0);
     for (uint32_t y = 0; y < 23; ++y)
         for (uint32_t x = 0; x < 37; ++x)
-            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), colors.rgb32(busy_index(x, y)));
+            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), rgb32(kColors.data(), busy_index(x, y)));
     const Pixels reference = area(0, 0, 40, 23);
 
     const std::string path = temp_path("chunks.pcx");
@@ -616,7 +598,7 @@ TEST_F(PcxReader, MemoryBlocksShorterThanTheirPartsAreReadOnlyWithinBounds) {
     block.insert(block.end(), tail.begin() + 1, tail.end());
     ASSERT_EQ(block.size(), 128u + 768u);
     ASSERT_EQ(load_memory(block, 0), 0);
-    EXPECT_EQ(entry_rgb(gx_state.color_lookup[1]), header_rgb32(h, 1));
+    EXPECT_EQ(entry_rgb(gx_state.color_lookup[1]), rgb32(h.palette, 1));
     block = header_bytes(h);
     block.insert(block.end(), tail.begin(), tail.end());
     ASSERT_EQ(block.size(), 128u + 769u);
@@ -676,8 +658,7 @@ TEST_F(PcxReader, OpenAndHeaderFailuresCloseTheFile) {
 }
 
 TEST_F(PcxReader, LineBufferFailureGivesResultFourAndChangesNothing) {
-    const TrailingColors colors;
-    const Bytes file = indexed_file(4, 1, {1, 2, 3, 4}, 4, 5, colors.rgb);
+    const Bytes file = indexed_file(4, 1, {1, 2, 3, 4}, 4, 5, kColors.data());
     open_buffer(16, 4, 1);
     fill_bytes(0x12);
     const Bytes before = palette_rgb();
