@@ -1,5 +1,6 @@
 // The exact pixel loop with AVX2: 16-bit pixels sixteen per step, the
-// others eight per step, the last few of a run one by one.
+// others eight per step, the last group of a run overlapping the one
+// before; runs shorter than eight pixels one by one.
 //
 // Texels: sixteen 16-bit pixels whose texels lie on at most two texture
 // rows and within eight neighbouring columns (as on a magnified texture)
@@ -164,7 +165,7 @@ inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel
     }
 }
 
-// Pixels past the last whole group, one by one.
+// Runs shorter than a group, one pixel at a time.
 template <int B, bool DEPTH>
 inline void draw_rest(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                       const KernelRun& run, int32_t first) {
@@ -222,13 +223,13 @@ inline const uint8_t* texel_address(const KernelTexture& texture, int S, uint32_
 
 // 16-bit pixels sixteen at a time, as one 256-bit vector. The coordinates
 // are kept in the lane order the 32-to-16-bit pack interleaves: vector A
-// holds pixels 0-3 and 8-11, vector B pixels 4-7 and 12-15. Returns the
-// pixels drawn, a multiple of 16.
+// holds pixels 0-3 and 8-11, vector B pixels 4-7 and 12-15. Draws runs of
+// sixteen pixels or more whole; returns the pixels drawn (0 for shorter
+// runs).
 template <bool DEPTH>
 inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                              const KernelRun& run) {
-    const int32_t whole = run.count & ~15;
-    if (whole == 0) return 0;
+    if (run.count < 16) return 0;
     const __m256i order_a = _mm256_setr_epi32(0, 1, 2, 3, 8, 9, 10, 11);
     const __m256i order_b = _mm256_setr_epi32(4, 5, 6, 7, 12, 13, 14, 15);
     const __m256i du = splat(run.du);
@@ -256,7 +257,9 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
     uint32_t v_first = run.v;
     const uint32_t u_span = 15 * run.du;
     const uint32_t v_span = 15 * run.dv;
-    for (int32_t i = 0; i < whole; i += 16) {
+    // A run whose length is not a multiple of sixteen ends with a group that
+    // overlaps the one before (see draw_run).
+    for (int32_t i = 0;;) {
         __m256i pass_low = ones;
         __m256i pass_high = ones;
         bool drawn = true;
@@ -337,62 +340,90 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
         v_b = _mm256_add_epi32(v_b, dv16);
         u_first += run.du << 4;
         v_first += run.dv << 4;
+        i += 16;
+        if (i >= run.count) break;
+        if (i + 16 > run.count) {
+            const auto back = static_cast<uint32_t>(i + 16 - run.count);
+            const __m256i u_back = splat(back * run.du);
+            const __m256i v_back = splat(back * run.dv);
+            u_a = _mm256_sub_epi32(u_a, u_back);
+            u_b = _mm256_sub_epi32(u_b, u_back);
+            v_a = _mm256_sub_epi32(v_a, v_back);
+            v_b = _mm256_sub_epi32(v_b, v_back);
+            if constexpr (DEPTH) {
+                const __m256i z_back = splat(back * run.dz);
+                z_low = _mm256_sub_epi32(z_low, z_back);
+                z_high = _mm256_sub_epi32(z_high, z_back);
+            }
+            u_first -= back * run.du;
+            v_first -= back * run.dv;
+            i = run.count - 16;
+        }
     }
-    return whole;
+    return run.count;
 }
 
+// A run group by group: 16-bit pixels sixteen at a time where the run is
+// long enough, else eight at a time. A run whose length is not a multiple
+// of the group ends with a group that overlaps the one before: drawing a
+// pixel a second time changes nothing (its depth now equals its word, so
+// the test fails; without depth the same texel is written again). Runs
+// shorter than eight pixels are drawn one by one.
 template <int B, bool DEPTH>
 inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                      const KernelRun& run) {
     constexpr int S = B == 4 ? 3 : B;
-    int32_t start = 0;
-    if constexpr (B == 2) start = draw_sixteens<DEPTH>(pixel, word, texture, run);
-    const int32_t whole = run.count & ~7;
-    if (start < whole) {
-        const auto skipped = static_cast<uint32_t>(start);
-        const __m256i row_bits = splat(0xFFFF0000u);
-        __m256i u = lanes(run.u + skipped * run.du, run.du);
-        __m256i v = lanes(run.v + skipped * run.dv, run.dv);
-        const __m256i du8 = splat(run.du << 3);
-        const __m256i dv8 = splat(run.dv << 3);
-        __m256i z = _mm256_setzero_si256();
-        __m256i dz8 = z;
-        const __m256i sign = splat(0x80000000u);
+    if constexpr (B == 2) {
+        if (draw_sixteens<DEPTH>(pixel, word, texture, run) != 0) return;
+    }
+    if (run.count < 8) {
+        draw_rest<B, DEPTH>(pixel, word, texture, run, 0);
+        return;
+    }
+    const __m256i row_bits = splat(0xFFFF0000u);
+    const __m256i sign = splat(0x80000000u);
+    __m256i u = lanes(run.u, run.du);
+    __m256i v = lanes(run.v, run.dv);
+    __m256i z = DEPTH ? lanes(run.z, run.dz) : _mm256_setzero_si256();
+    const __m256i du8 = splat(run.du << 3);
+    const __m256i dv8 = splat(run.dv << 3);
+    const __m256i dz8 = splat(run.dz << 3);
+    for (int32_t i = 0;;) {
+        const __m256i place = _mm256_or_si256(_mm256_srli_epi32(u, 16), _mm256_and_si256(v, row_bits));
+        __m256i pass = _mm256_setzero_si256();
+        bool drawn = true;
+        bool all = true;
         if constexpr (DEPTH) {
-            z = lanes(run.z + skipped * run.dz, run.dz);
-            dz8 = splat(run.dz << 3);
+            __m256i* at = reinterpret_cast<__m256i*>(word + i);
+            const __m256i old = _mm256_loadu_si256(at);
+            pass = _mm256_cmpgt_epi32(_mm256_xor_si256(z, sign), _mm256_xor_si256(old, sign));
+            // A group hidden behind what was drawn before changes nothing;
+            // one wholly in front needs no blending.
+            drawn = !_mm256_testz_si256(pass, pass);
+            all = _mm256_testc_si256(pass, _mm256_set1_epi32(-1)) != 0;
+            if (all) {
+                _mm256_storeu_si256(at, z);
+            } else if (drawn) {
+                _mm256_storeu_si256(at, _mm256_blendv_epi8(old, z, pass));
+            }
         }
-        for (int32_t i = start; i < whole; i += 8) {
-            const __m256i place =
-                _mm256_or_si256(_mm256_srli_epi32(u, 16), _mm256_and_si256(v, row_bits));
-            __m256i pass = _mm256_setzero_si256();
-            bool drawn = true;
-            bool all = true;
-            if constexpr (DEPTH) {
-                __m256i* at = reinterpret_cast<__m256i*>(word + i);
-                const __m256i old = _mm256_loadu_si256(at);
-                const __m256i depth = z;
-                pass = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, sign), _mm256_xor_si256(old, sign));
-                z = _mm256_add_epi32(z, dz8);
-                // A group hidden behind what was drawn before changes
-                // nothing; one wholly in front needs no blending.
-                drawn = !_mm256_testz_si256(pass, pass);
-                all = _mm256_testc_si256(pass, _mm256_set1_epi32(-1)) != 0;
-                if (all) {
-                    _mm256_storeu_si256(at, depth);
-                } else if (drawn) {
-                    _mm256_storeu_si256(at, _mm256_blendv_epi8(old, depth, pass));
-                }
-            }
-            if (drawn) {
-                write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B,
-                                       fetch_each<S>(texture, place), pass, all);
-            }
-            u = _mm256_add_epi32(u, du8);
-            v = _mm256_add_epi32(v, dv8);
+        if (drawn) {
+            write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B, fetch_each<S>(texture, place),
+                                   pass, all);
+        }
+        u = _mm256_add_epi32(u, du8);
+        v = _mm256_add_epi32(v, dv8);
+        if constexpr (DEPTH) z = _mm256_add_epi32(z, dz8);
+        i += 8;
+        if (i >= run.count) break;
+        if (i + 8 > run.count) {
+            const auto back = static_cast<uint32_t>(i + 8 - run.count);
+            u = _mm256_sub_epi32(u, splat(back * run.du));
+            v = _mm256_sub_epi32(v, splat(back * run.dv));
+            if constexpr (DEPTH) z = _mm256_sub_epi32(z, splat(back * run.dz));
+            i = run.count - 8;
         }
     }
-    if (whole < run.count) draw_rest<B, DEPTH>(pixel, word, texture, run, whole);
 }
 
 template <int B, bool DEPTH>
