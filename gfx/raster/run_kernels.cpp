@@ -8,6 +8,7 @@ namespace gx_raster {
 
 const RunKernels* active_run_kernels = nullptr;
 RunSetup active_run_setup = nullptr;
+BatchSetup active_batch_setup = nullptr;
 
 void select_run_kernels(int32_t level) {
     const RunKernels* kernels = nullptr;
@@ -15,6 +16,7 @@ void select_run_kernels(int32_t level) {
     if (kernels == nullptr && level >= GX_SIMD_SSE2) kernels = sse2_run_kernels();
     active_run_kernels = kernels;
     active_run_setup = level >= GX_SIMD_SSE2 ? sse2_run_setup() : nullptr;
+    active_batch_setup = level >= GX_SIMD_AVX2 ? avx2_batch_setup() : nullptr;
 }
 
 }  // namespace gx_raster

@@ -97,4 +97,74 @@ RunSetup sse2_run_setup();
 // The version in force (null: setup_runs), set by gx_simd_select.
 extern RunSetup active_run_setup;
 
+// ---- Set-up of many spans at once ---------------------------------------------
+//
+// The same runs computed in two passes: the first walks each span's run
+// boundaries with the set-up's own additions (mark_runs); the second
+// divides, steps and converts at every boundary at once, four lanes wide.
+// A run's values depend only on its two boundaries, and a boundary's
+// quotients u/z / 1/z and v/z / 1/z are the same whether carried over from
+// the run before or divided afresh, so the runs are those of setup_runs.
+
+inline constexpr int32_t BOUNDARIES_MOST = 128;
+
+// Run boundaries of several spans: each span contributes one entry per run
+// and one at its end, where no run starts (length 0).
+struct RunBoundaries {
+    // At each boundary. Four more entries than boundaries, so that the
+    // second pass may read four lanes past the last one.
+    alignas(32) double u_z[BOUNDARIES_MOST + 4];
+    alignas(32) double v_z[BOUNDARIES_MOST + 4];
+    alignas(32) double w[BOUNDARIES_MOST + 4];
+    // Of the run starting there.
+    alignas(32) double per_step[BOUNDARIES_MOST + 4];
+    int32_t length[BOUNDARIES_MOST + 4];
+    uint32_t depth_step[BOUNDARIES_MOST + 4];
+    int32_t count = 0;
+};
+
+// Records the boundaries of the span's next runs, at most `most` runs
+// (most + 1 entries); returns how many runs.
+inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
+    int32_t i = b.count;
+    int32_t made = 0;
+    b.u_z[i] = span.u_z;
+    b.v_z[i] = span.v_z;
+    b.w[i] = span.w;
+    for (; made < most && span.count > 0; ++made) {
+        int32_t length = span.run_length;
+        if (span.count <= span.run_length) {
+            length = span.count;
+            span.run_u = span.g_u * length;
+            span.run_v = span.g_v * length;
+            span.run_w = span.g_w * length;
+        }
+        b.per_step[i] = length == span.run_length ? span.per_run_step : 1.0 / length;
+        b.length[i] = length;
+        b.depth_step[i] = span.depth_step;
+        span.w += span.run_w;
+        span.u_z += span.run_u;
+        span.v_z += span.run_v;
+        span.count -= length;
+        ++i;
+        b.u_z[i] = span.u_z;
+        b.v_z[i] = span.v_z;
+        b.w[i] = span.w;
+    }
+    b.per_step[i] = 0.0;
+    b.length[i] = 0;
+    b.depth_step[i] = 0;
+    b.count = i + 1;
+    return made;
+}
+
+// The second pass: the run starting at each boundary i with a length into
+// runs[i] (runs[] as long as the boundaries); depth values only if `depth`.
+using BatchSetup = void (*)(const RunBoundaries& b, TexelRun* runs, bool depth);
+BatchSetup avx2_batch_setup();
+
+// The version in force, or null (runs set up span by span), set by
+// gx_simd_select.
+extern BatchSetup active_batch_setup;
+
 }  // namespace gx_raster

@@ -51,6 +51,7 @@ struct Polygon {
     uint32_t stamp;
     int32_t run_length;
     RunSetup run_setup;  // the vector run set-up in force, or null
+    BatchSetup batch_setup;  // the batched set-up in force, or null
     HiddenTest hidden;   // the depth pre-test of whole spans
     int32_t y_top;
     // The clip rectangle, within the open buffer.
@@ -210,6 +211,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
         polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
     }
     polygon.run_setup = active_run_setup;
+    polygon.batch_setup = active_batch_setup;
     polygon.hidden = active_run_kernels != nullptr ? active_run_kernels->hidden : runs_hidden;
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
@@ -247,6 +249,10 @@ public:
     // Sets up the span's runs, drawing what is queued whenever the queue
     // is full.
     void add(SpanSteps& span, uint8_t* pixel, uint32_t* word) {
+        if (polygon_.batch_setup != nullptr) {
+            mark(span, pixel, word);
+            return;
+        }
         while (span.count > 0) {
             if (runs_ == QUEUE_RUNS || segments_ == QUEUE_SEGMENTS) draw();
             const int32_t before = span.count;
@@ -264,6 +270,17 @@ public:
 
     // Draws everything queued, in the order it was added.
     void draw() {
+        if (polygon_.batch_setup != nullptr && boundaries_.count > 0) {
+            // Lanes past the last boundary hold harmless values.
+            for (int32_t i = boundaries_.count; i < boundaries_.count + 4; ++i) {
+                boundaries_.u_z[i] = 0.0;
+                boundaries_.v_z[i] = 0.0;
+                boundaries_.w[i] = 1.0;
+                boundaries_.per_step[i] = 0.0;
+            }
+            polygon_.batch_setup(boundaries_, run_, DEPTH);
+            boundaries_.count = 0;
+        }
         for (int32_t k = 0; k < segments_; ++k) {
             const Segment& segment = segment_[k];
             texel_runs<B, DEPTH>(segment.pixel, segment.word, polygon_.texture, polygon_.stamp,
@@ -274,6 +291,20 @@ public:
     }
 
 private:
+    // The batched set-up's first pass: the span's run boundaries.
+    void mark(SpanSteps& span, uint8_t* pixel, uint32_t* word) {
+        while (span.count > 0) {
+            if (boundaries_.count + 2 > BOUNDARIES_MOST || segments_ == QUEUE_SEGMENTS) draw();
+            const int32_t first = boundaries_.count;
+            const int32_t before = span.count;
+            const int32_t made = mark_runs(span, boundaries_, BOUNDARIES_MOST - 1 - first);
+            segment_[segments_++] = {pixel, word, first, made};
+            const int32_t set = before - span.count;
+            pixel += static_cast<ptrdiff_t>(set) * B;
+            if constexpr (DEPTH) word += set;
+        }
+    }
+
     static constexpr int32_t QUEUE_RUNS = 64;
     static constexpr int32_t QUEUE_SEGMENTS = 32;
     // Consecutive runs of one span, from `pixel` and `word` on.
@@ -284,7 +315,8 @@ private:
         int32_t runs;
     };
     const Polygon& polygon_;
-    TexelRun run_[QUEUE_RUNS];
+    TexelRun run_[BOUNDARIES_MOST];  // QUEUE_RUNS of them without the batched set-up
+    RunBoundaries boundaries_;
     Segment segment_[QUEUE_SEGMENTS];
     int32_t runs_ = 0;
     int32_t segments_ = 0;

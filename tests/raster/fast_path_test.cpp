@@ -243,6 +243,32 @@ TEST_F(FastPaths, CubeInRandomPosesDrawsTheSameAtEveryLevel) {
     }
 }
 
+// Spans of twenty runs and more, many rows of them: the batched set-up
+// fills its boundaries and starts again in the middle of a span.
+TEST_F(FastPaths, LongSpansDrawTheSameAtEveryLevel) {
+    if (fast_levels().empty()) GTEST_SKIP() << "no vector level on this processor";
+    std::mt19937 random(31337);
+    for (const int32_t depth : {16, 32}) {
+        open_canvas(depth, 700, 40);
+        random_texture(random, 64, 64);
+        for (int32_t trial = 0; trial < 12; ++trial) {
+            scramble(random);
+            const std::vector<ScreenPoint> points = {{uniform(random, -30, 10), -3},
+                                                     {uniform(random, 680, 730), uniform(random, -3, 5)},
+                                                     {uniform(random, 680, 730), 43},
+                                                     {uniform(random, -30, 10), uniform(random, 35, 43)}};
+            const std::vector<TexCoord> texcoords = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
+            std::vector<double> z;
+            for (int32_t i = 0; i < 4; ++i) z.push_back(uniform_real(random, 2.0, 300.0));
+            const Mapper mapper = random() % 2 == 0 ? Mapper::PerspDepth : Mapper::Persp;
+            const auto draw = [&] { ::draw(mapper, points, texcoords, z); };
+            ASSERT_TRUE(same_at_every_level(draw, "depth " + std::to_string(depth) + ", " +
+                                                      mapper_name(mapper) + ", trial " +
+                                                      std::to_string(trial)));
+        }
+    }
+}
+
 // Rows of 32768 texels or more are beyond the kernels' 16-bit row length,
 // and the mappers fall back to the scalar loop there.
 TEST_F(FastPaths, WideTexturesFallBackToTheScalarLoop) {
