@@ -160,7 +160,10 @@ inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
 
 // The second pass: the run starting at each boundary i with a length into
 // runs[i] (runs[] as long as the boundaries); depth values only if `depth`.
-using BatchSetup = void (*)(const RunBoundaries& b, TexelRun* runs, bool depth);
+// Runs that the texture's vector kernel may draw (kernel_may_draw, for
+// texels of `texel_size` bytes) are marked kernel_ready.
+using BatchSetup = void (*)(const RunBoundaries& b, TexelRun* runs, bool depth,
+                            const TextureView& texture, int32_t texel_size);
 BatchSetup avx2_batch_setup();
 
 // The version in force, or null (runs set up span by span), set by

@@ -38,7 +38,49 @@ inline __m128i to_fixed_unsigned(__m256d value, double scale) {
     return _mm_setr_epi32(lane(0), lane(1), lane(2), lane(3));
 }
 
-void batch_setup(const RunBoundaries& b, TexelRun* runs, bool depth) {
+// Lanes of `mask` (4 x 64 bits) for 0 <= value < limit.
+inline __m256i below(__m256i value, __m256i limit) {
+    const __m256i negative = _mm256_cmpgt_epi64(_mm256_setzero_si256(), value);
+    return _mm256_andnot_si256(negative, _mm256_cmpgt_epi64(limit, value));
+}
+
+inline __m256i larger(__m256i a, __m256i b) {
+    return _mm256_blendv_epi8(a, b, _mm256_cmpgt_epi64(b, a));
+}
+
+// kernel_may_draw for four runs at once, in 64-bit lanes (the products of
+// 32-bit values are exact there); bit k of the result for lane k.
+int fit_for_kernel(__m128i u, __m128i v, __m128i du, __m128i dv, __m128i z, __m128i dz,
+                   __m128i length, bool depth, const TextureView& texture, int32_t texel_size) {
+    const __m256i last = _mm256_cvtepi32_epi64(_mm_sub_epi32(length, _mm_set1_epi32(1)));
+    const __m256i u_first = _mm256_cvtepi32_epi64(u);
+    const __m256i v_first = _mm256_cvtepi32_epi64(v);
+    const __m256i u_last = _mm256_add_epi64(u_first, _mm256_mul_epi32(_mm256_cvtepi32_epi64(du), last));
+    const __m256i v_last = _mm256_add_epi64(v_first, _mm256_mul_epi32(_mm256_cvtepi32_epi64(dv), last));
+    const __m256i u_limit = _mm256_set1_epi64x((static_cast<int64_t>(texture.max_u) + 1) * 65536);
+    const __m256i v_limit = _mm256_set1_epi64x((static_cast<int64_t>(texture.max_v) + 1) * 65536);
+    __m256i fit = _mm256_and_si256(_mm256_and_si256(below(u_first, u_limit), below(u_last, u_limit)),
+                                   _mm256_and_si256(below(v_first, v_limit), below(v_last, v_limit)));
+    if (depth) {
+        const __m256i z_first = _mm256_cvtepu32_epi64(z);
+        const __m256i z_last = _mm256_add_epi64(z_first, _mm256_mul_epi32(_mm256_cvtepi32_epi64(dz), last));
+        const __m256i depth_limit = _mm256_set1_epi64x(DEPTH_MAX + 1);
+        fit = _mm256_and_si256(fit, _mm256_and_si256(below(z_first, depth_limit), below(z_last, depth_limit)));
+    }
+    // The furthest texel: columns and rows are below 2^15 where the ranges
+    // hold (elsewhere the lane is refused anyway), so the products are exact.
+    const __m256i column = _mm256_srli_epi64(larger(u_first, u_last), 16);
+    const __m256i row = _mm256_srli_epi64(larger(v_first, v_last), 16);
+    const __m256i offset = _mm256_add_epi64(
+        _mm256_mul_epi32(row, _mm256_set1_epi64x(texture.row_bytes)),
+        _mm256_mul_epi32(column, _mm256_set1_epi64x(texel_size)));
+    fit = _mm256_andnot_si256(_mm256_cmpgt_epi64(offset, _mm256_set1_epi64x(texture.fetch_limit)), fit);
+    return _mm256_movemask_pd(_mm256_castsi256_pd(fit));
+}
+
+void batch_setup(const RunBoundaries& b, TexelRun* runs, bool depth, const TextureView& texture,
+                 int32_t texel_size) {
+    const bool kernels = texture.kernels != nullptr;
     // The quotients at every boundary, and one lane past the last.
     alignas(32) double u_a[BOUNDARIES_MOST + 8];
     alignas(32) double v_a[BOUNDARIES_MOST + 8];
@@ -69,10 +111,15 @@ void batch_setup(const RunBoundaries& b, TexelRun* runs, bool depth) {
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes[2]), du_fixed);
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes[3]), dv_fixed);
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes[4]), z);
+        const __m128i length = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.length + i));
+        const int fit = kernels ? fit_for_kernel(u, v, du_fixed, dv_fixed, z,
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.depth_step + i)),
+                                                 length, depth, texture, texel_size)
+                                : 0;
         const int32_t end = b.count - i < 4 ? b.count - i : 4;
         for (int32_t k = 0; k < end; ++k) {
             runs[i + k] = {lanes[0][k], lanes[1][k], lanes[2][k],          lanes[3][k],
-                           lanes[4][k], b.depth_step[i + k], b.length[i + k]};
+                           lanes[4][k], b.depth_step[i + k], b.length[i + k], ((fit >> k) & 1) != 0};
         }
     }
 }

@@ -57,6 +57,7 @@ struct TexelRun {
     uint32_t depth;       // 8.24, without the stamp
     uint32_t depth_step;  // signed 8.24 step, two's complement
     int32_t count;        // at least 1
+    bool kernel_ready = false;  // already found fit for the vector kernel
 };
 
 // Texels are as large as pixels, except that 32-bit pixels take 3-byte
@@ -260,7 +261,7 @@ inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& textur
         int32_t pixels = 0;
         if (texture.kernels != nullptr) {
             while (k + taken < count && taken < RUN_BATCH &&
-                   kernel_may_draw<B, DEPTH>(texture, runs[k + taken])) {
+                   (runs[k + taken].kernel_ready || kernel_may_draw<B, DEPTH>(texture, runs[k + taken]))) {
                 const TexelRun& run = runs[k + taken];
                 batch[taken] = {run.u,  run.v,     run.du,         run.dv,
                                 run.depth + stamp, run.depth_step, run.count};

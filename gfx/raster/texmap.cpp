@@ -277,8 +277,10 @@ public:
                 boundaries_.v_z[i] = 0.0;
                 boundaries_.w[i] = 1.0;
                 boundaries_.per_step[i] = 0.0;
+                boundaries_.length[i] = 0;
+                boundaries_.depth_step[i] = 0;
             }
-            polygon_.batch_setup(boundaries_, run_, DEPTH);
+            polygon_.batch_setup(boundaries_, run_, DEPTH, polygon_.texture, TEXEL_SIZE<B>);
             boundaries_.count = 0;
         }
         for (int32_t k = 0; k < segments_; ++k) {
