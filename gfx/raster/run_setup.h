@@ -126,35 +126,54 @@ struct RunBoundaries {
 // Records the boundaries of the span's next runs, at most `most` runs
 // (most + 1 entries); returns how many runs.
 inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
+    // The span's values in locals: the stores into `b` could otherwise
+    // alias them and force a reload on every run.
+    double u_z = span.u_z;
+    double v_z = span.v_z;
+    double w = span.w;
+    double run_u = span.run_u;
+    double run_v = span.run_v;
+    double run_w = span.run_w;
+    int32_t count = span.count;
+    const int32_t run_length = span.run_length;
     int32_t i = b.count;
     int32_t made = 0;
-    b.u_z[i] = span.u_z;
-    b.v_z[i] = span.v_z;
-    b.w[i] = span.w;
-    for (; made < most && span.count > 0; ++made) {
-        int32_t length = span.run_length;
-        if (span.count <= span.run_length) {
-            length = span.count;
-            span.run_u = span.g_u * length;
-            span.run_v = span.g_v * length;
-            span.run_w = span.g_w * length;
+    b.u_z[i] = u_z;
+    b.v_z[i] = v_z;
+    b.w[i] = w;
+    for (; made < most && count > 0; ++made) {
+        int32_t length = run_length;
+        double per_step = span.per_run_step;
+        if (count <= run_length) {
+            length = count;
+            run_u = span.g_u * length;
+            run_v = span.g_v * length;
+            run_w = span.g_w * length;
+            if (length != run_length) per_step = 1.0 / length;
         }
-        b.per_step[i] = length == span.run_length ? span.per_run_step : 1.0 / length;
+        b.per_step[i] = per_step;
         b.length[i] = length;
         b.depth_step[i] = span.depth_step;
-        span.w += span.run_w;
-        span.u_z += span.run_u;
-        span.v_z += span.run_v;
-        span.count -= length;
+        w += run_w;
+        u_z += run_u;
+        v_z += run_v;
+        count -= length;
         ++i;
-        b.u_z[i] = span.u_z;
-        b.v_z[i] = span.v_z;
-        b.w[i] = span.w;
+        b.u_z[i] = u_z;
+        b.v_z[i] = v_z;
+        b.w[i] = w;
     }
     b.per_step[i] = 0.0;
     b.length[i] = 0;
     b.depth_step[i] = 0;
     b.count = i + 1;
+    span.u_z = u_z;
+    span.v_z = v_z;
+    span.w = w;
+    span.run_u = run_u;
+    span.run_v = run_v;
+    span.run_w = run_w;
+    span.count = count;
     return made;
 }
 

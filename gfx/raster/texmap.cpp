@@ -50,6 +50,7 @@ struct Polygon {
     TextureView texture;
     uint32_t stamp;
     int32_t run_length;
+    double per_run_step;  // 1 / run_length
     RunSetup run_setup;  // the vector run set-up in force, or null
     BatchSetup batch_setup;  // the batched set-up in force, or null
     HiddenTest hidden;   // the depth pre-test of whole spans
@@ -216,6 +217,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);
+    polygon.per_run_step = 1.0 / polygon.run_length;
     return true;
 }
 
@@ -390,8 +392,11 @@ void perspective_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue,
     span.u_z = u_z;
     span.v_z = v_z;
     span.w = w;
-    span.ua = u_z / w;
-    span.va = v_z / w;
+    // The batched set-up divides at every run boundary itself.
+    if (polygon.batch_setup == nullptr) {
+        span.ua = u_z / w;
+        span.va = v_z / w;
+    }
     span.run_length = polygon.run_length;
     span.run_u = g_u * span.run_length;
     span.run_v = g_v * span.run_length;
@@ -399,7 +404,7 @@ void perspective_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue,
     span.g_u = g_u;
     span.g_v = g_v;
     span.g_w = g_w;
-    span.per_run_step = 1.0 / span.run_length;
+    span.per_run_step = polygon.per_run_step;
     span.count = count;
     span.depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
     span.depth = DEPTH;
