@@ -23,20 +23,20 @@ struct KernelTexture {
     int32_t bytes;          // bytes readable from `texels` on
 };
 
-// One exact run.
+// One exact run and where it is drawn.
 struct KernelRun {
     uint32_t u, v;    // 16.16 at the first pixel
     uint32_t du, dv;  // per pixel
     uint32_t z, dz;   // depth word of the first pixel (stamp included), its step
-    int32_t count;    // pixels, at least 1
+    int32_t count;    // pixels; 0 draws nothing
+    uint8_t* pixel;   // the first pixel
+    uint32_t* word;   // its depth word (unused without depth)
 };
 
-// Draws `runs` consecutive runs, the first at `pixel` and `word` (null
-// without depth), each following on where the one before ended.
+// Draws `runs` runs, which never share a pixel.
 // Preconditions beyond those of the exact loop: every texel offset fits 31
 // bits, and 4 bytes may be read at the offset of any texel of the runs.
-using RunKernel = void (*)(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
-                           const KernelRun* run, int32_t runs);
+using RunKernel = void (*)(const KernelTexture& texture, const KernelRun* run, int32_t runs);
 
 // Whether the depth test hides every pixel of `runs` consecutive runs
 // from `word` on: no pixel's depth is above its word. Reads only z, dz and

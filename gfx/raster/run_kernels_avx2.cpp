@@ -427,13 +427,8 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
 }
 
 template <int B, bool DEPTH>
-void draw(uint8_t* pixel, uint32_t* word, const KernelTexture& texture, const KernelRun* run,
-          int32_t runs) {
-    for (int32_t k = 0; k < runs; ++k) {
-        draw_run<B, DEPTH>(pixel, word, texture, run[k]);
-        pixel += static_cast<ptrdiff_t>(run[k].count) * B;
-        if constexpr (DEPTH) word += run[k].count;
-    }
+void draw(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
+    for (int32_t k = 0; k < runs; ++k) draw_run<B, DEPTH>(run[k].pixel, run[k].word, texture, run[k]);
 }
 
 bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {

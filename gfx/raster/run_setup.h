@@ -120,12 +120,16 @@ struct RunBoundaries {
     alignas(32) double per_step[BOUNDARIES_MOST + 4];
     int32_t length[BOUNDARIES_MOST + 4];
     uint32_t depth_step[BOUNDARIES_MOST + 4];
+    uint8_t* pixel[BOUNDARIES_MOST];  // where the run is drawn
+    uint32_t* word[BOUNDARIES_MOST];
     int32_t count = 0;
 };
 
 // Records the boundaries of the span's next runs, at most `most` runs
-// (most + 1 entries); returns how many runs.
-inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
+// (most + 1 entries), the first drawn at `pixel` and `word` (pixels of
+// `bytes` bytes); returns how many runs.
+inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most, uint8_t* pixel,
+                         uint32_t* word, int32_t bytes) {
     // The span's values in locals: the stores into `b` could otherwise
     // alias them and force a reload on every run.
     double u_z = span.u_z;
@@ -154,6 +158,10 @@ inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
         b.per_step[i] = per_step;
         b.length[i] = length;
         b.depth_step[i] = span.depth_step;
+        b.pixel[i] = pixel;
+        b.word[i] = word;
+        pixel += static_cast<ptrdiff_t>(length) * bytes;
+        if (word != nullptr) word += length;
         w += run_w;
         u_z += run_u;
         v_z += run_v;
@@ -166,6 +174,8 @@ inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
     b.per_step[i] = 0.0;
     b.length[i] = 0;
     b.depth_step[i] = 0;
+    b.pixel[i] = pixel;
+    b.word[i] = word;
     b.count = i + 1;
     span.u_z = u_z;
     span.v_z = v_z;
@@ -177,12 +187,13 @@ inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most) {
     return made;
 }
 
-// The second pass: the run starting at each boundary i with a length into
-// runs[i] (runs[] as long as the boundaries); depth values only if `depth`.
-// Runs that the texture's vector kernel may draw (kernel_may_draw, for
-// texels of `texel_size` bytes) are marked kernel_ready.
-using BatchSetup = void (*)(const RunBoundaries& b, TexelRun* runs, bool depth,
-                            const TextureView& texture, int32_t texel_size);
+// The second pass: the run starting at each boundary i into runs[i], ready
+// for the vector kernel (depth values with `stamp` added, only if `depth`;
+// a count of 0 at a span's end). fit[i] tells whether the texture's kernel
+// may draw run i (kernel_may_draw, for texels of `texel_size` bytes).
+// Returns the number of runs it may not draw.
+using BatchSetup = int32_t (*)(const RunBoundaries& b, KernelRun* runs, bool* fit, bool depth,
+                               uint32_t stamp, const TextureView& texture, int32_t texel_size);
 BatchSetup avx2_batch_setup();
 
 // The version in force, or null (runs set up span by span), set by

@@ -78,9 +78,10 @@ int fit_for_kernel(__m128i u, __m128i v, __m128i du, __m128i dv, __m128i z, __m1
     return _mm256_movemask_pd(_mm256_castsi256_pd(fit));
 }
 
-void batch_setup(const RunBoundaries& b, TexelRun* runs, bool depth, const TextureView& texture,
-                 int32_t texel_size) {
+int32_t batch_setup(const RunBoundaries& b, KernelRun* runs, bool* fit_out, bool depth,
+                    uint32_t stamp, const TextureView& texture, int32_t texel_size) {
     const bool kernels = texture.kernels != nullptr;
+    int32_t unfit = 0;
     // The quotients at every boundary, and one lane past the last.
     alignas(32) double u_a[BOUNDARIES_MOST + 8];
     alignas(32) double v_a[BOUNDARIES_MOST + 8];
@@ -118,10 +119,22 @@ void batch_setup(const RunBoundaries& b, TexelRun* runs, bool depth, const Textu
                                 : 0;
         const int32_t end = b.count - i < 4 ? b.count - i : 4;
         for (int32_t k = 0; k < end; ++k) {
-            runs[i + k] = {lanes[0][k], lanes[1][k], lanes[2][k],          lanes[3][k],
-                           lanes[4][k], b.depth_step[i + k], b.length[i + k], ((fit >> k) & 1) != 0};
+            const int32_t pixels = b.length[i + k];
+            const bool fit_k = ((fit >> k) & 1) != 0;
+            unfit += (!fit_k && pixels > 0) ? 1 : 0;
+            fit_out[i + k] = fit_k;
+            runs[i + k] = {lanes[0][k],
+                           lanes[1][k],
+                           lanes[2][k],
+                           lanes[3][k],
+                           depth ? lanes[4][k] + stamp : 0,
+                           b.depth_step[i + k],
+                           pixels,
+                           b.pixel[i + k],
+                           b.word[i + k]};
         }
     }
+    return unfit;
 }
 
 }  // namespace

@@ -57,7 +57,6 @@ struct TexelRun {
     uint32_t depth;       // 8.24, without the stamp
     uint32_t depth_step;  // signed 8.24 step, two's complement
     int32_t count;        // at least 1
-    bool kernel_ready = false;  // already found fit for the vector kernel
 };
 
 // Texels are as large as pixels, except that 32-bit pixels take 3-byte
@@ -261,17 +260,23 @@ inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& textur
         int32_t pixels = 0;
         if (texture.kernels != nullptr) {
             while (k + taken < count && taken < RUN_BATCH &&
-                   (runs[k + taken].kernel_ready || kernel_may_draw<B, DEPTH>(texture, runs[k + taken]))) {
+                   kernel_may_draw<B, DEPTH>(texture, runs[k + taken])) {
                 const TexelRun& run = runs[k + taken];
-                batch[taken] = {run.u,  run.v,     run.du,         run.dv,
-                                run.depth + stamp, run.depth_step, run.count};
+                batch[taken] = {run.u,
+                                run.v,
+                                run.du,
+                                run.dv,
+                                run.depth + stamp,
+                                run.depth_step,
+                                run.count,
+                                pixel + static_cast<ptrdiff_t>(pixels) * B,
+                                DEPTH ? word + pixels : nullptr};
                 pixels += run.count;
                 ++taken;
             }
         }
         if (taken > 0) {
-            texture.kernels->draw[B - 1][DEPTH ? 1 : 0](pixel, word, texture.kernel_texture, batch,
-                                                       taken);
+            texture.kernels->draw[B - 1][DEPTH ? 1 : 0](texture.kernel_texture, batch, taken);
             k += taken;
         } else {
             texel_run<B, DEPTH>(pixel, word, texture, stamp, runs[k]);

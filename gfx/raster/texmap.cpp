@@ -272,18 +272,9 @@ public:
 
     // Draws everything queued, in the order it was added.
     void draw() {
-        if (polygon_.batch_setup != nullptr && boundaries_.count > 0) {
-            // Lanes past the last boundary hold harmless values.
-            for (int32_t i = boundaries_.count; i < boundaries_.count + 4; ++i) {
-                boundaries_.u_z[i] = 0.0;
-                boundaries_.v_z[i] = 0.0;
-                boundaries_.w[i] = 1.0;
-                boundaries_.per_step[i] = 0.0;
-                boundaries_.length[i] = 0;
-                boundaries_.depth_step[i] = 0;
-            }
-            polygon_.batch_setup(boundaries_, run_, DEPTH, polygon_.texture, TEXEL_SIZE<B>);
-            boundaries_.count = 0;
+        if (polygon_.batch_setup != nullptr) {
+            if (boundaries_.count > 0) draw_batch();
+            return;
         }
         for (int32_t k = 0; k < segments_; ++k) {
             const Segment& segment = segment_[k];
@@ -298,14 +289,44 @@ private:
     // The batched set-up's first pass: the span's run boundaries.
     void mark(SpanSteps& span, uint8_t* pixel, uint32_t* word) {
         while (span.count > 0) {
-            if (boundaries_.count + 2 > BOUNDARIES_MOST || segments_ == QUEUE_SEGMENTS) draw();
-            const int32_t first = boundaries_.count;
+            if (boundaries_.count + 2 > BOUNDARIES_MOST) draw();
             const int32_t before = span.count;
-            const int32_t made = mark_runs(span, boundaries_, BOUNDARIES_MOST - 1 - first);
-            segment_[segments_++] = {pixel, word, first, made};
+            mark_runs(span, boundaries_, BOUNDARIES_MOST - 1 - boundaries_.count, pixel, word, B);
             const int32_t set = before - span.count;
             pixel += static_cast<ptrdiff_t>(set) * B;
             if constexpr (DEPTH) word += set;
+        }
+    }
+
+    // The second pass, and every queued run drawn: those the kernel may not
+    // take by the plain loops, the others in one call of the kernel.
+    void draw_batch() {
+        // Lanes past the last boundary hold harmless values.
+        for (int32_t i = boundaries_.count; i < boundaries_.count + 4; ++i) {
+            boundaries_.u_z[i] = 0.0;
+            boundaries_.v_z[i] = 0.0;
+            boundaries_.w[i] = 1.0;
+            boundaries_.per_step[i] = 0.0;
+            boundaries_.length[i] = 0;
+            boundaries_.depth_step[i] = 0;
+        }
+        const int32_t count = boundaries_.count;
+        const TextureView& texture = polygon_.texture;
+        const int32_t unfit = polygon_.batch_setup(boundaries_, kernel_run_, fit_, DEPTH,
+                                                   polygon_.stamp, texture, TEXEL_SIZE<B>);
+        boundaries_.count = 0;
+        if (unfit > 0) {
+            for (int32_t i = 0; i < count; ++i) {
+                KernelRun& run = kernel_run_[i];
+                if (fit_[i] || run.count == 0) continue;
+                const TexelRun plain = {run.u,  run.v,      run.du, run.dv, run.z - polygon_.stamp,
+                                        run.dz, run.count};
+                texel_run<B, DEPTH>(run.pixel, run.word, texture, polygon_.stamp, plain);
+                run.count = 0;
+            }
+        }
+        if (texture.kernels != nullptr && unfit < count) {
+            texture.kernels->draw[B - 1][DEPTH ? 1 : 0](texture.kernel_texture, kernel_run_, count);
         }
     }
 
@@ -319,8 +340,11 @@ private:
         int32_t runs;
     };
     const Polygon& polygon_;
-    TexelRun run_[BOUNDARIES_MOST];  // QUEUE_RUNS of them without the batched set-up
+    TexelRun run_[QUEUE_RUNS];
+    // With the batched set-up:
     RunBoundaries boundaries_;
+    KernelRun kernel_run_[BOUNDARIES_MOST];
+    bool fit_[BOUNDARIES_MOST];
     Segment segment_[QUEUE_SEGMENTS];
     int32_t runs_ = 0;
     int32_t segments_ = 0;
@@ -354,7 +378,7 @@ bool span_hidden(const Polygon& polygon, const SpanSteps& span, const uint32_t* 
                 first + static_cast<int64_t>(length - 1) * static_cast<int32_t>(span.depth_step);
             if (first > DEPTH_MAX || last < 0 || last > DEPTH_MAX) return false;
             runs[made] = {0, 0, 0, 0, static_cast<uint32_t>(first) + polygon.stamp,
-                          span.depth_step, length};
+                          span.depth_step, length, nullptr, nullptr};
             w += run_w;
             left -= length;
         }
