@@ -38,10 +38,10 @@ struct KernelRun {
 // bits, and 4 bytes may be read at the offset of any texel of the runs.
 using RunKernel = void (*)(const KernelTexture& texture, const KernelRun* run, int32_t runs);
 
-// Whether the depth test hides every pixel of `runs` consecutive runs
-// from `word` on: no pixel's depth is above its word. Reads only z, dz and
-// count of each run.
-using HiddenTest = bool (*)(const uint32_t* word, const KernelRun* run, int32_t runs);
+// How many of `runs` consecutive runs from `word` on, counted from the
+// first, the depth test hides whole: no pixel's depth above its word. Reads
+// only z, dz and count of each run.
+using HiddenTest = int32_t (*)(const uint32_t* word, const KernelRun* run, int32_t runs);
 
 struct RunKernels {
     RunKernel draw[4][2];  // [bytes per pixel - 1][depth tested]

@@ -431,7 +431,7 @@ void draw(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
     for (int32_t k = 0; k < runs; ++k) draw_run<B, DEPTH>(run[k].pixel, run[k].word, texture, run[k]);
 }
 
-bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
+int32_t hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
     const __m256i sign = splat(0x80000000u);
     for (int32_t k = 0; k < runs; ++k) {
         const KernelRun& r = run[k];
@@ -443,15 +443,15 @@ bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
             const __m256i old =
                 _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(word + i)), sign);
             const __m256i pass = _mm256_cmpgt_epi32(z, old);
-            if (!_mm256_testz_si256(pass, pass)) return false;
+            if (!_mm256_testz_si256(pass, pass)) return k;
             z = _mm256_add_epi32(z, dz8);
         }
         for (int32_t i = whole; i < r.count; ++i) {
-            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return false;
+            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return k;
         }
         word += r.count;
     }
-    return true;
+    return runs;
 }
 
 constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},

@@ -176,7 +176,7 @@ void draw(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
     for (int32_t k = 0; k < runs; ++k) draw_run<B, DEPTH>(run[k].pixel, run[k].word, texture, run[k]);
 }
 
-bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
+int32_t hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
     const __m128i sign = splat(0x80000000u);
     for (int32_t k = 0; k < runs; ++k) {
         const KernelRun& r = run[k];
@@ -190,16 +190,16 @@ bool hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
             const __m128i pass_low = _mm_cmpgt_epi32(z_low, _mm_xor_si128(_mm_loadu_si128(at), sign));
             const __m128i pass_high =
                 _mm_cmpgt_epi32(z_high, _mm_xor_si128(_mm_loadu_si128(at + 1), sign));
-            if (_mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) != 0) return false;
+            if (_mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) != 0) return k;
             z_low = _mm_add_epi32(z_low, dz8);
             z_high = _mm_add_epi32(z_high, dz8);
         }
         for (int32_t i = whole; i < r.count; ++i) {
-            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return false;
+            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return k;
         }
         word += r.count;
     }
-    return true;
+    return runs;
 }
 
 constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},

@@ -231,16 +231,16 @@ inline bool kernel_may_draw(const TextureView& texture, const TexelRun& run) {
 }
 
 // The plain version of RunKernels::hidden.
-inline bool runs_hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
+inline int32_t runs_hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
     for (int32_t k = 0; k < runs; ++k) {
         uint32_t z = run[k].z;
         for (int32_t i = 0; i < run[k].count; ++i) {
-            if (z > word[i]) return false;
+            if (z > word[i]) return k;
             z += run[k].dz;
         }
         word += run[k].count;
     }
-    return true;
+    return runs;
 }
 
 // Most runs handed to a kernel in one call.

@@ -350,23 +350,25 @@ private:
     int32_t segments_ = 0;
 };
 
-// Whether the depth test hides the whole span, so that setting up its runs
-// (their divisions above all) can be skipped: true only when no pixel would
-// pass. A run's depth needs no division: its first value is the 1/z the
-// set-up reaches by the same additions, and it steps linearly. Spans with a
-// run whose depth would be clamped are never called hidden.
-bool span_hidden(const Polygon& polygon, const SpanSteps& span, const uint32_t* word) {
+// The span's leading pixels, in whole runs, that the depth test hides, so
+// that setting up those runs (their divisions above all) can be skipped: the
+// whole span when no pixel would pass. A run's depth needs no division: its
+// first value is the 1/z the set-up reaches by the same additions, and it
+// steps linearly. A run whose depths would be clamped ends the count.
+int32_t hidden_prefix(const Polygon& polygon, const SpanSteps& span, const uint32_t* word) {
     // Most spans are in front at their first pixel; that settles it cheaply.
     const uint32_t first_depth = fixed_unsigned(span.w, FIXED_8_24);
-    if (first_depth <= DEPTH_MAX && first_depth + polygon.stamp > word[0]) return false;
+    if (first_depth <= DEPTH_MAX && first_depth + polygon.stamp > word[0]) return 0;
     KernelRun runs[RUN_BATCH];
     double w = span.w;
     double run_w = span.run_w;
     int32_t left = span.count;
+    int32_t hidden = 0;
     // The first batch is one run: on a span in front the first run decides.
     int32_t batch = 1;
     while (left > 0) {
         int32_t made = 0;
+        bool clamped = false;
         for (; made < batch && left > 0; ++made) {
             int32_t length = span.run_length;
             if (left <= span.run_length) {
@@ -376,17 +378,24 @@ bool span_hidden(const Polygon& polygon, const SpanSteps& span, const uint32_t* 
             const int64_t first = fixed_unsigned(w, FIXED_8_24);
             const int64_t last =
                 first + static_cast<int64_t>(length - 1) * static_cast<int32_t>(span.depth_step);
-            if (first > DEPTH_MAX || last < 0 || last > DEPTH_MAX) return false;
-            runs[made] = {0, 0, 0, 0, static_cast<uint32_t>(first) + polygon.stamp,
+            if (first > DEPTH_MAX || last < 0 || last > DEPTH_MAX) {
+                clamped = true;
+                break;
+            }
+            runs[made] = {0,      0,       0,       0, static_cast<uint32_t>(first) + polygon.stamp,
                           span.depth_step, length, nullptr, nullptr};
             w += run_w;
             left -= length;
         }
-        if (!polygon.hidden(word, runs, made)) return false;
-        for (int32_t k = 0; k < made; ++k) word += runs[k].count;
+        const int32_t covered = polygon.hidden(word, runs, made);
+        for (int32_t k = 0; k < covered; ++k) {
+            hidden += runs[k].count;
+            word += runs[k].count;
+        }
+        if (covered < made || clamped) break;
         batch = RUN_BATCH;
     }
-    return true;
+    return hidden;
 }
 
 template <int B, bool DEPTH>
@@ -433,7 +442,26 @@ void perspective_span(const Polygon& polygon, RunQueue<B, DEPTH>& queue,
     span.depth_step = DEPTH ? static_cast<uint32_t>(fixed_signed(g_w, FIXED_8_24)) : 0;
     span.depth = DEPTH;
     uint32_t* word = DEPTH ? gx_depth_word(x0, y) : nullptr;
-    if (DEPTH && span_hidden(polygon, span, word)) return;
+    if constexpr (DEPTH) {
+        const int32_t hidden = hidden_prefix(polygon, span, word);
+        if (hidden == span.count) return;
+        if (hidden > 0) {
+            // Only whole runs are passed over, and all but the last run of a
+            // span are full: step past them as the set-up would.
+            for (int32_t k = 0; k < hidden / span.run_length; ++k) {
+                span.w += span.run_w;
+                span.u_z += span.run_u;
+                span.v_z += span.run_v;
+            }
+            span.count -= hidden;
+            x0 += hidden;
+            word += hidden;
+            if (polygon.batch_setup == nullptr) {
+                span.ua = span.u_z / span.w;
+                span.va = span.v_z / span.w;
+            }
+        }
+    }
     queue.add(span, gx_pixel_address(x0, y, B), word);
 }
 
