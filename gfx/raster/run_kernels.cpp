@@ -6,6 +6,9 @@
 
 namespace gx_raster {
 
+int32_t fixed_signed_baseline(double value, double scale) { return fixed_signed(value, scale); }
+uint32_t fixed_unsigned_baseline(double value, double scale) { return fixed_unsigned(value, scale); }
+
 const RunKernels* active_run_kernels = nullptr;
 RunSetup active_run_setup = nullptr;
 BatchSetup active_batch_setup = nullptr;

@@ -28,6 +28,12 @@ inline uint32_t fixed_unsigned(double value, double scale) {
     return scaled >= 4294967296.0 ? UINT32_MAX : 0;
 }
 
+// The same, compiled for the baseline processor, for the files built for
+// newer ones: a file built for AVX2 must not emit its own copy of an inline
+// function, which the linker could then hand to every caller.
+int32_t fixed_signed_baseline(double value, double scale);
+uint32_t fixed_unsigned_baseline(double value, double scale);
+
 inline constexpr double FIXED_16_16 = 65536.0;
 inline constexpr double FIXED_8_24 = 16777216.0;
 

@@ -1,5 +1,6 @@
 // The second pass of the batched run set-up (run_setup.h) with AVX2: four
-// boundaries per step. Every lane does exactly the operation setup_runs does
+// boundaries per step. It calls none of the header's inline functions (see
+// fixed_signed_baseline). Every lane does exactly the operation setup_runs does
 // on that value (a division, a subtraction, two multiplications, a
 // truncating conversion), so the runs are the same to the bit; lanes whose
 // values leave the fixed-point range go through the plain checked
@@ -21,8 +22,8 @@ inline __m128i to_fixed_signed(__m256d value, double scale) {
     if (_mm256_movemask_pd(in_range) == 15) return _mm256_cvttpd_epi32(scaled);
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, value);
-    return _mm_setr_epi32(fixed_signed(lanes[0], scale), fixed_signed(lanes[1], scale),
-                          fixed_signed(lanes[2], scale), fixed_signed(lanes[3], scale));
+    return _mm_setr_epi32(fixed_signed_baseline(lanes[0], scale), fixed_signed_baseline(lanes[1], scale),
+                          fixed_signed_baseline(lanes[2], scale), fixed_signed_baseline(lanes[3], scale));
 }
 
 // Four values to fixed point as fixed_unsigned converts them (the vector
@@ -34,7 +35,7 @@ inline __m128i to_fixed_unsigned(__m256d value, double scale) {
     if (_mm256_movemask_pd(in_range) == 15) return _mm256_cvttpd_epi32(scaled);
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, value);
-    const auto lane = [&](int k) { return static_cast<int32_t>(fixed_unsigned(lanes[k], scale)); };
+    const auto lane = [&](int k) { return static_cast<int32_t>(fixed_unsigned_baseline(lanes[k], scale)); };
     return _mm_setr_epi32(lane(0), lane(1), lane(2), lane(3));
 }
 
