@@ -1,5 +1,6 @@
-# Lists the weak symbols (nm types W, V, u) that members *_avx2.cpp.o of
-# LIBRARY define; fails if there are any.
+# Lists the weak functions (nm type W: inline functions and templates
+# emitted out of line) that members *_avx2.cpp.o of LIBRARY define; fails if
+# there are any. Weak data (types V, u) holds no instructions.
 execute_process(COMMAND ${NM} -A -C ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${NM} could not read ${LIBRARY}")
@@ -10,7 +11,7 @@ set(shared "")
 foreach(line IN LISTS lines)
   if(line MATCHES "_avx2\\.cpp\\.o(bj)?:")
     math(EXPR members "${members} + 1")
-    if(line MATCHES " [WVu] ")
+    if(line MATCHES " W ")
       string(APPEND shared "  ${line}\n")
     endif()
   endif()
