@@ -166,7 +166,7 @@ def main():
         planes9[65] = 9
         bad_textures = [
             ("missing", {}, b"no such file"),
-            ("lower case", {"cube.pcx": good}, b"there is 'cube.pcx'"),
+            *([] if wine else [("lower case", {"cube.pcx": good}, b"there is 'cube.pcx'")]),  # Windows ignores case
             ("empty", {"CUBE.PCX": b""}, b"the file is empty"),
             ("garbage", {"CUBE.PCX": bytes(range(256)) * 8}, b"not a PCX image"),
             ("folder", {"CUBE.PCX/": b""}, b"a folder"),
