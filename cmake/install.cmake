@@ -135,3 +135,39 @@ foreach(backend IN LISTS GX_BACKENDS)
   install(FILES ${PROJECT_BINARY_DIR}/package/gx-${backend}.pc DESTINATION ${GX_INSTALL_PKGCONFIGDIR}
           COMPONENT development)
 endforeach()
+
+# ---- Release packages (cpack in the build folder) -------------------------------
+#   Linux:   gx_<version>_<arch>.deb, everything above, installed under /usr
+#   Windows: gx-<version>-win32.zip (win64 for the 64-bit build), the programs
+#            component only: the .exe files, CUBE.PCX and the README together
+set(CPACK_PACKAGE_NAME gx)
+set(CPACK_PACKAGE_VENDOR "The gx developers")
+set(CPACK_PACKAGE_CONTACT "The gx developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Small, exact software 3D graphics library, with its texture-mapped cube program and tools")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME gx-${PROJECT_VERSION}-win64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME gx-${PROJECT_VERSION}-win32)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL programs)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  # The programs' shared libraries (SDL2, libpng) become dependencies; the
+  # development files need the SDL2 headers for gx::sdl and gx-sdl.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libsdl2-dev, libpng-dev, pkg-config, cmake")
+endif()
+include(CPack)
