@@ -5,8 +5,9 @@
 # pkg-config, runs the headless one and starts the windowed ones under Xvfb;
 # builds the .deb, installs it on this machine, runs the installed programs
 # and removes it again; builds the Windows zip from build/win32, unpacks it
-# and runs the unpacked cube-render.exe under Wine. The rendered frames are
-# compared with the build's own cube-render, byte for byte.
+# and runs the unpacked cube-render.exe and pcx-convert.exe under Wine. What
+# the installed and unpacked programs write is compared with what the native
+# build's own tools write, byte for byte.
 #
 # Needs the builds of stages 10 (build/native) and 30 (build/win32).
 # GX_SCREENSHOTS=DIR also keeps a screenshot of each windowed example there.
@@ -151,10 +152,13 @@ for arch in "${zips[@]}"; do
   (cd "$tmp/unzipped-$arch" && cmake -E tar xvf "$zip")
 done
 dir=$tmp/unzipped-$GX_WINE_ARCH/gx-$version-$GX_WINE_ARCH
-for f in cube.exe cube-render.exe CUBE.PCX README.md; do [ -f "$dir/$f" ] || fail "the zip lacks $f"; done
+for f in cube.exe cube-render.exe pcx-convert.exe CUBE.PCX README.md; do [ -f "$dir/$f" ] || fail "the zip lacks $f"; done
 (cd "$dir" && wine_run 60 cube-render.exe --help >"$tmp/help.txt" 2>&1 || true)
 (cd "$dir" && wine_run 60 cube-render.exe --version >"$tmp/version.txt" 2>&1 || true)
 check_version "$tmp/help.txt" "$tmp/version.txt"
 (cd "$dir" && wine_run 120 cube-render.exe --out frame.raw)
 cmp "$tmp/reference.raw" "$dir/frame.raw" || fail "the unpacked cube-render.exe drew another frame"
+build/native/tools/pcx-convert/pcx-convert --bpp 16 app/assets/CUBE.PCX "$tmp/reference.ppm"
+(cd "$dir" && wine_run 60 pcx-convert.exe --bpp 16 CUBE.PCX cube.ppm)
+cmp "$tmp/reference.ppm" "$dir/cube.ppm" || fail "the unpacked pcx-convert.exe read the texture differently"
 echo "50-package: the installed and unpacked programs drew the reference frame"

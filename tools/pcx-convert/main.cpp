@@ -1,6 +1,8 @@
 // pcx-convert: reads a PCX image with the library into a buffer of a chosen
 // depth and writes the buffer as raw pixels, PPM or PNG.
+#if PCX_CONVERT_PNG
 #include <png.h>
+#endif
 
 #include <cctype>
 #include <cerrno>
@@ -250,6 +252,7 @@ bool write_ppm(const std::string& path, int32_t width, int32_t height) {
     return write_bytes(path, bytes);
 }
 
+#if PCX_CONVERT_PNG
 // libpng reports errors by a long jump back here, so nothing in this frame
 // needs destroying.
 bool png_rows(png_structp png, png_infop info, std::FILE* f, const uint8_t* rgb, int32_t width, int32_t height) {
@@ -274,6 +277,14 @@ bool write_png(const std::string& path, int32_t width, int32_t height) {
     if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     return std::fclose(f) == 0 && ok;
 }
+#else
+// Built without libpng (the Windows build): .raw and .ppm only.
+bool write_png(const std::string& path, int32_t, int32_t) {
+    std::fprintf(stderr, "pcx-convert: %s: this build writes no PNG files (write .ppm or .raw)\n",
+                 path.c_str());
+    return false;
+}
+#endif
 
 bool write_palette(const std::string& path) {
     std::vector<uint8_t> bytes;
