@@ -15,20 +15,13 @@
 #include <cstddef>
 #include <cstdint>
 
-/// A device context: a window's, the screen's or a memory one.
-using PfDC = struct PfDC_*;            // a device context (window, screen or memory)
-/// Any object that can be selected into a context: bitmap, font, palette.
-using PfObject = struct PfObject_*;    // any selectable object (bitmap, font, palette)
-/// A bitmap whose pixel memory the library writes directly.
-using PfBitmap = struct PfBitmap_*;    // a DIB section
-/// A palette object.
-using PfPalette = struct PfPalette_*;  // a logical palette object
-/// A memory block handle.
-using PfMem = struct PfMem_*;          // a global memory block handle
-/// A file open for reading.
-using PfFile = struct PfFile_*;        // a file open for reading
-/// A loaded dynamic library.
-using PfModule = struct PfModule_*;    // a loaded dynamic library
+using PfDC = struct PfDC_*;            ///< a device context (window, screen or memory)
+using PfObject = struct PfObject_*;    ///< any selectable object (bitmap, font, palette)
+using PfBitmap = struct PfBitmap_*;    ///< a DIB section
+using PfPalette = struct PfPalette_*;  ///< a logical palette object
+using PfMem = struct PfMem_*;          ///< a global memory block handle
+using PfFile = struct PfFile_*;        ///< a file open for reading
+using PfModule = struct PfModule_*;    ///< a loaded dynamic library
 
 // Bitmaps and palettes are selectable objects too.
 /// A bitmap as a selectable object.
