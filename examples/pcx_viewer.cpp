@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pcx_viewer: cannot open a window: %s\n", SDL_GetError());
         return 1;
     }
-    SDL_Window* window = SDL_CreateWindow("pcx_viewer", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                          640, 480, SDL_WINDOW_RESIZABLE);
+    SDL_Window* window = SDL_CreateWindow("pcx_viewer", SDL_WINDOWPOS_UNDEFINED,
+                                          SDL_WINDOWPOS_UNDEFINED, 640, 480, SDL_WINDOW_RESIZABLE);
     if (window == nullptr) {
         std::fprintf(stderr, "pcx_viewer: cannot create the window: %s\n", SDL_GetError());
         return 1;
@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
     bool running = true;
     while (running) {
         if (result != GX_PCX_OK) {
-            std::fprintf(stderr, "pcx_viewer: %s: cannot be read at %d bits (result %d)\n", path, depth,
-                         result);
+            std::fprintf(stderr, "pcx_viewer: %s: cannot be read at %d bits (result %d)\n", path,
+                         depth, result);
             break;
         }
         const std::string title = "pcx_viewer - " + std::to_string(depth) + " bits per pixel";

@@ -67,7 +67,8 @@ bool write_png(const std::string& path) {
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = gx_state.active_pixels + (gx_state.active_max_y - y) * gx_state.active_pitch;
+        const uint8_t* row = gx_state.active_pixels +
+                             (gx_state.active_max_y - y) * gx_state.active_pitch;
         for (int32_t x = 0; x < width; ++x) {  // each pixel is blue, green, red, unused
             rgb[x * 3 + 0] = row[x * 4 + 2];
             rgb[x * 3 + 1] = row[x * 4 + 1];
