@@ -8,7 +8,11 @@ if(NOT DOXYGEN_FOUND)
 endif()
 set(GX_DOCS_OUTPUT ${PROJECT_BINARY_DIR}/docs)
 set(GX_DOCS_INPUT ${PROJECT_SOURCE_DIR}/docs/guide.md ${PROJECT_BINARY_DIR}/generated/gfx/version.h)
-foreach(header IN LISTS GX_PUBLIC_HEADERS)
+# Every backend's header, whichever backends this build makes.
+set(GX_DOCS_HEADERS ${GX_PUBLIC_HEADERS} platform/headless/headless.h platform/sdl/sdl_window.h
+    platform/win32/win32_handles.h)
+list(REMOVE_DUPLICATES GX_DOCS_HEADERS)
+foreach(header IN LISTS GX_DOCS_HEADERS)
   list(APPEND GX_DOCS_INPUT ${PROJECT_SOURCE_DIR}/${header})
 endforeach()
 list(JOIN GX_DOCS_INPUT " " GX_DOCS_INPUT)

@@ -40,11 +40,8 @@ endforeach()
 # The cube program looks for its texture beside its executable.
 install(FILES ${PROJECT_SOURCE_DIR}/app/assets/CUBE.PCX DESTINATION ${GX_INSTALL_PROGRAMDIR}
         COMPONENT programs)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${GX_INSTALL_DOCDIR} COMPONENT programs)
-if(EXISTS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
-  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${GX_INSTALL_DOCDIR}
-          COMPONENT programs)
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+        DESTINATION ${GX_INSTALL_DOCDIR} COMPONENT programs)
 
 # ---- Libraries ----------------------------------------------------------------
 set(GX_BACKENDS)
@@ -91,6 +88,9 @@ if(TARGET gx_headless)
 endif()
 if(TARGET gx_sdl)
   list(APPEND GX_PUBLIC_HEADERS platform/sdl/sdl_window.h)
+endif()
+if(TARGET gx_win32)
+  list(APPEND GX_PUBLIC_HEADERS platform/win32/win32_handles.h)
 endif()
 gx_header_closure(GX_PUBLIC_HEADERS ${GX_PUBLIC_HEADERS})
 foreach(header IN LISTS GX_PUBLIC_HEADERS)

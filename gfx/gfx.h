@@ -457,8 +457,8 @@ extern GraphicsState gx_state;
 // ---- Library start-up and teardown ----------------------------------------
 /// Hands the library the device context to draw and present onto: the
 /// window's own context (from the backend: pf_sdl_window_dc(),
-/// headless_window_dc(), or a window's HDC on Windows). Call it first; it may
-/// be called again at any time.
+/// headless_window_dc(), or pf_from_hdc() of a window's HDC on Windows).
+/// Call it first; it may be called again at any time.
 /// \param dc The context; it stays the caller's, who releases it after gx_shutdown().
 /// \return 0.
 /// Sets `device_dc` and `text_dc`.
