@@ -48,7 +48,9 @@ set(GX_BACKENDS)
 foreach(backend headless sdl win32)
   if(TARGET gx_${backend})
     list(APPEND GX_BACKENDS ${backend})
-    set_target_properties(gx_${backend} PROPERTIES EXPORT_NAME ${backend})
+    # Shared libraries get the version and, as their soname, the major number.
+    set_target_properties(gx_${backend} PROPERTIES EXPORT_NAME ${backend}
+                          VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
     install(TARGETS gx_${backend} EXPORT gxTargets
             ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
             LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
