@@ -87,7 +87,7 @@ cmp "$tmp/frames-cmake/turn-001.png" "$tmp/frames-pc/turn-001.png" ||
   fail "render_frames: the two builds drew different frames"
 
 # Starts a windowed example, waits for its window, checks that it drew a
-# picture (more than a few colours), then closes it with Escape held for a
+# picture (not one flat colour), then closes it with Escape held for a
 # moment (the examples poll the key state) and expects exit status 0.
 window_check() {  # window title, program and arguments
   local title=$1 pid wid status=0 colours
@@ -99,7 +99,7 @@ window_check() {  # window title, program and arguments
   sleep 1  # the first frames
   import -window "$wid" "$tmp/$title.png"
   colours=$(identify -format '%k' "$tmp/$title.png")
-  [ "$colours" -gt 3 ] || { kill "$pid"; fail "$title: the window shows $colours colours"; }
+  [ "$colours" -gt 1 ] || { kill "$pid"; fail "$title: the window shows one flat colour"; }
   if [ -n "${GX_SCREENSHOTS:-}" ]; then
     convert "$tmp/$title.png" -strip -define png:compression-level=9 "$GX_SCREENSHOTS/$title.png"
   fi
