@@ -13,6 +13,8 @@ test_packages=("${run_packages[@]}" python3 googletest libgtest-dev libgmock-dev
   netpbm imagemagick graphicsmagick python3-pil xvfb xauth xdotool x11-utils x11-apps openbox
   clang libclang-rt-14-dev g++-mingw-w64-i686 wine wine32:i386
   g++-mingw-w64-x86-64-posix wine64)
+# The reference (docs target) and the style checks (scripts/check-style.sh).
+test_packages+=(doxygen clang-format-14 clang-tidy-14)
 
 case "$what" in
   run) packages=("${run_packages[@]}") ;;

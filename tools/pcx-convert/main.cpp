@@ -1,6 +1,9 @@
 // pcx-convert: reads a PCX image with the library into a buffer of a chosen
-// depth and writes the buffer as raw pixels, PPM or PNG.
+// depth and writes the buffer as raw pixels, PPM or PNG (PNG where the
+// build found libpng).
+#if PCX_CONVERT_PNG
 #include <png.h>
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -62,7 +65,7 @@ const char* const USAGE =
     "        its own pixel format (8: palette index; 16: 5-6-5 little-endian;\n"
     "        24: blue, green, red; 32: blue, green, red, pad)\n"
     "  .ppm  8-bit RGB (binary PPM) of W x H pixels\n"
-    "  .png  8-bit RGB PNG of W x H pixels\n"
+    "  .png  8-bit RGB PNG of W x H pixels (when built with libpng)\n"
     "For .ppm and .png, 16-bit pixels are widened by bit replication and 8-bit\n"
     "pixels take their colours from the palette. Outputs are written to a\n"
     "temporary file beside them and renamed into place when complete, so a\n"
@@ -173,6 +176,8 @@ int parse(int argc, char** argv, Options& o) {
             return usage_error("'" + out + "' is the input file, which would be overwritten");
     if (o.palette_out == o.output || tools::same_file(o.output, o.palette_out))
         return usage_error("OUTPUT and --palette-out name the same file");
+    if (!PCX_CONVERT_PNG && tools::has_extension(o.output, ".png"))
+        return usage_error("this build has no PNG support (libpng was not found); write .raw or .ppm");
     return -1;
 }
 
@@ -249,6 +254,7 @@ void write_ppm(tools::OutputFile& out, int32_t width, int32_t height) {
     }
 }
 
+#if PCX_CONVERT_PNG
 // libpng reports errors by a long jump back here, so nothing in this frame
 // needs destroying.
 bool png_rows(png_structp png, png_infop info, std::FILE* f, int32_t width, int32_t height,
@@ -275,6 +281,9 @@ void write_png(tools::OutputFile& out, int32_t width, int32_t height) {
         out.fail(errno != 0 ? std::strerror(errno) : "the PNG writer failed");
     if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
 }
+#else
+void write_png(tools::OutputFile& out, int32_t, int32_t) { out.fail("no PNG support"); }  // parse() refuses .png
+#endif
 
 void write_palette(tools::OutputFile& out) {
     for (const PfPaletteEntry& e : gx_state.logical_palette.entries) {
