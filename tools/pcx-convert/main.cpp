@@ -1,6 +1,9 @@
 // pcx-convert: reads a PCX image with the library into a buffer of a chosen
-// depth and writes the buffer as raw pixels, PPM or PNG.
+// depth and writes the buffer as raw pixels, PPM or PNG (PNG where the
+// build found libpng).
+#if PCX_CONVERT_PNG
 #include <png.h>
+#endif
 
 #include <cctype>
 #include <cerrno>
@@ -50,7 +53,7 @@ const char* const kUsage =
     "        its own pixel format (8: palette index; 16: 5-6-5 little-endian;\n"
     "        24: blue, green, red; 32: blue, green, red, pad)\n"
     "  .ppm  8-bit RGB (binary PPM) of W x H pixels\n"
-    "  .png  8-bit RGB PNG of W x H pixels\n"
+    "  .png  8-bit RGB PNG of W x H pixels (when built with libpng)\n"
     "For .ppm and .png, 16-bit pixels are widened by bit replication and 8-bit\n"
     "pixels take their colours from the palette.\n"
     "\n"
@@ -157,6 +160,8 @@ int parse(int argc, char** argv, Options& o) {
     o.output = positional[1];
     if (!ends_with(o.output, ".raw") && !ends_with(o.output, ".ppm") && !ends_with(o.output, ".png"))
         return usage_error("OUTPUT must end in .raw, .ppm or .png: '" + o.output + "'");
+    if (!PCX_CONVERT_PNG && ends_with(o.output, ".png"))
+        return usage_error("this build has no PNG support (libpng was not found); write .raw or .ppm");
     return -1;
 }
 
@@ -250,6 +255,7 @@ bool write_ppm(const std::string& path, int32_t width, int32_t height) {
     return write_bytes(path, bytes);
 }
 
+#if PCX_CONVERT_PNG
 // libpng reports errors by a long jump back here, so nothing in this frame
 // needs destroying.
 bool png_rows(png_structp png, png_infop info, std::FILE* f, const uint8_t* rgb, int32_t width, int32_t height) {
@@ -274,6 +280,9 @@ bool write_png(const std::string& path, int32_t width, int32_t height) {
     if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     return std::fclose(f) == 0 && ok;
 }
+#else
+bool write_png(const std::string&, int32_t, int32_t) { return false; }  // refused by parse()
+#endif
 
 bool write_palette(const std::string& path) {
     std::vector<uint8_t> bytes;
