@@ -51,7 +51,7 @@ def random_scripts(count):
         groups = []
         for _ in range(rng.randint(1, 5)):
             keys = rng.sample(KEYS, rng.randint(1, 3))
-            groups.append("+".join(keys) + f"*{rng.randint(1, 25)}")
+            groups.append("+".join(keys) + f"*{rng.randint(1, 15)}")
         scripts.append(" ".join(groups))
     return scripts
 
