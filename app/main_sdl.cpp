@@ -4,14 +4,51 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "app/pacing.h"
 #include "app/shell.h"
+#include "app/texture.h"
+#include "gfx/version.h"
 #include "platform/sdl/sdl_window.h"
+#include "tools/common/command_line.h"
 
 namespace {
 
 constexpr char caption[] = "Texture-Mapped Cube";
+
+constexpr char usage_text[] =
+    "usage: cube [--texture FILE]\n"
+    "\n"
+    "Shows a texture-mapped cube in a window. Keys: keypad - and + move it away\n"
+    "and nearer, the arrow keys move it, X, Y and Z turn it (with Shift the other\n"
+    "way). Close the window to end.\n"
+    "\n"
+    "  --texture FILE  the PCX image the six 64 x 64 face textures are cut from\n"
+    "                  (its top-left 384 x 64 pixels). Default: CUBE.PCX in the\n"
+    "                  working folder, or else beside the program.\n"
+    "  -h, --help      this text\n"
+    "  --version       the version\n"
+    "\n"
+    "When the image cannot be used the program says why and shows the cube\n"
+    "without textures.\n";
+
+// The SDL drivers that show nothing on screen: a window there would never be
+// seen, so without a real display the program stops instead.
+bool invisible_driver(const char* driver) {
+    return driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// The folder of the running program, or empty.
+std::string program_folder() {
+    char* base = SDL_GetBasePath();
+    if (base == nullptr) return "";
+    std::string folder = base;
+    SDL_free(base);
+    return folder;
+}
 
 struct Shell {
     SDL_Window* window = nullptr;
@@ -92,11 +129,45 @@ int message_loop(Shell& shell) {
 
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+    tools::CommandLine line;
+    std::string error;
+    if (!line.parse(argc, argv, {{"--help", false}, {"--version", false}, {"--texture", true}}, error) ||
+        !line.operands().empty()) {
+        if (error.empty()) error = "unexpected argument '" + line.operands().front() + "'";
+        std::fprintf(stderr, "cube: %s\nTry 'cube --help'.\n", error.c_str());
+        return 2;
+    }
+    if (line.has("--help")) {
+        std::fputs(usage_text, stdout);
+        return 0;
+    }
+    if (line.has("--version")) {
+        std::printf("cube %s\n", GX_VERSION);
+        return 0;
+    }
+
+    // SDL falls back to drivers that draw nowhere when no display can be
+    // opened; only one asked for by name is taken.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "cube: cannot open a window: %s\n", SDL_GetError());
         return 1;
     }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (invisible_driver(driver) && !(asked != nullptr && std::strcmp(asked, driver) == 0)) {
+        std::fprintf(stderr,
+                     "cube: there is no display to open a window on (DISPLAY is %s%s%s); "
+                     "cube-render draws the picture without one\n",
+                     std::getenv("DISPLAY") != nullptr ? "'" : "",
+                     std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "not set",
+                     std::getenv("DISPLAY") != nullptr ? "', which cannot be opened" : "");
+        SDL_Quit();
+        return 1;
+    }
+    const std::string texture = line.has("--texture") ? line.value("--texture") : default_texture_path(program_folder());
+    app_texture_path = texture.c_str();
+
     Shell shell;
     shell.window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                     buffer_width, buffer_height,
@@ -109,6 +180,10 @@ int main(int, char**) {
 
     // Create message: the whole start-up on the window's own context.
     app_start_up(pf_sdl_window_dc(shell.window));
+    const std::string problem = texture_problem(texture, app_texture_result);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "cube: %s %s\n", problem.c_str(), texture_fallback(app_texture_result).c_str());
+    }
     size_message(shell);
 
     SDL_ShowWindow(shell.window);

@@ -2,14 +2,42 @@
 // procedure and the paced message loop.
 #include <windows.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "app/pacing.h"
 #include "app/shell.h"
+#include "app/texture.h"
+#include "gfx/version.h"
 #include "platform/win32/win32_handles.h"
+#include "tools/common/command_line.h"
 
 namespace {
 
 constexpr char class_name[] = "Zelvorin";
 constexpr char caption[] = "Texture-Mapped Cube";
+
+constexpr char usage_text[] =
+    "usage: cube [--texture FILE]\n"
+    "\n"
+    "  --texture FILE  the PCX image the six 64 x 64 face textures are cut from\n"
+    "                  (its top-left 384 x 64 pixels). Default: CUBE.PCX in the\n"
+    "                  working folder, or else beside the program.\n"
+    "  --help          this text\n"
+    "  --version       the version\n"
+    "\n"
+    "Keys: keypad - and + move the cube away and nearer, the arrow keys move\n"
+    "it, X, Y and Z turn it (with Shift the other way).";
+
+// The folder of the running program, or empty.
+std::string program_folder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return "";
+    std::string folder(path, length);
+    const size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? "" : folder.substr(0, slash);
+}
 
 LRESULT default_handling(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcA(window, message, wparam, lparam);
@@ -78,6 +106,23 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    // A program without a console answers its command line in message boxes.
+    tools::CommandLine line;
+    std::string error;
+    if (!line.parse(__argc, __argv, {{"--help", false}, {"--version", false}, {"--texture", true}}, error) ||
+        !line.operands().empty()) {
+        if (error.empty()) error = "unexpected argument '" + line.operands().front() + "'";
+        MessageBoxA(nullptr, (error + "\n\n" + usage_text).c_str(), caption, MB_OK | MB_ICONERROR);
+        return 2;
+    }
+    if (line.has("--help") || line.has("--version")) {
+        const std::string text = line.has("--help") ? usage_text : std::string("cube ") + GX_VERSION;
+        MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+    const std::string texture = line.has("--texture") ? line.value("--texture") : default_texture_path(program_folder());
+    app_texture_path = texture.c_str();
+
     WNDCLASSEXA window_class = {};
     window_class.cbSize = sizeof window_class;
     window_class.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
@@ -95,6 +140,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
                                   instance, nullptr);
     ShowWindow(window, show_command);
     UpdateWindow(window);
+    // Said once the window shows, over it; the program then runs on.
+    std::string problem = texture_problem(texture, app_texture_result);
+    if (!problem.empty()) problem += "\n\n" + texture_fallback(app_texture_result);
+    if (!problem.empty()) {
+        problem[0] = static_cast<char>(problem[0] - 'a' + 'A');  // the sentences start in lower case
+        MessageBoxA(window, problem.c_str(), caption, MB_OK | MB_ICONWARNING);
+    }
 
     TickClock clock;
     MSG message;

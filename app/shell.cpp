@@ -9,6 +9,8 @@ int32_t texture_slots[face_count] = {};
 uint8_t texture_store[face_count][texture_bytes] = {};
 int32_t client_width = 0;
 int32_t client_height = 0;
+const char* app_texture_path = "CUBE.PCX";
+int32_t app_texture_result = 0;
 
 void app_start_up(PfDC window_dc) {
     app_start_up_with(window_dc, 16, texture_store[0], texture_bytes);
@@ -33,7 +35,7 @@ void app_start_up_with(PfDC window_dc, int32_t buffer_depth, uint8_t* textures,
     gx_texture_table_alloc(face_count);
 
     // The image's top-left corner goes to the current position, (0, 0).
-    gx_load_pcx("CUBE.PCX", GX_PCX_AT_POSITION | GX_PCX_NO_REDUCE);
+    app_texture_result = gx_load_pcx(app_texture_path, GX_PCX_AT_POSITION | GX_PCX_NO_REDUCE);
 
     // Cut six squares along the top edge, left to right. A block arrives
     // bottom row first; inverting it puts the top row first.

@@ -25,6 +25,10 @@ extern int32_t texture_slots[face_count];
 extern uint8_t texture_store[face_count][texture_bytes];
 extern int32_t client_width;
 extern int32_t client_height;
+// The texture image the start-up reads ("CUBE.PCX" unless the entry names
+// another) and the reader's result for it.
+extern const char* app_texture_path;
+extern int32_t app_texture_result;
 
 // The start-up sequence of the create message, on the window's device
 // context: a 16-bit buffer and textures cut into texture_store.

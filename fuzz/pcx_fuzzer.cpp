@@ -175,7 +175,7 @@ Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
     const int32_t result = gx_load_pcx(name, flags);
     headless_fail_allocations(0, 0);
 
-    FUZZ_CHECK(result >= GX_PCX_OK && result <= GX_PCX_NO_MEMORY, "undocumented result");
+    FUZZ_CHECK(result >= GX_PCX_OK && result <= GX_PCX_TRUNCATED, "undocumented result");
     FUZZ_CHECK(result != GX_PCX_CANNOT_OPEN || (missing_file && !from_memory),
                "cannot-open for a file that exists");
     FUZZ_CHECK(result != GX_PCX_NO_MEMORY || fail_line_buffer, "no-memory without a failure");
@@ -191,7 +191,8 @@ Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
                          gx_state.active_width, gx_state.active_height);
     }
     const uint8_t* pixels = gx_state.active_pixels;
-    const bool nothing_drawn = result != GX_PCX_OK || !has_header || rect.empty();
+    const bool drawn = result == GX_PCX_OK || result == GX_PCX_TRUNCATED;
+    const bool nothing_drawn = !drawn || !has_header || rect.empty();
     if (nothing_drawn) {
         FUZZ_CHECK(std::memcmp(pixels, pixels_before.data(), pixels_before.size()) == 0,
                    "pixels written by a call that draws nothing");
@@ -233,7 +234,7 @@ Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
 
     // A reduction happened when the palette stage found a trailing palette.
     const size_t shortest = from_memory ? HEADER_BYTES + TRAILING_BYTES : TRAILING_BYTES;
-    const bool reduced = may_reduce && !nothing_drawn && seen[1] == 5 && seen[65] != 3 &&
+    const bool reduced = may_reduce && !nothing_drawn && seen[1] == 5 && !(seen[3] == 8 && (seen[65] == 3 || seen[65] == 4)) &&
                          seen.size() >= shortest && seen[seen.size() - TRAILING_BYTES] == 12;
     if (reduced) {
         for (size_t i = 0; i < pixels_before.size(); ++i) {

@@ -55,6 +55,13 @@ inline constexpr int32_t GX_PCX_CANNOT_OPEN = 1;
 inline constexpr int32_t GX_PCX_NOT_PCX = 2;
 inline constexpr int32_t GX_PCX_NO_CONVERTER = 3;
 inline constexpr int32_t GX_PCX_NO_MEMORY = 4;
+/// Result of gx_load_pcx when the image data ends before the last visible
+/// row: every visible row was still stored (rows past the end of the data
+/// show the last, partly decoded line, or zero bytes) and the palette was
+/// loaded as for a complete image, so the picture can be shown; the caller
+/// learns that it is incomplete. Only rows that lie in the buffer are
+/// decoded, so data missing below the buffer's last row goes unnoticed.
+inline constexpr int32_t GX_PCX_TRUNCATED = 5;
 
 inline constexpr int32_t GX_BUFFER_SLOTS = 256;
 inline constexpr int32_t GX_INPUT_BUFFER_SIZE = 4096;

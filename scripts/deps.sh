@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
 
 run_packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libpng-dev)
 test_packages=("${run_packages[@]}" python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
-  netpbm imagemagick xvfb xauth xdotool x11-utils x11-apps openbox
+  netpbm imagemagick graphicsmagick python3-pil xvfb xauth xdotool x11-utils x11-apps openbox
   clang libclang-rt-14-dev)
 # Only an x86 machine runs the Windows build under Wine and the ARM64 cross
 # build under qemu (scripts/stages/30-win32.sh, 35-arm64.sh); elsewhere

@@ -8,10 +8,15 @@ encoded, trailing palette after the marker byte 12). The script reads its
 own output back and checks every pixel before it finishes.
 
     python3 make_cube_pcx.py [OUTPUT]      (default: CUBE.PCX beside this script)
+
+The file is written beside OUTPUT under a temporary name and renamed into
+place when complete, so a failed write leaves an existing file as it was.
 """
+import argparse
 import os
 import struct
 import sys
+import tempfile
 
 WIDTH = 384
 HEIGHT = 64
@@ -158,15 +163,35 @@ def decode(data):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "CUBE.PCX")
+    parser = argparse.ArgumentParser(
+        description=__doc__.split("\n\n")[0].replace("\n", " "),
+        epilog="The cube program reads CUBE.PCX from its working folder (or --texture FILE).")
+    parser.add_argument("output", nargs="?", default=os.path.join(here, "CUBE.PCX"),
+                        help="the file to write (default: CUBE.PCX beside this script)")
+    args = parser.parse_args()
+    if not args.output.lower().endswith(".pcx"):
+        parser.error(f"OUTPUT must end in .pcx: {args.output!r}")
     rows = image_rows()
     data = pcx_bytes(rows)
     decoded, palette = decode(data)
     assert decoded == rows, "decoded pixels differ"
     assert palette[:len(PALETTE)] == PALETTE
-    with open(target, "wb") as f:
-        f.write(data)
-    print(f"wrote {target}: {WIDTH} x {HEIGHT}, {len(data)} bytes")
+    folder = os.path.dirname(os.path.abspath(args.output))
+    try:
+        with tempfile.NamedTemporaryFile(dir=folder, prefix=".cube-", suffix=".tmp", delete=False) as f:
+            temporary = f.name
+            try:
+                f.write(data)
+            except OSError:
+                os.unlink(temporary)
+                raise
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(temporary, 0o666 & ~umask)  # as an ordinary new file, not the temporary's 0600
+        os.replace(temporary, args.output)
+    except OSError as error:
+        sys.exit(f"make_cube_pcx.py: cannot write {args.output}: {error.strerror or error}")
+    print(f"wrote {args.output}: {WIDTH} x {HEIGHT}, {len(data)} bytes")
 
 
 if __name__ == "__main__":

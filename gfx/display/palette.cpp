@@ -56,7 +56,8 @@ int32_t gx_set_palette(int32_t first, int32_t count, const uint8_t* rgb_triples)
     gx_rebuild_rgb_table(first, n);
     if (s.active_depth <= 8 && s.dib_usage == 0) gx_write_colour_part(s.active_header, 0);
     pf_animate_palette(s.current_palette, first, n, s.logical_palette.entries + first);
-    for (int32_t k = 0; k < n; ++k) {
+    // At 8 bits the index is the pixel: the lookup table keeps what it holds.
+    for (int32_t k = 0; s.active_depth > 8 && k < n; ++k) {
         const uint8_t* t = rgb_triples + 3 * k;
         s.color_lookup[first + k] = gx_lookup_entry(s.active_depth, t[0], t[1], t[2], s.entry_low_byte);
     }

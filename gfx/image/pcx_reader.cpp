@@ -101,17 +101,34 @@ bool fetch_trailing_palette(Call& call, uint8_t* trailing) {
 }
 
 // Loads the image's colours: the trailing palette of a version-5 image when
-// it is there, the header's 16 colours otherwise.
-void palette_stage(Call& call) {
+// it is there, the header's 16 colours otherwise. True-colour images have
+// none.
+void palette_stage(Call& call, Layout layout) {
     GraphicsState& s = gx_state;
     const uint8_t* header = s.pcx_header;
-    if ((call.flags & GX_PCX_KEEP_PALETTE) != 0 || header[AT_PLANES] == 3) {
+    if ((call.flags & GX_PCX_KEEP_PALETTE) != 0 || layout == Layout::true_color) {
         return;
     }
     const bool deep = s.active_depth != 8;
     uint8_t* trailing = s.scratch_area;
-    if (header[AT_VERSION] == VERSION_WITH_PALETTE && fetch_trailing_palette(call, trailing)) {
-        uint8_t* colors = trailing + 1;
+    const bool from_trailing =
+        header[AT_VERSION] == VERSION_WITH_PALETTE && fetch_trailing_palette(call, trailing);
+    uint8_t header_colors[3 * HEADER_COLORS];
+    std::memcpy(header_colors, header + AT_PALETTE, sizeof header_colors);
+    uint8_t* colors = from_trailing ? trailing + 1 : header_colors;
+
+    // Two-colour files are often written without colours: both entries the
+    // pixels would show are one colour (black, mostly). Such a file is black
+    // and white, not a blank rectangle.
+    if (layout == Layout::two_color) {
+        uint8_t* zero = colors + 3 * (from_trailing && !deep ? FIRST_SLOT : 0);
+        if (std::memcmp(zero, zero + 3, 3) == 0) {
+            std::memset(zero, 0, 3);
+            std::memset(zero + 3, 0xFF, 3);
+        }
+    }
+
+    if (from_trailing) {
         if ((call.flags & GX_PCX_NO_REDUCE) == 0) {
             gx_reduce_colors(FIRST_SLOT, SLOT_COUNT, colors);
         }
@@ -122,7 +139,7 @@ void palette_stage(Call& call) {
         }
         return;
     }
-    gx_set_palette(deep ? 0 : FIRST_SLOT, HEADER_COLORS, header + AT_PALETTE);
+    gx_set_palette(deep ? 0 : FIRST_SLOT, HEADER_COLORS, colors);
 }
 
 // The line buffer: zero-filled global memory, released when the call ends.
@@ -184,6 +201,12 @@ int32_t load(const char* name, Call& call) {
         return GX_PCX_NOT_PCX;
     }
 
+    // A window with its far edge before its near one describes no image.
+    if (read16(header, AT_XMAX) < read16(header, AT_XMIN) ||
+        read16(header, AT_YMAX) < read16(header, AT_YMIN)) {
+        return GX_PCX_NO_CONVERTER;
+    }
+
     Placement placement;
     if (!place(header, call.flags, placement)) {
         return GX_PCX_OK;  // nothing of the image lies in the buffer
@@ -196,7 +219,7 @@ int32_t load(const char* name, Call& call) {
     const RowConverter convert = row_converter(layout, s.active_depth);
     // A plane line too short for the image would make the converter read
     // past the decoded line: such an image has no converter either.
-    if (convert == nullptr || !planes_hold_width(layout, planes, plane_bytes, image_width)) {
+    if (convert == nullptr || !planes_hold_width(layout, plane_bytes, image_width)) {
         return GX_PCX_NO_CONVERTER;
     }
 
@@ -217,7 +240,7 @@ int32_t load(const char* name, Call& call) {
     context.plane_bytes = plane_bytes;
     const bool deep = s.active_depth != 8;
     if (deep) {
-        palette_stage(call);  // the converters read color_lookup
+        palette_stage(call, layout);  // the converters read color_lookup
         prepare_pixels(context, s.active_depth);
     }
 
@@ -242,9 +265,9 @@ int32_t load(const char* name, Call& call) {
     }
 
     if (!deep) {
-        palette_stage(call);  // the colour reduction works on the stored pixels
+        palette_stage(call, layout);  // the colour reduction works on the stored pixels
     }
-    return GX_PCX_OK;
+    return call.input.ended ? GX_PCX_TRUNCATED : GX_PCX_OK;
 }
 
 }  // namespace

@@ -17,13 +17,17 @@ struct TwoColor {
     }
 };
 
-struct SixteenColor {
+// One bit in each of `Planes` planes; plane p gives bit p of the number.
+template <uint32_t Planes>
+struct Planar {
     static uint32_t at(const uint8_t* line, uint32_t plane_bytes, uint32_t x) {
         const uint32_t byte = x >> 3;
         const uint32_t shift = 7 - (x & 7);
-        return ((line[byte] >> shift) & 1u) | (((line[plane_bytes + byte] >> shift) & 1u) << 1) |
-               (((line[2 * plane_bytes + byte] >> shift) & 1u) << 2) |
-               (((line[3 * plane_bytes + byte] >> shift) & 1u) << 3);
+        uint32_t color = 0;
+        for (uint32_t p = 0; p < Planes; ++p) {
+            color |= ((line[p * plane_bytes + byte] >> shift) & 1u) << p;
+        }
+        return color;
     }
 };
 
@@ -87,18 +91,29 @@ uint32_t bytes_for_bits(uint32_t width) { return (width + 7) / 8; }
 }  // namespace
 
 Layout layout_of(uint32_t planes, uint32_t bits) {
-    if (planes == 4) return Layout::sixteen_color;
-    if (planes == 3) return Layout::true_color;
-    if (bits == 8) return Layout::indexed;
-    if (bits == 1) return Layout::two_color;
+    if (bits == 1) {
+        switch (planes) {
+            case 1: return Layout::two_color;
+            case 2: return Layout::four_color;
+            case 3: return Layout::eight_color;
+            case 4: return Layout::sixteen_color;
+            default: return Layout::none;
+        }
+    }
+    if (bits == 8) {
+        if (planes == 1) return Layout::indexed;
+        if (planes == 3 || planes == 4) return Layout::true_color;
+    }
     return Layout::none;
 }
 
-bool planes_hold_width(Layout layout, uint32_t planes, uint32_t plane_bytes, uint32_t width) {
+bool planes_hold_width(Layout layout, uint32_t plane_bytes, uint32_t width) {
     switch (layout) {
-        case Layout::two_color: return planes >= 1 && plane_bytes >= bytes_for_bits(width);
+        case Layout::two_color:
+        case Layout::four_color:
+        case Layout::eight_color:
         case Layout::sixteen_color: return plane_bytes >= bytes_for_bits(width);
-        case Layout::indexed: return planes >= 1 && plane_bytes >= width;
+        case Layout::indexed:
         case Layout::true_color: return plane_bytes >= width;
         case Layout::none: return false;
     }
@@ -110,7 +125,9 @@ namespace {
 RowConverter plain_row_converter(Layout layout, int32_t depth) {
     switch (layout) {
         case Layout::two_color: return palette_converter<TwoColor, FIRST_SLOT>(depth);
-        case Layout::sixteen_color: return palette_converter<SixteenColor, FIRST_SLOT>(depth);
+        case Layout::four_color: return palette_converter<Planar<2>, FIRST_SLOT>(depth);
+        case Layout::eight_color: return palette_converter<Planar<3>, FIRST_SLOT>(depth);
+        case Layout::sixteen_color: return palette_converter<Planar<4>, FIRST_SLOT>(depth);
         case Layout::indexed: return palette_converter<Indexed, 0>(depth);
         case Layout::true_color:
             switch (depth) {

@@ -20,15 +20,17 @@ struct RowContext {
 using RowConverter = void (*)(const RowContext& context, const uint8_t* line, uint32_t first,
                               uint32_t count, uint8_t* out);
 
-// The source layouts that have converters.
-enum class Layout { none, two_color, sixteen_color, indexed, true_color };
+// The source layouts that have converters. Two, four, eight and sixteen
+// colours are 1, 2, 3 and 4 planes of one bit; true colour is red, green
+// and blue planes of 8 bits (a fourth, alpha, plane is not read).
+enum class Layout { none, two_color, four_color, eight_color, sixteen_color, indexed, true_color };
 
-// The layout the header describes, checked in this order: 4 planes, 3
-// planes, 8 bits, 1 bit. Bits are not examined for 4 and 3 planes.
+// The layout a header's plane count and bits per pixel describe; none for
+// every other pair (one plane of 2 or 4 bits, more than 4 planes, ...).
 Layout layout_of(uint32_t planes, uint32_t bits);
 
 // True when every plane line a layout reads can hold `width` pixels.
-bool planes_hold_width(Layout layout, uint32_t planes, uint32_t plane_bytes, uint32_t width);
+bool planes_hold_width(Layout layout, uint32_t plane_bytes, uint32_t width);
 
 // The converter for a layout at a buffer depth, or null when there is none
 // (every layout at depths other than 8, 16, 24 and 32; true colour at 8).

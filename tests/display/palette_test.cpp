@@ -166,6 +166,15 @@ TEST_F(Palette, SetPaletteUpdatesEntryColourTableAndLookup) {
     EXPECT_EQ(gx_state.color_lookup[0], 0x03020177u);
     gx_buffer_open(gx_state.active_buffer);
     EXPECT_EQ(gx_state.color_lookup[0], 0x03020100u);
+
+    // At 8 bits the index is the pixel: the lookup table stays as it was.
+    open_buffer(8, 8, 8);
+    uint32_t lookup[256];
+    std::memcpy(lookup, gx_state.color_lookup, sizeof lookup);
+    std::vector<uint8_t> grey(3 * 256, 0x40);
+    gx_set_palette(0, 256, grey.data());
+    expect_entry(7, {0x40, 0x40, 0x40}, 1);
+    EXPECT_EQ(std::memcmp(lookup, gx_state.color_lookup, sizeof lookup), 0);
 }
 
 TEST_F(Palette, SetPaletteChangesNothingWithoutABufferOrCount) {

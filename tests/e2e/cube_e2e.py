@@ -10,7 +10,9 @@ caption and checks, from the pixels on the screen:
     60-per-second clock (the turns are found by rendering candidates);
   - at another client size every screen pixel shows one buffer pixel,
     nearest-neighbour, with whole rows and columns repeated or dropped;
-  - closing the window ends the program with exit code 0.
+  - closing the window ends the program with exit code 0;
+  - without a display (none named, or one that cannot be opened) the
+    program says so and ends at once, and --help and --version need none.
 
     cube_e2e.py --program PROG --render CUBE_RENDER --assets DIR [--wine]
 
@@ -285,6 +287,28 @@ def scenario(args, folder):
         program.stop()
 
 
+def no_display_checks(program):
+    """The SDL program without a display: a clear message and a non-zero exit
+    within a second or two, never an invisible window; --help and --version
+    answer without one."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+    for display in (None, ":199"):
+        run_env = dict(env, **({"DISPLAY": display} if display else {}))
+        start = time.monotonic()
+        try:
+            result = subprocess.run([program], env=run_env, capture_output=True, timeout=10)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"with DISPLAY {display} the program hangs")
+        took = time.monotonic() - start
+        if result.returncode == 0 or b"no display" not in result.stderr or took > 3:
+            raise Failure(f"with DISPLAY {display}: exit {result.returncode} after {took:.1f} s, {result.stderr!r}")
+    for option, says in (("--help", b"--texture"), ("--version", b"cube ")):
+        result = subprocess.run([program, option], env=env, capture_output=True, timeout=10)
+        if result.returncode != 0 or says not in result.stdout:
+            raise Failure(f"{option} without a display: exit {result.returncode}, {result.stdout!r}")
+    log("without a display: a message and exit 1 at once; --help and --version work")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--program", required=True)
@@ -306,6 +330,11 @@ def main():
 
     server = None
     if not args.wine:
+        try:
+            no_display_checks(args.program)
+        except Failure as failure:
+            log(f"FAILED: {failure}")
+            return 1
         server = desktop.Xvfb()
         os.environ["DISPLAY"] = server.display
     try:

@@ -8,10 +8,14 @@ a different) picture.
 --emulator runs a cross-built cube-render through PROGRAM (qemu-aarch64).
 """
 import os
+import resource
+import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 import zlib
 
 WIDTH, HEIGHT = 640, 480
@@ -24,12 +28,12 @@ class Tool:
         self.folder = folder
         self.count = 0
 
-    def run(self, *args, cwd=None):
+    def run(self, *args, cwd=None, preexec_fn=None):
         # Output through files, not pipes: helper processes that Wine starts
         # may hold a pipe open after the program ended.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             result = subprocess.run(self.command + list(args), cwd=cwd or self.assets,
-                                    stdout=out, stderr=err, timeout=120)
+                                    stdout=out, stderr=err, timeout=120, preexec_fn=preexec_fn)
             out.seek(0)
             err.seek(0)
             result.stdout, result.stderr = out.read(), err.read()
@@ -115,7 +119,8 @@ def top_565(rgb):
 def main():
     args = sys.argv[1:]
     prefix = []
-    if "--wine" in args:
+    wine = "--wine" in args
+    if wine:
         args.remove("--wine")
         prefix = [os.environ.get("GX_WINE", "wine")]
     if "--emulator" in args:
@@ -154,8 +159,78 @@ def main():
             check(f"{bad} is refused", r.returncode != 0 and says in r.stderr, repr(r.stderr))
         r = tool.run("--out", os.path.join(folder, "no", "such", "dir", "a.raw"))
         check("an unwritable output fails", r.returncode != 0 and b"cannot write" in r.stderr)
-        r = tool.run("--out", os.path.join(folder, "nopcx.raw"), cwd=folder)
-        check("a missing CUBE.PCX is reported", r.returncode == 0 and b"CUBE.PCX" in r.stderr)
+        r = tool.run("--version")
+        check("--version", r.returncode == 0 and r.stdout.startswith(b"cube-render ") and r.stdout.strip()[-1:].isdigit())
+        for bad, says in [(("--bpp", "24", "--bpp=32", "--out", "a.raw"), b"given twice"),
+                          (("--out", "a.raw", "stray"), b"'stray'"),
+                          (("--texture", "same.raw", "--out", "same.raw"), b"texture image")]:
+            r = tool.run(*bad)
+            check(f"{bad} is refused", r.returncode == 2 and says in r.stderr, repr(r.stderr))
+        check("the texture image was kept", open(os.path.join(assets, "CUBE.PCX"), "rb").read(2) == b"\x0a\x05")
+
+        # Bad textures: each is named with the reason, nothing is written
+        # unless asked to go on. Each row: folder contents (CUBE.PCX unless
+        # named otherwise), what stderr says.
+        good = open(os.path.join(assets, "CUBE.PCX"), "rb").read()
+        planes9 = bytearray(good)
+        planes9[65] = 9
+        bad_textures = [
+            ("missing", {}, b"no such file"),
+            *([] if wine else [("lower case", {"cube.pcx": good}, b"there is 'cube.pcx'")]),  # Windows ignores case
+            ("empty", {"CUBE.PCX": b""}, b"the file is empty"),
+            ("garbage", {"CUBE.PCX": bytes(range(256)) * 8}, b"not a PCX image"),
+            ("folder", {"CUBE.PCX/": b""}, b"a folder"),
+            ("9 planes", {"CUBE.PCX": bytes(planes9)}, b"header describes no image"),
+            ("truncated", {"CUBE.PCX": good[:2000]}, b"ends before its last row"),
+        ]
+        for name, files, says in bad_textures:
+            case = os.path.join(folder, "texture-" + name.replace(" ", "-"))
+            os.makedirs(case)
+            for file, data in files.items():
+                if file.endswith("/"):
+                    os.makedirs(os.path.join(case, file))
+                else:
+                    with open(os.path.join(case, file), "wb") as f:
+                        f.write(data)
+            out = os.path.join(case, "out.raw")
+            r = tool.run("--out", out, cwd=case)
+            check(f"texture {name}: refused", r.returncode == 1 and b"CUBE.PCX" in r.stderr and says in r.stderr
+                  and not os.path.exists(out), repr(r.stderr))
+            r = tool.run("--allow-missing-texture", "--out", out, cwd=case)
+            check(f"texture {name}: drawn anyway when allowed", r.returncode == 0 and b"warning" in r.stderr
+                  and os.path.getsize(out) == WIDTH * HEIGHT * 2, repr(r.stderr))
+        # --texture names the image; from elsewhere it gives the default picture.
+        default_picture, _ = tool.render()
+        r = tool.run("--texture", os.path.join(assets, "CUBE.PCX"), "--out=" + os.path.join(folder, "named.RAW"),
+                     cwd=os.path.join(folder, "texture-missing"))
+        check("--texture from another folder, --out=FILE, .RAW", r.returncode == 0 and
+              open(os.path.join(folder, "named.RAW"), "rb").read() == default_picture, repr(r.stderr))
+
+        if not wine:
+            # A write that fails part-way keeps the old file and says why.
+            kept = os.path.join(folder, "kept.raw")
+            with open(kept, "wb") as f:
+                f.write(b"old")
+            limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
+            r = tool.run("--out", kept, preexec_fn=limit)
+            check("a failed write keeps the old file", r.returncode == 1 and b"File too large" in r.stderr
+                  and open(kept, "rb").read() == b"old"
+                  and not [n for n in os.listdir(folder) if ".tmp" in n], repr(r.stderr))
+            # A long run shows its progress and stops cleanly on Ctrl-C.
+            out = os.path.join(folder, "long.raw")
+            with tempfile.TemporaryFile() as err:
+                p = subprocess.Popen(command + ["--keys", "x*1000000000", "--out", out], cwd=assets,
+                                     stdout=subprocess.DEVNULL, stderr=err)
+                deadline = time.time() + 20
+                while time.time() < deadline and b"of 1000000000" not in (err.seek(0) or err.read()):
+                    time.sleep(0.2)
+                p.send_signal(signal.SIGINT)
+                code = p.wait(timeout=20)
+                err.seek(0)
+                text = err.read()
+            check("a long run shows progress", b"turn " in text and b"left" in text, repr(text[-200:]))
+            check("Ctrl-C stops it without writing", code == 130 and b"nothing was written" in text
+                  and not os.path.exists(out), repr(text[-200:]))
 
         # Output formats: sizes, and one picture at every depth and in PNG.
         first16, _ = tool.render(bpp=16)

@@ -270,23 +270,32 @@ TEST_F(PcxReader, LayoutsWithoutAConverterGiveResultThree) {
     EXPECT_EQ(open_descriptors(), fds);
 }
 
-TEST_F(PcxReader, PlaneCountsOtherThanThreeAndFourReadPlaneZero) {
-    // Two planes of one bit: the two-colour converter reads plane 0 only.
+TEST_F(PcxReader, PlanesOfOneBitMakeTheColourNumber) {
+    // One bit in 2 and 3 planes: plane p gives bit p of the colour number,
+    // shown at depth 8 in slot 10 + number.
     Header h = colored_header();
     h.bits = 1;
-    h.planes = 2;
     h.xmax = 7;
-    h.plane_bytes = 2;
-    ASSERT_EQ(read(pcx_file(h, encode({0xA5, 0x00, 0xFF, 0xFF})), 8, 8, 1), 0);
-    EXPECT_EQ(area(0, 0, 8, 1), (Pixels{11, 10, 11, 10, 10, 11, 10, 11}));
+    h.plane_bytes = 1;
+    h.planes = 2;
+    ASSERT_EQ(read(pcx_file(h, encode({0xA5, 0x0F})), 8, 8, 1), 0);
+    EXPECT_EQ(area(0, 0, 8, 1), (Pixels{11, 10, 11, 10, 12, 13, 12, 13}));
+    h.planes = 3;
+    ASSERT_EQ(read(pcx_file(h, encode({0xA5, 0x0F, 0x3C})), 8, 8, 1), 0);
+    EXPECT_EQ(area(0, 0, 8, 1), (Pixels{11, 10, 15, 14, 16, 17, 12, 13}));
+    // At depth 32 the numbers take the header's colours.
+    ASSERT_EQ(read(pcx_file(h, encode({0xA5, 0x0F, 0x3C})), 32, 8, 1), 0);
+    for (int32_t x = 0; x < 8; ++x)
+        EXPECT_EQ(pixel(x, 0) & 0xFFFFFF, rgb32(h.palette, Pixels{1, 0, 5, 4, 6, 7, 2, 3}[static_cast<size_t>(x)]));
 
-    // Five planes of eight bits: plane 0 holds the indices.
-    h.bits = 8;
-    h.planes = 5;
-    h.xmax = 2;
-    h.plane_bytes = 3;
-    ASSERT_EQ(load_file(pcx_file(h, encode({4, 5, 6, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9})), kKeepIndices), 0);
-    EXPECT_EQ(area(0, 0, 3, 1), (Pixels{4, 5, 6}));
+    // Plane counts and bits that describe no image: refused.
+    const int layouts[][2] = {{5, 8}, {9, 8}, {2, 8}, {0, 8}, {5, 1}, {0, 1}, {4, 2}, {3, 4}};
+    for (const auto& [planes, bits] : layouts) {
+        h.planes = static_cast<uint8_t>(planes);
+        h.bits = static_cast<uint8_t>(bits);
+        h.plane_bytes = 8;
+        EXPECT_EQ(load_file(pcx_file(h, encode(Bytes(64, 9))), kKeepIndices), 3) << planes << " planes of " << bits;
+    }
 }
 
 // ---- The decoder ---------------------------------------------------------------
@@ -301,6 +310,7 @@ TEST_F(PcxReader, DecoderRunsAndEarlyEnds) {
         int32_t buffer_w, buffer_h;
         uint8_t fill;
         Pixels want;
+        bool cut = false;  // the data ends before the last line: result 5
     };
     // Width 5 with 6 bytes per line; the padding byte 0xEE is part of a run
     // with the last pixel, so it must be decoded for the next line to start
@@ -324,11 +334,11 @@ TEST_F(PcxReader, DecoderRunsAndEarlyEnds) {
         {"one run covers several whole lines", 4, 17, 4, {0xFF, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04}, 4, 17, 0, long_run},
         {"the padding byte is decoded but not stored", 5, 3, 6, padded, 8, 3, 0x55, padded_want},
         // The line stops where it is, and the rest of the line buffer is still zero.
-        {"input ending with a run code", 4, 2, 4, {0x09, 0xC3}, 4, 2, 0x77, {9, 0, 0, 0, 9, 0, 0, 0}},
-        {"no data at all", 4, 2, 4, {}, 4, 2, 0x77, Pixels(8, 0)},
+        {"input ending with a run code", 4, 2, 4, {0x09, 0xC3}, 4, 2, 0x77, {9, 0, 0, 0, 9, 0, 0, 0}, true},
+        {"no data at all", 4, 2, 4, {}, 4, 2, 0x77, Pixels(8, 0), true},
         // Line 0 complete, line 1 two bytes, then the input ends: every visible row is stored.
         {"input ending early", 4, 4, 4, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}, 4, 5, 0x77,
-         {1, 2, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 0x77, 0x77, 0x77, 0x77}},
+         {1, 2, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 0x77, 0x77, 0x77, 0x77}, true},
     };
     const Bytes white(48, 0xFF), black(48, 0);
     for (const Case& c : cases) {
@@ -339,7 +349,8 @@ TEST_F(PcxReader, DecoderRunsAndEarlyEnds) {
             fill_bytes(c.fill);
             gx_set_palette(10, 16, white.data());
             const Bytes before = palette_rgb();
-            ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE), 0);
+            ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE),
+                      c.cut ? GX_PCX_TRUNCATED : GX_PCX_OK);
             EXPECT_EQ(area(0, 0, c.buffer_w, c.buffer_h), c.want);
             // The palette stage still ran: version 5 but no trailing palette,
             // so the header's colours (all black here) went to slots 10 to 25.
@@ -468,15 +479,15 @@ TEST_F(PcxReader, EmptyOrNegativeExtentDrawsNothing) {
     const Bytes before = palette_rgb();
     Bytes file = pattern_file(4, 2);
     file[8] = 0;
-    file[4] = 1;  // xmax 0 < xmin 1
-    EXPECT_EQ(load_file(file, 0), 0);
+    file[4] = 1;  // xmax 0 < xmin 1: no image, refused
+    EXPECT_EQ(load_file(file, 0), 3);
     file = pattern_file(4, 2);
     file[10] = 0;
     file[6] = 5;  // ymax 0 < ymin 5
-    EXPECT_EQ(load_file(file, GX_PCX_AT_POSITION), 0);
+    EXPECT_EQ(load_file(file, GX_PCX_AT_POSITION), 3);
     file[4] = 0xFF;
     file[5] = 0xFF;  // xmin 65535, xmax 3
-    EXPECT_EQ(load_memory(file, GX_PCX_AT_POSITION), 0);
+    EXPECT_EQ(load_memory(file, GX_PCX_AT_POSITION), 3);
     EXPECT_EQ(area(0, 0, 8, 4), Pixels(32, 0x66u));
     EXPECT_EQ(palette_rgb(), before);
 }
@@ -614,7 +625,7 @@ TEST_F(PcxReader, FileModeWithoutUsableChunksEndsTheInputAtOnce) {
     for (uint32_t size : {0u, 4096u}) {
         fill_bytes(0x99);
         gx_set_input(size == 0 ? gx_state.input_buffer : nullptr, size);
-        ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), 0);
+        ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), GX_PCX_TRUNCATED);
         EXPECT_EQ(area(0, 0, 4, 2), Pixels(8, 0)) << size;
     }
     gx_reset_input();

@@ -71,12 +71,40 @@ failures)
   [ "$rc" -eq 2 ] || fail "text file: exit $rc"
   [ "$(cat "$dir/err")" = "pcx-convert: $dir/text.pcx: not a PCX file (result 2)" ] || fail "text file: $(cat "$dir/err")"
   [ ! -e "$dir/out.ppm" ] || fail "an output was written for a failed read"
-  # Eight colours: ppmtopcx writes 1 bit in 3 planes, which the reader refuses.
-  picture 37 13 8 "$dir/eight.ppm"
-  ppmtopcx "$dir/eight.ppm" > "$dir/eight.pcx" 2>/dev/null
-  status "$tool" "$dir/eight.pcx" "$dir/out.png"
-  [ "$rc" -eq 3 ] || fail "1-bit 3-plane file: exit $rc"
-  grep -q "(result 3)" "$dir/err" || fail "1-bit 3-plane file: $(cat "$dir/err")"
+  # Damaged and hostile files, made from a good one: patch FILE OFFSET BYTES...
+  patch() { f=$1; at=$2; shift 2; printf "$@" | dd of="$f" bs=1 seek="$at" conv=notrunc 2>/dev/null; }
+  picture 37 13 200 "$dir/good.ppm"
+  ppmtopcx "$dir/good.ppm" > "$dir/good.pcx" 2>/dev/null
+  cp "$dir/good.pcx" "$dir/planes9.pcx"; patch "$dir/planes9.pcx" 65 '\011'
+  cp "$dir/good.pcx" "$dir/bits2.pcx"; patch "$dir/bits2.pcx" 3 '\002'
+  cp "$dir/good.pcx" "$dir/xmin.pcx"; patch "$dir/xmin.pcx" 4 '\377\000'
+  cp "$dir/good.pcx" "$dir/huge.pcx"; patch "$dir/huge.pcx" 8 '\177\076\177\076'
+  picture 45 17 0 "$dir/gradient.ppm"
+  ppmtopcx "$dir/gradient.ppm" > "$dir/gradient.pcx" 2>/dev/null
+  head -c 600 "$dir/gradient.pcx" > "$dir/cut.pcx"
+  # name, exit status, what stderr says, whether an output is written
+  while read -r name want says written; do
+    rm -f "$dir/out.ppm"
+    status "$tool" "$dir/$name.pcx" "$dir/out.ppm"
+    [ "$rc" -eq "$want" ] || fail "$name: exit $rc, not $want: $(cat "$dir/err")"
+    grep -q "$(echo "$says" | tr _ ' ')" "$dir/err" || fail "$name: $(cat "$dir/err")"
+    if [ "$written" = yes ]; then [ -s "$dir/out.ppm" ] || fail "$name: no output"
+    else [ ! -e "$dir/out.ppm" ] || fail "$name: an output was written"; fi
+  done <<TABLE
+planes9 3 (result_3) no
+bits2 3 (result_3) no
+xmin 3 (result_3) no
+huge 65 more_than_the_limit no
+cut 5 ends_before.*rows_that_were_read_are_written yes
+TABLE
+  # The rows that were read of the cut file are the good file's.
+  pcxtoppm "$dir/gradient.pcx" 2>/dev/null | pamcut -top 0 -height 1 | pnmtoplainpnm > "$dir/want.txt"
+  pamcut -top 0 -height 1 "$dir/out.ppm" | pnmtoplainpnm > "$dir/got.txt"
+  cmp -s "$dir/got.txt" "$dir/want.txt" || fail "the first row of a cut file differs"
+  # The limit counts the buffer's pixels (37 x 13 = 481) and can be set.
+  status "$tool" --max-pixels 480 "$dir/good.pcx" "$dir/out.ppm"
+  [ "$rc" -eq 65 ] || fail "481 pixels over a limit of 480: exit $rc"
+  "$tool" --max-pixels=481 "$dir/good.pcx" "$dir/out.ppm" || fail "481 pixels within a limit of 481"
   status "$tool" --flags 6 "$dir/none.pcx" "$dir/out.ppm"
   [ "$rc" -eq 1 ] || fail "missing file in memory mode: exit $rc"
   ;;
@@ -188,6 +216,38 @@ placement)
   pamcut -left 4 -top 2 -width 20 -height 10 "$dir/want.ppm" | pnmtoplainpnm > "$dir/want.txt"
   pnmtoplainpnm "$dir/clip.ppm" > "$dir/got.txt"
   cmp -s "$dir/got.txt" "$dir/want.txt" || fail "image clipped at the top left differs"
+  ;;
+safety)
+  need_netpbm
+  picture 37 13 16 "$dir/sixteen.ppm"
+  ppmtopcx "$dir/sixteen.ppm" > "$dir/in.pcx" 2>/dev/null
+  status "$tool" --version
+  [ "$rc" -eq 0 ] && grep -q '^pcx-convert [0-9][0-9.]*$' "$dir/out" || fail "--version: $rc $(cat "$dir/out")"
+  # One option syntax: --opt VALUE and --opt=VALUE, endings in any case, no option twice.
+  "$tool" --bpp=24 "$dir/in.pcx" "$dir/a.PPM" || fail "--bpp=24 and .PPM"
+  "$tool" --bpp 24 "$dir/in.pcx" "$dir/b.ppm" && cmp -s "$dir/a.PPM" "$dir/b.ppm" || fail "--bpp=24 differs"
+  status "$tool" --bpp 24 --bpp=32 "$dir/in.pcx" "$dir/b.ppm"
+  [ "$rc" -eq 64 ] && grep -q -- "--bpp is given twice" "$dir/err" || fail "repeated --bpp: $rc"
+  # An output that is the input, also through a link, is refused and the input kept.
+  cp "$dir/in.pcx" "$dir/in.ppm"; cp "$dir/in.pcx" "$dir/keep.pcx"
+  ln -s "$dir/in.ppm" "$dir/link.ppm"
+  for out in "$dir/in.ppm" "$dir/link.ppm"; do
+    status "$tool" "$dir/in.ppm" "$out"
+    [ "$rc" -eq 64 ] && grep -q "is the input file" "$dir/err" || fail "output $out is the input: $rc"
+  done
+  status "$tool" --palette-out "$dir/in.ppm" "$dir/in.ppm" "$dir/c.ppm"
+  [ "$rc" -eq 64 ] || fail "--palette-out is the input: $rc"
+  cmp -s "$dir/in.ppm" "$dir/keep.pcx" || fail "the input was changed"
+  # A write that fails part-way (a file-size limit) keeps the old file,
+  # leaves no temporary file and says why.
+  for out in old.ppm old.png old.raw; do
+    echo "the old contents" > "$dir/$out"
+    status sh -c "ulimit -f 1; exec \"\$@\"" sh "$tool" --buffer 2000x2000 "$dir/in.pcx" "$dir/$out"
+    [ "$rc" -eq 73 ] || fail "$out past the size limit: exit $rc"
+    grep -q "cannot write the file: File too large" "$dir/err" || fail "$out: $(cat "$dir/err")"
+    [ "$(cat "$dir/$out")" = "the old contents" ] || fail "$out was damaged"
+  done
+  [ "$(ls -A "$dir" | grep -c tmp)" -eq 0 ] || fail "temporary files were left: $(ls -A "$dir")"
   ;;
 *)
   fail "unknown case $case_name"
