@@ -10,6 +10,11 @@
 # are built as a 64-bit Windows program (build/win64) and run under 64-bit
 # Wine. GX_WINE_ARCH=win32|win64 forces the choice.
 set -euo pipefail
+. scripts/host.sh
+if ! gx_host_is_x86; then
+  echo "30-win32: skipped: the Windows build is tested under Wine, which runs x86 programs on x86 machines only (this one is $(gx_host_arch))."
+  exit 77
+fi
 . scripts/wine-env.sh
 jobs=${GX_JOBS:-2}
 

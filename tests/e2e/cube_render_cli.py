@@ -3,7 +3,9 @@
 output formats at every depth, and key scripts that must give the same (or
 a different) picture.
 
-    cube_render_cli.py CUBE_RENDER ASSETS_DIR [--wine]
+    cube_render_cli.py CUBE_RENDER ASSETS_DIR [--wine | --emulator PROGRAM]
+
+--emulator runs a cross-built cube-render through PROGRAM (qemu-aarch64).
 """
 import os
 import resource
@@ -115,9 +117,17 @@ def top_565(rgb):
 
 
 def main():
-    wine = "--wine" in sys.argv
-    args = [a for a in sys.argv[1:] if a != "--wine"]
-    command = ([os.environ.get("GX_WINE", "wine")] if wine else []) + [os.path.abspath(args[0])]
+    args = sys.argv[1:]
+    prefix = []
+    wine = "--wine" in args
+    if wine:
+        args.remove("--wine")
+        prefix = [os.environ.get("GX_WINE", "wine")]
+    if "--emulator" in args:
+        at = args.index("--emulator")
+        prefix = [args[at + 1]]
+        del args[at:at + 2]
+    command = prefix + [os.path.abspath(args[0])]
     assets = os.path.abspath(args[1])
     results = {"passed": 0, "failed": 0}
 
