@@ -93,6 +93,18 @@ wine_env_start() {
   echo "wine-env: $arch prefix ready in $((SECONDS - start)) s (DISPLAY=$DISPLAY)"
 }
 
+# Only the private Xvfb, without Wine (machines that run no Windows programs).
+xvfb_env_start() {
+  if [ -n "${GX_WINE_TMP:-}" ]; then
+    return 0
+  fi
+  command -v Xvfb >/dev/null || { echo "wine-env: Xvfb is not installed" >&2; return 1; }
+  GX_WINE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/gx-xvfb.XXXXXX")
+  export GX_WINE_TMP
+  trap wine_env_stop EXIT
+  _wine_env_start_xvfb 1280x1024x24
+}
+
 # A private Xvfb; -displayfd makes it choose a free display number and tell
 # it once it accepts connections.
 _wine_env_start_xvfb() {
