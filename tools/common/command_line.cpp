@@ -5,7 +5,7 @@
 
 namespace tools {
 
-bool CommandLine::parse(int argc, char** argv, std::initializer_list<OptionSpec> specs, std::string& error) {
+bool CommandLine::parse(int argc, char** argv, std::initializer_list<OptionSpec> known, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--") {
@@ -19,10 +19,10 @@ bool CommandLine::parse(int argc, char** argv, std::initializer_list<OptionSpec>
         }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
-            if (name == s.name) spec = &s;
-        if (spec == nullptr) {
+        const OptionSpec* option = nullptr;
+        for (const OptionSpec& o : known)
+            if (name == o.name) option = &o;
+        if (option == nullptr) {
             error = "unknown option '" + name + "'";
             return false;
         }
@@ -31,7 +31,7 @@ bool CommandLine::parse(int argc, char** argv, std::initializer_list<OptionSpec>
             return false;
         }
         std::string value;
-        if (!spec->takes_value) {
+        if (!option->takes_value) {
             if (equals != std::string::npos) {
                 error = name + " takes no value";
                 return false;

@@ -19,7 +19,7 @@ class CommandLine {
 public:
     // False, with `error` set, for an unknown option, a missing value, a
     // value given to a switch, or an option given twice.
-    bool parse(int argc, char** argv, std::initializer_list<OptionSpec> specs, std::string& error);
+    bool parse(int argc, char** argv, std::initializer_list<OptionSpec> known, std::string& error);
 
     bool has(const std::string& name) const { return values_.count(name) != 0; }
     // The option's value, or `fallback` when it was not given.

@@ -24,7 +24,7 @@
 #include "tools/common/command_line.h"
 #include "tools/common/output_file.h"
 
-#if CUBE_RENDER_PNG
+#if TOOL_HAS_PNG
 #include <png.h>
 #endif
 
@@ -246,7 +246,7 @@ void write_raw(tools::OutputFile& out, const Options& options) {
     for (int32_t y = 0; y < buffer_height; ++y) out.write(buffer_row(y), row_bytes);
 }
 
-#if CUBE_RENDER_PNG
+#if TOOL_HAS_PNG
 // One pixel of the buffer as 8-bit red, green and blue.
 void pixel_rgb(const uint8_t* p, int32_t bpp, uint8_t* rgb) {
     if (bpp == 16) {

@@ -1,7 +1,7 @@
 // pcx-convert: reads a PCX image with the library into a buffer of a chosen
 // depth and writes the buffer as raw pixels, PPM or PNG (PNG where the
 // build found libpng).
-#if PCX_CONVERT_PNG
+#if TOOL_HAS_PNG
 #include <png.h>
 #endif
 
@@ -176,7 +176,7 @@ int parse(int argc, char** argv, Options& o) {
             return usage_error("'" + out + "' is the input file, which would be overwritten");
     if (o.palette_out == o.output || tools::same_file(o.output, o.palette_out))
         return usage_error("OUTPUT and --palette-out name the same file");
-    if (!PCX_CONVERT_PNG && tools::has_extension(o.output, ".png"))
+    if (!TOOL_HAS_PNG && tools::has_extension(o.output, ".png"))
         return usage_error("this build has no PNG support (libpng was not found); write .raw or .ppm");
     return -1;
 }
@@ -254,7 +254,7 @@ void write_ppm(tools::OutputFile& out, int32_t width, int32_t height) {
     }
 }
 
-#if PCX_CONVERT_PNG
+#if TOOL_HAS_PNG
 // libpng reports errors by a long jump back here, so nothing in this frame
 // needs destroying.
 bool png_rows(png_structp png, png_infop info, std::FILE* f, int32_t width, int32_t height,
