@@ -150,6 +150,10 @@ int main(int argc, char** argv) {
     // SDL falls back to drivers that draw nowhere when no display can be
     // opened; only one asked for by name is taken.
     const char* asked = std::getenv("SDL_VIDEODRIVER");
+    // The picture is ours to the last pixel: the window gets it through the
+    // system's plain framebuffer. Without this SDL loads an OpenGL driver
+    // only to find it is a software one and unload it again.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "cube: cannot open a window: %s\n", SDL_GetError());
         return 1;
