@@ -3,7 +3,7 @@
 #include "gfx/simd.h"
 
 #include "gfx/image/pcx_fast.h"
-#include "gfx/raster/run_kernels.h"
+#include "gfx/raster/raster_paths.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int32_t gx_simd_select(int32_t level) {
     if (level > supported) level = supported;
     if (level < GX_SIMD_SCALAR) level = GX_SIMD_SCALAR;
     selected = level;
-    gx_raster::select_run_kernels(level);
+    gx_raster::select_raster_paths(level);
     pcx::select_fast_paths(level);
     return level;
 }

@@ -96,12 +96,8 @@ inline int32_t setup_runs(SpanSteps& span, TexelRun* runs, int32_t most) {
     return made;
 }
 
-// The vector version, or null where the build has none.
+// setup_runs or a vector version of it (raster_paths.h).
 using RunSetup = int32_t (*)(SpanSteps& span, TexelRun* runs, int32_t most);
-RunSetup sse2_run_setup();
-
-// The version in force (null: setup_runs), set by gx_simd_select.
-extern RunSetup active_run_setup;
 
 // ---- Set-up of many spans at once ---------------------------------------------
 //
@@ -200,10 +196,5 @@ inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most, uint8_
 // Returns the number of runs it may not draw.
 using BatchSetup = int32_t (*)(const RunBoundaries& b, KernelRun* runs, bool* fit, bool depth,
                                uint32_t stamp, const TextureView& texture, int32_t texel_size);
-BatchSetup avx2_batch_setup();
-
-// The version in force, or null (runs set up span by span), set by
-// gx_simd_select.
-extern BatchSetup active_batch_setup;
 
 }  // namespace gx_raster

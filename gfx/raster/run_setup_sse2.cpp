@@ -4,7 +4,7 @@
 // Every lane does exactly the operation the plain code does on that value,
 // so the results are the same to the bit; values outside the fixed-point
 // range go through the plain checked conversion.
-#include "gfx/raster/run_setup.h"
+#include "gfx/raster/raster_paths.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -95,14 +95,14 @@ int32_t setup(SpanSteps& span, TexelRun* runs, int32_t most) {
 
 }  // namespace
 
-RunSetup sse2_run_setup() { return setup; }
+void sse2_run_setup(RasterPaths& paths) { paths.setup = setup; }
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-RunSetup sse2_run_setup() { return nullptr; }
+void sse2_run_setup(RasterPaths&) {}
 }  // namespace gx_raster
 
 #endif

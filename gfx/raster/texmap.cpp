@@ -29,6 +29,7 @@
 
 #include "gfx/gfx.h"
 #include "gfx/raster/edge_walk.h"
+#include "gfx/raster/raster_paths.h"
 #include "gfx/raster/run_setup.h"
 #include "gfx/raster/texel_run.h"
 #include "gfx/row_rule.h"
@@ -51,9 +52,10 @@ struct Polygon {
     uint32_t stamp;
     int32_t run_length;
     double per_run_step;  // 1 / run_length
-    RunSetup run_setup;  // the vector run set-up in force, or null
-    BatchSetup batch_setup;  // the batched set-up in force, or null
-    HiddenTest hidden;   // the depth pre-test of whole spans
+    // The fast paths in force (raster_paths.h), read once per polygon.
+    RunSetup run_setup;
+    BatchSetup batch_setup;
+    HiddenTest hidden;
     int32_t y_top;
     // The clip rectangle, within the open buffer.
     int32_t clip_min_x, clip_max_x, clip_min_y, clip_max_y;
@@ -203,17 +205,18 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
                        polygon.input.max_v};
     // The vector kernels address texels with 31-bit offsets and 16-bit row
     // lengths, and read 4 bytes per texel.
-    gx_simd_level();  // picks the kernels on first use
+    gx_simd_level();  // picks the fast paths on first use
+    const RasterPaths& paths = raster_paths;
     const int64_t texture_bytes = (static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes;
-    if (active_run_kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
-        polygon.texture.kernels = active_run_kernels;
+    if (paths.kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
+        polygon.texture.kernels = paths.kernels;
         polygon.texture.kernel_texture = {s.texture_pixels, s.texture_width,
                                           static_cast<int32_t>(texture_bytes)};
         polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
     }
-    polygon.run_setup = active_run_setup;
-    polygon.batch_setup = active_batch_setup;
-    polygon.hidden = active_run_kernels != nullptr ? active_run_kernels->hidden : runs_hidden;
+    polygon.run_setup = paths.setup;
+    polygon.batch_setup = paths.batch_setup;
+    polygon.hidden = paths.hidden;
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);
@@ -260,8 +263,7 @@ public:
             const int32_t before = span.count;
             TexelRun* at = run_ + runs_;
             const int32_t room = QUEUE_RUNS - runs_;
-            const int32_t made = polygon_.run_setup != nullptr ? polygon_.run_setup(span, at, room)
-                                                               : setup_runs(span, at, room);
+            const int32_t made = polygon_.run_setup(span, at, room);
             segment_[segments_++] = {pixel, word, runs_, made};
             runs_ += made;
             const int32_t set = before - span.count;
