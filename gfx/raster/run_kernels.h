@@ -57,18 +57,32 @@ template <int B, bool DEPTH>
 void exact_tail(const KernelTexture& texture, const KernelRun& run, int32_t first);
 
 // A level's kernel table, from its drawing of one run,
-// DrawRun<B, DEPTH>::draw(texture, run).
-template <class DrawRun>
+// DrawRun<B, DEPTH>::draw(texture, run), for runs of DrawRun::SHORTEST
+// pixels or more; shorter runs go to exact_tail after the others (runs
+// never share a pixel, so the order changes nothing), which keeps calls
+// out of the vector loop.
+template <int B, bool DEPTH, class DrawRun>
 void draw_each(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
-    for (int32_t k = 0; k < runs; ++k) DrawRun::draw(texture, run[k]);
+    bool short_runs = false;
+    for (int32_t k = 0; k < runs; ++k) {
+        if (run[k].count >= DrawRun::SHORTEST) {
+            DrawRun::draw(texture, run[k]);
+        } else if (run[k].count > 0) {
+            short_runs = true;
+        }
+    }
+    if (!short_runs) return;
+    for (int32_t k = 0; k < runs; ++k) {
+        if (run[k].count > 0 && run[k].count < DrawRun::SHORTEST) exact_tail<B, DEPTH>(texture, run[k], 0);
+    }
 }
 
 template <template <int, bool> class DrawRun>
 constexpr RunKernels run_kernels_of() {
-    return {{{draw_each<DrawRun<1, false>>, draw_each<DrawRun<1, true>>},
-             {draw_each<DrawRun<2, false>>, draw_each<DrawRun<2, true>>},
-             {draw_each<DrawRun<3, false>>, draw_each<DrawRun<3, true>>},
-             {draw_each<DrawRun<4, false>>, draw_each<DrawRun<4, true>>}}};
+    return {{{draw_each<1, false, DrawRun<1, false>>, draw_each<1, true, DrawRun<1, true>>},
+             {draw_each<2, false, DrawRun<2, false>>, draw_each<2, true, DrawRun<2, true>>},
+             {draw_each<3, false, DrawRun<3, false>>, draw_each<3, true, DrawRun<3, true>>},
+             {draw_each<4, false, DrawRun<4, false>>, draw_each<4, true, DrawRun<4, true>>}}};
 }
 
 // The depth pre-test (HiddenTest), written once for every level. `Groups`

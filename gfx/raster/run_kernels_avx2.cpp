@@ -346,17 +346,13 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
 // of the group ends with a group that overlaps the one before: drawing a
 // pixel a second time changes nothing (its depth now equals its word, so
 // the test fails; without depth the same texel is written again). Runs
-// shorter than eight pixels go through the exact loop.
+// shorter than eight pixels never come here: draw_each gives them to the exact loop.
 template <int B, bool DEPTH>
 inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                      const KernelRun& run) {
     constexpr int S = B == 4 ? 3 : B;
     if constexpr (B == 2) {
         if (draw_sixteens<DEPTH>(pixel, word, texture, run) != 0) return;
-    }
-    if (run.count < 8) {
-        exact_tail<B, DEPTH>(texture, run, 0);
-        return;
     }
     const __m256i row_bits = splat(0xFFFF0000u);
     const __m256i sign = splat(0x80000000u);
@@ -406,6 +402,7 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
 
 template <int B, bool DEPTH>
 struct DrawRun {
+    static constexpr int32_t SHORTEST = 8;  // a group
     static void draw(const KernelTexture& texture, const KernelRun& run) {
         draw_run<B, DEPTH>(run.pixel, run.word, texture, run);
     }

@@ -154,11 +154,12 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
             }
         }
     }
-    exact_tail<B, DEPTH>(texture, run, n);  // pixels past the last whole group
+    if (n < run.count) exact_tail<B, DEPTH>(texture, run, n);  // past the last whole group
 }
 
 template <int B, bool DEPTH>
 struct DrawRun {
+    static constexpr int32_t SHORTEST = 0;  // draw_run takes every run
     static void draw(const KernelTexture& texture, const KernelRun& run) {
         draw_run<B, DEPTH>(run.pixel, run.word, texture, run);
     }
