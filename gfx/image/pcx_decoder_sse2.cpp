@@ -164,14 +164,14 @@ void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
 
 }  // namespace
 
-FastLineDecoder sse2_line_decoder() { return decode; }
+void sse2_line_decoder(FastPaths& paths) { paths.decode = decode; }
 
 }  // namespace pcx
 
 #else
 
 namespace pcx {
-FastLineDecoder sse2_line_decoder() { return nullptr; }
+void sse2_line_decoder(FastPaths&) {}
 }  // namespace pcx
 
 #endif

@@ -14,7 +14,7 @@
 // flipped (the same order as the unsigned comparison). Groups the test
 // hides whole are skipped; groups it passes whole are stored as they are;
 // in the others the pixels and words that fail are blended back unchanged.
-#include "gfx/raster/raster_paths.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -427,7 +427,7 @@ constexpr RunKernels KERNELS = run_kernels_of<DrawRun>();
 
 }  // namespace
 
-void avx2_run_kernels(RasterPaths& paths) {
+void avx2_run_kernels(FastPaths& paths) {
     paths.kernels = &KERNELS;
     paths.hidden = count_hidden<Eights>;
 }
@@ -437,7 +437,7 @@ void avx2_run_kernels(RasterPaths& paths) {
 #else
 
 namespace gx_raster {
-void avx2_run_kernels(RasterPaths&) {}
+void avx2_run_kernels(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

@@ -4,7 +4,7 @@
 // has no gather), and the pixels and words that fail the test are blended
 // back unchanged; groups that fail it whole are skipped. The last few
 // pixels of a run are drawn one by one.
-#include "gfx/raster/raster_paths.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -188,7 +188,7 @@ struct Eights {
 constexpr RunKernels KERNELS = run_kernels_of<DrawRun>();
 
 }  // namespace
-void sse2_run_kernels(RasterPaths& paths) {
+void sse2_run_kernels(FastPaths& paths) {
     paths.kernels = &KERNELS;
     paths.hidden = count_hidden<Eights>;
 }
@@ -198,7 +198,7 @@ void sse2_run_kernels(RasterPaths& paths) {
 #else
 
 namespace gx_raster {
-void sse2_run_kernels(RasterPaths&) {}
+void sse2_run_kernels(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

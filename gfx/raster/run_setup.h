@@ -96,7 +96,7 @@ inline int32_t setup_runs(SpanSteps& span, TexelRun* runs, int32_t most) {
     return made;
 }
 
-// setup_runs or a vector version of it (raster_paths.h).
+// setup_runs or a vector version of it (fast_paths.h).
 using RunSetup = int32_t (*)(SpanSteps& span, TexelRun* runs, int32_t most);
 
 // ---- Set-up of many spans at once ---------------------------------------------

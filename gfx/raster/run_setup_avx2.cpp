@@ -5,7 +5,7 @@
 // truncating conversion), so the runs are the same to the bit; lanes whose
 // values leave the fixed-point range go through the plain checked
 // conversions.
-#include "gfx/raster/raster_paths.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -140,14 +140,14 @@ int32_t batch_setup(const RunBoundaries& b, KernelRun* runs, bool* fit_out, bool
 
 }  // namespace
 
-void avx2_batch_setup(RasterPaths& paths) { paths.batch_setup = batch_setup; }
+void avx2_batch_setup(FastPaths& paths) { paths.batch_setup = batch_setup; }
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-void avx2_batch_setup(RasterPaths&) {}
+void avx2_batch_setup(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

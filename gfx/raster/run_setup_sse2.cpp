@@ -4,7 +4,7 @@
 // Every lane does exactly the operation the plain code does on that value,
 // so the results are the same to the bit; values outside the fixed-point
 // range go through the plain checked conversion.
-#include "gfx/raster/raster_paths.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -95,14 +95,14 @@ int32_t setup(SpanSteps& span, TexelRun* runs, int32_t most) {
 
 }  // namespace
 
-void sse2_run_setup(RasterPaths& paths) { paths.setup = setup; }
+void sse2_run_setup(FastPaths& paths) { paths.setup = setup; }
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-void sse2_run_setup(RasterPaths&) {}
+void sse2_run_setup(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

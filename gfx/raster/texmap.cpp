@@ -29,7 +29,7 @@
 
 #include "gfx/gfx.h"
 #include "gfx/raster/edge_walk.h"
-#include "gfx/raster/raster_paths.h"
+#include "gfx/raster/fast_paths.h"
 #include "gfx/raster/run_setup.h"
 #include "gfx/raster/texel_run.h"
 #include "gfx/row_rule.h"
@@ -52,7 +52,7 @@ struct Polygon {
     uint32_t stamp;
     int32_t run_length;
     double per_run_step;  // 1 / run_length
-    // The fast paths in force (raster_paths.h), read once per polygon.
+    // The fast paths in force (fast_paths.h), read once per polygon.
     RunSetup run_setup;
     BatchSetup batch_setup;
     HiddenTest hidden;
@@ -206,7 +206,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     // The vector kernels address texels with 31-bit offsets and 16-bit row
     // lengths, and read 4 bytes per texel.
     gx_simd_level();  // picks the fast paths on first use
-    const RasterPaths& paths = raster_paths;
+    const FastPaths& paths = active_fast_paths;
     const int64_t texture_bytes = (static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes;
     if (paths.kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
         polygon.texture.kernels = paths.kernels;

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "gfx/simd.h"
 #include "platform/portable/portable.h"
 
 namespace {
@@ -26,11 +27,11 @@ struct Header {
 
 class StretchLevels : public ::testing::Test {
 protected:
-    void TearDown() override { pf_portable_stretch_select(2); }
+    void TearDown() override { gx_simd_select(gx_simd_supported()); }
 };
 
 TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
-    const int32_t supported = pf_portable_stretch_select(2);
+    const int32_t supported = gx_simd_select(gx_simd_supported());
     if (supported == 0) GTEST_SKIP() << "no vector level on this processor";
     std::mt19937 random(99);
     std::vector<PfPaletteEntry> palette(256);
@@ -74,7 +75,7 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
         const int32_t src_y = uniform(random, -3, height - 1);
 
         const auto draw = [&](int32_t level) {
-            EXPECT_EQ(pf_portable_stretch_select(level), level);
+            EXPECT_EQ(gx_simd_select(level), level);
             std::vector<uint32_t> image(static_cast<size_t>(image_w) * static_cast<size_t>(image_h),
                                         0xDEADBEEF);
             std::vector<int32_t> columns(static_cast<size_t>(image_w));
@@ -99,7 +100,7 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
 
 // The program's case: its 640 x 480 5-6-5 buffer onto a larger window.
 TEST_F(StretchLevels, BufferOntoLargerWindows) {
-    const int32_t supported = pf_portable_stretch_select(2);
+    const int32_t supported = gx_simd_select(gx_simd_supported());
     if (supported == 0) GTEST_SKIP() << "no vector level on this processor";
     Header header;
     header.info = {40, 640, 480, 1, 16, PF_BI_BITFIELDS, 0, 0, 0, 0, 0};
@@ -111,7 +112,7 @@ TEST_F(StretchLevels, BufferOntoLargerWindows) {
     for (const auto& size : {std::pair{1280, 960}, std::pair{1920, 1080}, std::pair{641, 481}}) {
         std::vector<uint32_t> images[3];
         for (int32_t level = 0; level <= supported; ++level) {
-            pf_portable_stretch_select(level);
+            gx_simd_select(level);
             images[level].assign(static_cast<size_t>(size.first) * static_cast<size_t>(size.second), 0);
             std::vector<int32_t> columns(static_cast<size_t>(size.first));
             pf_portable_stretch({images[level].data(), size.first, size.second, columns.data()}, 0, 0,

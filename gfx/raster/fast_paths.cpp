@@ -1,6 +1,6 @@
 // The rasterizer's fast paths in force, and what the vector files call on
 // the baseline processor (see fixed_signed_baseline and exact_tail).
-#include "gfx/raster/raster_paths.h"
+#include "gfx/raster/fast_paths.h"
 
 #include "gfx/raster/texel_run.h"
 #include "gfx/simd.h"
@@ -25,13 +25,13 @@ template void exact_tail<4, false>(const KernelTexture&, const KernelRun&, int32
 template void exact_tail<4, true>(const KernelTexture&, const KernelRun&, int32_t);
 
 namespace {
-constexpr RasterPaths PLAIN = {nullptr, runs_hidden, setup_runs, nullptr};
+constexpr FastPaths PLAIN = {nullptr, runs_hidden, setup_runs, nullptr};
 }  // namespace
 
-RasterPaths raster_paths = PLAIN;
+FastPaths active_fast_paths = PLAIN;
 
-void select_raster_paths(int32_t level) {
-    RasterPaths paths = PLAIN;
+void select_fast_paths(int32_t level) {
+    FastPaths paths = PLAIN;
     if (level >= GX_SIMD_SSE2) {
         sse2_run_kernels(paths);
         sse2_run_setup(paths);
@@ -40,7 +40,7 @@ void select_raster_paths(int32_t level) {
         avx2_run_kernels(paths);
         avx2_batch_setup(paths);
     }
-    raster_paths = paths;
+    active_fast_paths = paths;
 }
 
 }  // namespace gx_raster

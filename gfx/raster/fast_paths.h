@@ -4,7 +4,7 @@
 //
 // A new level plugs in here: a file per routine group (run_kernels_*.cpp,
 // run_setup_*.cpp) defining the hook below for the level, and one line in
-// select_raster_paths (raster_paths.cpp).
+// select_fast_paths (fast_paths.cpp).
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 
 namespace gx_raster {
 
-struct RasterPaths {
+struct FastPaths {
     // Kernels for exact runs; null: the exact loop draws every run itself.
     const RunKernels* kernels;
     // The depth pre-test of a span's leading runs (plain: runs_hidden).
@@ -25,15 +25,15 @@ struct RasterPaths {
     BatchSetup batch_setup;
 };
 
-// The routines in force, set by gx_simd_select (through select_raster_paths).
-extern RasterPaths raster_paths;
-void select_raster_paths(int32_t level);
+// The routines in force, set by gx_simd_select (through select_fast_paths).
+extern FastPaths active_fast_paths;
+void select_fast_paths(int32_t level);
 
 // Each level's hooks: write in the level's routines. They do nothing in a
 // build without the level (the file is compiled for it only on x86).
-void sse2_run_kernels(RasterPaths& paths);
-void sse2_run_setup(RasterPaths& paths);
-void avx2_run_kernels(RasterPaths& paths);
-void avx2_batch_setup(RasterPaths& paths);
+void sse2_run_kernels(FastPaths& paths);
+void sse2_run_setup(FastPaths& paths);
+void avx2_run_kernels(FastPaths& paths);
+void avx2_batch_setup(FastPaths& paths);
 
 }  // namespace gx_raster
