@@ -105,8 +105,6 @@ bool planes_hold_width(Layout layout, uint32_t planes, uint32_t plane_bytes, uin
     return false;
 }
 
-namespace {
-
 RowConverter plain_row_converter(Layout layout, int32_t depth) {
     switch (layout) {
         case Layout::two_color: return palette_converter<TwoColor, FIRST_SLOT>(depth);
@@ -123,6 +121,8 @@ RowConverter plain_row_converter(Layout layout, int32_t depth) {
     }
     return nullptr;
 }
+
+namespace {
 
 // The vector converter in force for a layout and depth, if there is one.
 RowConverter fast_row_converter(Layout layout, int32_t depth) {
