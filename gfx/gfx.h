@@ -99,7 +99,8 @@ struct AviEntry {
     char name[24];
 };
 
-// The edge walkers of the rasterizers.
+// The edge walkers of the rasterizers (gfx/raster/edge_walk.h). Private to
+// the rasterizers, but here because the state record below holds them.
 struct PerspectiveEdge {
     int32_t direction;
     int32_t rows_left;
@@ -147,6 +148,9 @@ struct AffineEdge {
 
 // ---- The state record -----------------------------------------------------
 
+// Fields are grouped by the part of the library that keeps them, and the
+// groups stand in a fixed order; the numbers make that order visible, so
+// that a new field joins its group rather than the end of the record.
 struct GraphicsState {
     // 0. Image header, key state, banner.
     uint8_t pcx_header[128] = {};

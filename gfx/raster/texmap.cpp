@@ -13,6 +13,25 @@
 // exact perspective division at both ends of each run; affine spans are
 // stepped in 16.16 integers throughout.
 //
+// The path of a perspective span, file by file:
+//   texmap.cpp       walk_rows -> draw_span -> perspective_span: the span's
+//                    gradients, clipped; hidden_prefix passes over its
+//                    leading runs the depth test hides whole (their depth
+//                    needs no division); RunQueue::add queues the rest.
+//   run_setup.h      the runs' exact coordinates: setup_runs (or the SSE2
+//                    version, run_setup_sse2.cpp) span by span; with AVX2
+//                    the batched set-up instead, mark_runs here and the
+//                    divisions four boundaries at once in
+//                    run_setup_avx2.cpp, which also says which runs a
+//                    kernel may draw (fit_for_kernel).
+//   texel_run.h      RunQueue::draw hands each span's runs to texel_runs:
+//                    the exactness checks, the exact and clamped loops.
+//   run_kernels.h    exact runs in batches to the kernel in force
+//                    (run_kernels_sse2.cpp, run_kernels_avx2.cpp), which
+//                    draw the pixels their groups leave with the exact loop.
+// Affine spans go from affine_span straight to texel_runs. The routines in
+// force come from one table, fast_paths.h.
+//
 // Checked once per polygon, so that nothing outside the open buffer, the
 // depth buffer, the texture or the caller's lists is ever touched: the
 // vertex count (at most the 320 the work areas hold), screen coordinates
