@@ -141,13 +141,10 @@ bool usable_depth(double z) {
     return w > 0.0 && w < INVERSE_DEPTH_LIMIT;
 }
 
-int32_t bytes_per_pixel(int32_t depth) {
-    switch (depth) {
-        case 32: return 4;
-        case 24: return 3;
-        case 16: return 2;
-        default: return 1;
-    }
+// Bytes per pixel the mappers write: a depth other than 16, 24 or 32 is
+// written as 8 bits.
+int32_t pixel_bytes(int32_t depth) {
+    return depth == 16 || depth == 24 || depth == 32 ? gx_bytes_per_pixel(depth) : 1;
 }
 
 // Gathers the call's inputs and state; false when nothing is to be drawn.
@@ -215,7 +212,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     // Texel offsets, including the step past a run's last pixel, must fit
     // ptrdiff_t (which has 32 bits on 32-bit targets).
     const int64_t row_bytes =
-        static_cast<int64_t>(s.texture_width) * texel_size(bytes_per_pixel(s.active_depth));
+        static_cast<int64_t>(s.texture_width) * texel_size(pixel_bytes(s.active_depth));
     if ((static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes >
         static_cast<int64_t>(PTRDIFF_MAX / 4)) {
         return false;
@@ -570,10 +567,10 @@ int32_t texmap(const ScreenPoint* points, const TexCoord* texcoords, const Verte
                uint32_t count) {
     Polygon polygon;
     if (!prepare<PERSPECTIVE, DEPTH>(polygon, points, texcoords, camera, count)) return 0;
-    switch (gx_state.active_depth) {
-        case 32: walk_rows<PERSPECTIVE, DEPTH, 4>(polygon); break;
-        case 24: walk_rows<PERSPECTIVE, DEPTH, 3>(polygon); break;
-        case 16: walk_rows<PERSPECTIVE, DEPTH, 2>(polygon); break;
+    switch (pixel_bytes(gx_state.active_depth)) {
+        case 4: walk_rows<PERSPECTIVE, DEPTH, 4>(polygon); break;
+        case 3: walk_rows<PERSPECTIVE, DEPTH, 3>(polygon); break;
+        case 2: walk_rows<PERSPECTIVE, DEPTH, 2>(polygon); break;
         default: walk_rows<PERSPECTIVE, DEPTH, 1>(polygon); break;
     }
     return 0;
