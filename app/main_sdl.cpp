@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr char caption[] = "Texture-Mapped Cube";
+constexpr char CAPTION[] = "Texture-Mapped Cube";
 
 struct Shell {
     SDL_Window* window = nullptr;
@@ -98,8 +98,8 @@ int main(int, char**) {
         return 1;
     }
     Shell shell;
-    shell.window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                    buffer_width, buffer_height,
+    shell.window = SDL_CreateWindow(CAPTION, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                    BUFFER_WIDTH, BUFFER_HEIGHT,
                                     SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (shell.window == nullptr) {
         std::fprintf(stderr, "cube: cannot create the window: %s\n", SDL_GetError());

@@ -188,6 +188,7 @@ struct Eights {
 constexpr RunKernels KERNELS = run_kernels_of<DrawRun>();
 
 }  // namespace
+
 void sse2_run_kernels(FastPaths& paths) {
     paths.kernels = &KERNELS;
     paths.hidden = count_hidden<Eights>;

@@ -52,11 +52,11 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
             header.info.colors_used = random() % 3 == 0 ? static_cast<uint32_t>(uniform(random, 1, 256)) : 0;
         } else if (bits == 16 || bits == 32) {
             // No masks, the buffers' own, or some other layout.
-            static const uint32_t kMasks[2][2][3] = {{{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
+            static const uint32_t MASKS[2][2][3] = {{{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
                                                      {{0xFF0000, 0xFF00, 0xFF}, {0x3FF, 0xFFC00, 0x3FF00000}}};
             const uint32_t kind = random() % 3u;
             if (kind != 0) header.info.compression = PF_BI_BITFIELDS;
-            std::memcpy(header.rest, kMasks[bits == 32][kind == 2], sizeof kMasks[0][0]);
+            std::memcpy(header.rest, MASKS[bits == 32][kind == 2], sizeof MASKS[0][0]);
         }
         const size_t pitch = (static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32 * 4;
         std::vector<uint8_t> pixels(pitch * static_cast<size_t>(height));

@@ -199,9 +199,9 @@ const uint8_t* buffer_row(int32_t y) {
 void write_raw(const Options& options) {
     FILE* file = std::fopen(options.out.c_str(), "wb");
     if (file == nullptr) fail("cannot write " + options.out + ": " + std::strerror(errno));
-    const size_t row_bytes = static_cast<size_t>(buffer_width) * static_cast<size_t>(options.bpp / 8);
+    const size_t row_bytes = static_cast<size_t>(BUFFER_WIDTH) * static_cast<size_t>(options.bpp / 8);
     bool ok = true;
-    for (int32_t y = 0; y < buffer_height && ok; ++y) {
+    for (int32_t y = 0; y < BUFFER_HEIGHT && ok; ++y) {
         ok = std::fwrite(buffer_row(y), 1, row_bytes, file) == row_bytes;
     }
     if (std::fclose(file) != 0) ok = false;
@@ -232,20 +232,20 @@ void write_png(const Options& options) {
     png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
     if (info == nullptr) fail("cannot start the PNG writer");
     // The row buffer lives outside the jump so nothing is skipped over.
-    static uint8_t row[buffer_width * 3];
+    static uint8_t row[BUFFER_WIDTH * 3];
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         std::fclose(file);
         fail("cannot write " + options.out);
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, buffer_width, buffer_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, BUFFER_WIDTH, BUFFER_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     const int32_t bytes = options.bpp / 8;
-    for (int32_t y = 0; y < buffer_height; ++y) {
+    for (int32_t y = 0; y < BUFFER_HEIGHT; ++y) {
         const uint8_t* source = buffer_row(y);
-        for (int32_t x = 0; x < buffer_width; ++x) pixel_rgb(source + x * bytes, options.bpp, row + x * 3);
+        for (int32_t x = 0; x < BUFFER_WIDTH; ++x) pixel_rgb(source + x * bytes, options.bpp, row + x * 3);
         png_write_row(png, row);
     }
     png_write_end(png, nullptr);
@@ -278,12 +278,12 @@ int main(int argc, char** argv) {
     }
 
     // At 24 and 32 bits a texture cut from the buffer holds 3 bytes a texel.
-    static uint8_t textures[face_count][texture_size * texture_size * 3];
-    const int32_t face_bytes = texture_size * texture_size * (options.bpp == 16 ? 2 : 3);
+    static uint8_t textures[FACE_COUNT][TEXTURE_SIZE * TEXTURE_SIZE * 3];
+    const int32_t face_bytes = TEXTURE_SIZE * TEXTURE_SIZE * (options.bpp == 16 ? 2 : 3);
 
-    PfDC window = headless_window_dc(buffer_width, buffer_height);
+    PfDC window = headless_window_dc(BUFFER_WIDTH, BUFFER_HEIGHT);
     app_start_up_with(window, options.bpp, textures[0], face_bytes);
-    app_size(buffer_width, buffer_height);
+    app_size(BUFFER_WIDTH, BUFFER_HEIGHT);
     if (options.set_flags) gx_3d_render_flags(options.flags);
 
     for (const Group& group : options.script) {
