@@ -43,21 +43,20 @@ bool take(Input& input, uint8_t& byte) {
     return true;
 }
 
-bool take_token(Input& input, uint8_t*& out) {
+uint8_t* take_token(Input& input, uint8_t* out) {
     uint8_t code = 0;
     if (!take(input, code)) {
-        return false;
+        return nullptr;
     }
     if (code < RUN_FLAG) {
-        *out++ = code;
-        return true;
+        *out = code;
+        return out + 1;
     }
     uint8_t value = 0;
     if (!take(input, value)) {
-        return false;
+        return nullptr;
     }
-    out = store_run(out, value, code & RUN_COUNT_MASK);
-    return true;
+    return store_run(out, value, code & RUN_COUNT_MASK);
 }
 
 void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried) {
@@ -83,9 +82,14 @@ void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t
         }
         input.next = next;
         input.unread = unread;
-        if (out >= end || !take_token(input, out)) {
+        if (out >= end) {
             break;
         }
+        uint8_t* const after = take_token(input, out);
+        if (after == nullptr) {
+            break;
+        }
+        out = after;
     }
     line_done(input, out, end, carried);
 }

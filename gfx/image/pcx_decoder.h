@@ -44,9 +44,10 @@ inline bool line_needs_decoding(const Input& input, uint32_t line_bytes, uint32_
 }
 
 // Takes one token (a literal, or a run code and its value) byte by byte
-// and stores its bytes from `out` on, moving `out` past them. False when
-// the input ends first.
-bool take_token(Input& input, uint8_t*& out);
+// and stores its bytes from `out` on; returns the address past them, or
+// null when the input ends first. (Returned rather than updated through a
+// reference, which would keep the callers' `out` in memory.)
+uint8_t* take_token(Input& input, uint8_t* out);
 
 // Sets `carried` at the end of a line decoded up to `out` (the line ends at
 // `end`): the bytes a run left past the end. True when the input has ended
