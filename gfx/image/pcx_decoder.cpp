@@ -46,7 +46,7 @@ bool take(Input& input, uint8_t& byte) {
 uint8_t* take_token(Input& input, uint8_t* out) {
     uint8_t code = 0;
     if (!take(input, code)) {
-        return nullptr;
+        return out;
     }
     if (code < RUN_FLAG) {
         *out = code;
@@ -54,7 +54,7 @@ uint8_t* take_token(Input& input, uint8_t* out) {
     }
     uint8_t value = 0;
     if (!take(input, value)) {
-        return nullptr;
+        return out;
     }
     return store_run(out, value, code & RUN_COUNT_MASK);
 }
@@ -85,11 +85,10 @@ void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t
         if (out >= end) {
             break;
         }
-        uint8_t* const after = take_token(input, out);
-        if (after == nullptr) {
+        out = take_token(input, out);  // at the end of a chunk, refilling
+        if (input.ended) {
             break;
         }
-        out = after;
     }
     line_done(input, out, end, carried);
 }

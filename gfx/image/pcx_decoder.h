@@ -45,8 +45,9 @@ inline bool line_needs_decoding(const Input& input, uint32_t line_bytes, uint32_
 
 // Takes one token (a literal, or a run code and its value) byte by byte
 // and stores its bytes from `out` on; returns the address past them, or
-// null when the input ends first. (Returned rather than updated through a
-// reference, which would keep the callers' `out` in memory.)
+// `out` when the input ends first (`ended` is then set). Returned rather
+// than updated through a reference, which would keep the callers' output
+// pointer in memory.
 uint8_t* take_token(Input& input, uint8_t* out);
 
 // Sets `carried` at the end of a line decoded up to `out` (the line ends at

@@ -127,15 +127,13 @@ void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
         }
         input.next = next;
         input.unread = unread;
-        // Near the end of the chunk: one token byte by byte, refilling.
         if (out >= end) {
             break;
         }
-        uint8_t* const after = take_token(input, out);
-        if (after == nullptr) {
+        out = take_token(input, out);  // near the end of the chunk, refilling
+        if (input.ended) {
             break;
         }
-        out = after;
     }
     if (line_done(input, out, end, carried) && out < end) {
         std::memcpy(out, shadow + (out - line), static_cast<size_t>(end - out));
