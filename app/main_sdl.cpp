@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr char caption[] = "Texture-Mapped Cube";
+constexpr char CAPTION[] = "Texture-Mapped Cube";
 
 constexpr char usage_text[] =
     "usage: cube [--texture FILE]\n"
@@ -173,8 +173,8 @@ int main(int argc, char** argv) {
     app_texture_path = texture.c_str();
 
     Shell shell;
-    shell.window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                    buffer_width, buffer_height,
+    shell.window = SDL_CreateWindow(CAPTION, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                    BUFFER_WIDTH, BUFFER_HEIGHT,
                                     SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (shell.window == nullptr) {
         std::fprintf(stderr, "cube: cannot create the window: %s\n", SDL_GetError());

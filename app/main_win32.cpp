@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr char class_name[] = "Zelvorin";
-constexpr char caption[] = "Texture-Mapped Cube";
+constexpr char CLASS_NAME[] = "Zelvorin";
+constexpr char CAPTION[] = "Texture-Mapped Cube";
 
 constexpr char usage_text[] =
     "usage: cube [--texture FILE]\n"
@@ -79,7 +79,7 @@ LRESULT on_paint(HWND window, UINT, WPARAM, LPARAM) {
 using Handler = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
 // Messages 1 to 15 by number; all others get the default handling.
-constexpr Handler handlers[16] = {
+constexpr Handler HANDLERS[16] = {
     default_handling,  // 0
     on_create,         // 1 WM_CREATE
     on_destroy,        // 2 WM_DESTROY
@@ -99,7 +99,7 @@ constexpr Handler handlers[16] = {
 };
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message >= 1 && message <= 15) return handlers[message](window, message, wparam, lparam);
+    if (message >= 1 && message <= 15) return HANDLERS[message](window, message, wparam, lparam);
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
@@ -130,12 +130,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     window_class.hInstance = instance;
     window_class.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));
     window_class.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    window_class.lpszClassName = class_name;
+    window_class.lpszClassName = CLASS_NAME;
     window_class.hIconSm = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));
     RegisterClassExA(&window_class);
 
     // The create message, and with it the whole start-up, runs inside this call.
-    HWND window = CreateWindowExA(0, class_name, caption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND window = CreateWindowExA(0, CLASS_NAME, CAPTION, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                   instance, nullptr);
     ShowWindow(window, show_command);

@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int64_t ns_per_second = 1000000000;
+constexpr int64_t NS_PER_SECOND = 1000000000;
 
 // Start of tick n, measured from tick 0; exact in whole nanoseconds.
-int64_t tick_offset(int64_t n) { return n * ns_per_second / ticks_per_second; }
+int64_t tick_offset(int64_t n) { return n * NS_PER_SECOND / TICKS_PER_SECOND; }
 
 }  // namespace
 
@@ -32,7 +32,7 @@ bool tick_due(TickClock& clock, int64_t now_ns) {
     ++clock.next_tick;
     // Still behind after using one tick: the ones in between are lost.
     if (elapsed >= tick_offset(clock.next_tick)) {
-        clock.next_tick = elapsed * ticks_per_second / ns_per_second + 1;
+        clock.next_tick = elapsed * TICKS_PER_SECOND / NS_PER_SECOND + 1;
     }
     return true;
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-inline constexpr int64_t ticks_per_second = 60;
+inline constexpr int64_t TICKS_PER_SECOND = 60;
 
 struct TickClock {
     bool started = false;

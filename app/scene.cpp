@@ -34,16 +34,16 @@ void scene_reset() {
 
 namespace {
 
-constexpr double move_step = 3.0;
-constexpr int32_t turn_step = 6;
+constexpr double MOVE_STEP = 3.0;
+constexpr int32_t TURN_STEP = 6;
 
 // Turns an angle by one step and wraps it back into 0..359.
 void turn(int32_t& angle, bool shift) {
     if (shift) {
-        angle += turn_step;
+        angle += TURN_STEP;
         if (angle >= 360) angle -= 360;
     } else {
-        angle -= turn_step;
+        angle -= TURN_STEP;
         if (angle < 0) angle += 360;
     }
 }
@@ -52,17 +52,17 @@ void turn(int32_t& angle, bool shift) {
 // Returns whether a key acted.
 bool apply_one_key(bool shift) {
     if (gx_key_test(KEY_PAD_MINUS)) {
-        cube_z += move_step;
+        cube_z += MOVE_STEP;
     } else if (gx_key_test(KEY_PAD_PLUS)) {
-        cube_z -= move_step;
+        cube_z -= MOVE_STEP;
     } else if (gx_key_test(KEY_LEFT)) {
-        cube_x -= move_step;
+        cube_x -= MOVE_STEP;
     } else if (gx_key_test(KEY_RIGHT)) {
-        cube_x += move_step;
+        cube_x += MOVE_STEP;
     } else if (gx_key_test(KEY_UP)) {
-        cube_y += move_step;
+        cube_y += MOVE_STEP;
     } else if (gx_key_test(KEY_DOWN)) {
-        cube_y -= move_step;
+        cube_y -= MOVE_STEP;
     } else if (gx_key_test(KEY_X)) {
         turn(angle_x, shift);
     } else if (gx_key_test(KEY_Y)) {
@@ -89,7 +89,7 @@ void frame_step() {
     gx_fill_buffer();
     gx_3d_set_object(cube_x, cube_y, cube_z, angle_x * 10, angle_y * 10, angle_z * 10);
     draw_cube();
-    gx_buffer_scale_blit(0, 639, 0, 479, 0, client_width - 1, 0, client_height - 1);
+    gx_buffer_scale_blit(0, BUFFER_WIDTH - 1, 0, BUFFER_HEIGHT - 1, 0, client_width - 1, 0, client_height - 1);
     redraw = 0;
 }
 

@@ -9,20 +9,20 @@
 
 #include "gfx/gfx.h"
 
-inline constexpr int32_t buffer_width = 640;
-inline constexpr int32_t buffer_height = 480;
-inline constexpr int32_t texture_size = 64;
-inline constexpr int32_t face_count = 6;
+inline constexpr int32_t BUFFER_WIDTH = 640;
+inline constexpr int32_t BUFFER_HEIGHT = 480;
+inline constexpr int32_t TEXTURE_SIZE = 64;
+inline constexpr int32_t FACE_COUNT = 6;
 // A 64 x 64 texture at 2 bytes a texel (the program's 16-bit buffer).
-inline constexpr int32_t texture_bytes = texture_size * texture_size * 2;
+inline constexpr int32_t TEXTURE_BYTES = TEXTURE_SIZE * TEXTURE_SIZE * 2;
 
 // Application globals, all zero at program start.
 extern PfDC app_dc;
 extern PfPalette app_palette;
 extern int32_t app_buffer;
 extern uint32_t* app_depth_buffer;
-extern int32_t texture_slots[face_count];
-extern uint8_t texture_store[face_count][texture_bytes];
+extern int32_t texture_slots[FACE_COUNT];
+extern uint8_t texture_store[FACE_COUNT][TEXTURE_BYTES];
 extern int32_t client_width;
 extern int32_t client_height;
 // The texture image the start-up reads ("CUBE.PCX" unless the entry names

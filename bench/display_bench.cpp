@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
+#include "gfx/simd.h"
 #include "platform/headless/headless.h"
 #include "platform/portable/portable.h"
 
@@ -86,14 +87,14 @@ void BM_Present(benchmark::State& state) {
     const auto h = static_cast<int32_t>(state.range(2));
     const auto level = static_cast<int32_t>(state.range(3));
     Scene scene(static_cast<int32_t>(state.range(0)), w, h);
-    if (pf_portable_stretch_select(level) != level) {
+    if (gx_simd_select(level) != level) {
         state.SkipWithError("level not supported by this processor");
         return;
     }
     for (auto _ : state) gx_buffer_scale_blit(0, 639, 0, 479, 0, w - 1, 0, h - 1);
     // Bytes written into the client image.
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * w * h * 4);
-    pf_portable_stretch_select(2);
+    gx_simd_select(gx_simd_supported());
 }
 BENCHMARK(BM_Present)
     ->ArgNames({"depth", "width", "height", "level"})

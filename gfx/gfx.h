@@ -202,7 +202,8 @@ struct AviEntry {
     char name[24];
 };
 
-// The edge walkers of the rasterizers.
+// The edge walkers of the rasterizers (gfx/raster/edge_walk.h). Private to
+// the rasterizers, but here because the state record below holds them.
 struct PerspectiveEdge {
     int32_t direction;
     int32_t rows_left;
@@ -250,6 +251,9 @@ struct AffineEdge {
 
 // ---- The state record -----------------------------------------------------
 
+// Fields are grouped by the part of the library that keeps them, and the
+// groups stand in a fixed order; the numbers make that order visible, so
+// that a new field joins its group rather than the end of the record.
 /// The state record: everything the library keeps, in one global, #gx_state.
 ///
 /// Programs read it, for example the open buffer's pixels: pixel (x, y) lies

@@ -3,7 +3,8 @@
 #include "gfx/simd.h"
 
 #include "gfx/image/pcx_fast.h"
-#include "gfx/raster/run_kernels.h"
+#include "gfx/raster/fast_paths.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -30,8 +31,9 @@ int32_t gx_simd_select(int32_t level) {
     if (level > supported) level = supported;
     if (level < GX_SIMD_SCALAR) level = GX_SIMD_SCALAR;
     selected = level;
-    gx_raster::select_run_kernels(level);
+    gx_raster::select_fast_paths(level);
     pcx::select_fast_paths(level);
+    pf_select_vector_level(level);
     return level;
 }
 

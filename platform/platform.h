@@ -233,6 +233,11 @@ void pf_set_stretch_mode(PfDC dc, int32_t mode);
 int32_t pf_stretch_dib(PfDC dc, int32_t dst_x, int32_t dst_y, int32_t dst_w, int32_t dst_h,
                        int32_t src_x, int32_t src_y, int32_t src_w, int32_t src_h,
                        const void* pixels, const void* header, uint32_t usage, uint32_t rop);
+/// Takes up the library's vector level, which the library probes once and
+/// hands on here (gx_simd_select()): a backend with fast paths of its own in
+/// the presentation uses them up to that level.
+/// \param level 0 plain, 1 SSE2, 2 AVX2 (the GX_SIMD_ constants of gfx/simd.h).
+void pf_select_vector_level(int32_t level);
 
 // Palettes. `logical_palette` is version (16 bits), count (16 bits), entries.
 /// Makes a palette object.

@@ -1,6 +1,7 @@
 // Handing over the device context, start-up, the screen depth, the stock
 // font, and teardown.
 #include "gfx/display/display.h"
+#include "gfx/simd.h"
 
 int32_t gx_set_dc(PfDC dc) {
     gx_state.device_dc = dc;
@@ -30,6 +31,7 @@ int32_t gx_select_stock_font(int32_t stock_object) {
 }
 
 int32_t gx_initialize() {
+    gx_simd_level();  // chooses every fast path, the platform's too, once
     GraphicsState& s = gx_state;
     s.input_ptr = s.input_buffer;
     s.input_size = GX_INPUT_BUFFER_SIZE;

@@ -43,13 +43,24 @@ bool take(Input& input, uint8_t& byte) {
     return true;
 }
 
-void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried) {
-    if (carried >= line_bytes) {
-        carried -= line_bytes;  // the previous run already covers this line
-        return;
+uint8_t* take_token(Input& input, uint8_t* out) {
+    uint8_t code = 0;
+    if (!take(input, code)) {
+        return out;
     }
-    if (input.ended) {
-        carried = 0;
+    if (code < RUN_FLAG) {
+        *out = code;
+        return out + 1;
+    }
+    uint8_t value = 0;
+    if (!take(input, value)) {
+        return out;
+    }
+    return store_run(out, value, code & RUN_COUNT_MASK);
+}
+
+void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried) {
+    if (!line_needs_decoding(input, line_bytes, carried)) {
         return;
     }
     uint8_t* out = line + carried;
@@ -74,26 +85,12 @@ void decode_scan_line(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t
         if (out >= end) {
             break;
         }
-        // At the end of a chunk: byte by byte, refilling.
-        uint8_t code = 0;
-        if (!take(input, code)) {
+        out = take_token(input, out);  // at the end of a chunk, refilling
+        if (input.ended) {
             break;
         }
-        if (code < RUN_FLAG) {
-            *out++ = code;
-            continue;
-        }
-        uint8_t value = 0;
-        if (!take(input, value)) {
-            break;
-        }
-        out = store_run(out, value, code & RUN_COUNT_MASK);
     }
-    if (input.ended) {
-        carried = 0;  // the line stops where the input did
-        return;
-    }
-    carried = out > end ? static_cast<uint32_t>(out - end) : 0;
+    line_done(input, out, end, carried);
 }
 
 }  // namespace pcx

@@ -111,12 +111,7 @@ inline uint32_t decode_block(const uint8_t* block, uint8_t*& out, const uint8_t*
 
 void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
             uint8_t* shadow) {
-    if (carried >= line_bytes) {
-        carried -= line_bytes;  // the previous run already covers this line
-        return;
-    }
-    if (input.ended) {
-        carried = 0;
+    if (!line_needs_decoding(input, line_bytes, carried)) {
         return;
     }
     std::memcpy(shadow + carried, line + carried, line_bytes - carried);
@@ -135,43 +130,26 @@ void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
         if (out >= end) {
             break;
         }
-        // Near the end of the chunk: one token byte by byte, refilling.
-        uint8_t code = 0;
-        if (!take(input, code)) {
+        out = take_token(input, out);  // near the end of the chunk, refilling
+        if (input.ended) {
             break;
         }
-        if (code < RUN_FLAG) {
-            fill(out, code, 1);
-            ++out;
-            continue;
-        }
-        uint8_t value = 0;
-        if (!take(input, value)) {
-            break;
-        }
-        fill(out, value, code & RUN_COUNT_MASK);
-        out += code & RUN_COUNT_MASK;
     }
-    if (input.ended) {
-        carried = 0;  // the line stops where the input did
-        if (out < end) {
-            std::memcpy(out, shadow + (out - line), static_cast<size_t>(end - out));
-        }
-        return;
+    if (line_done(input, out, end, carried) && out < end) {
+        std::memcpy(out, shadow + (out - line), static_cast<size_t>(end - out));
     }
-    carried = out > end ? static_cast<uint32_t>(out - end) : 0;
 }
 
 }  // namespace
 
-FastLineDecoder sse2_line_decoder() { return decode; }
+void sse2_line_decoder(FastPaths& paths) { paths.decode = decode; }
 
 }  // namespace pcx
 
 #else
 
 namespace pcx {
-FastLineDecoder sse2_line_decoder() { return nullptr; }
+void sse2_line_decoder(FastPaths&) {}
 }  // namespace pcx
 
 #endif

@@ -10,7 +10,7 @@ FastPaths active_fast_paths{};
 void select_fast_paths(int32_t level) {
     FastPaths paths{};
     if (level >= GX_SIMD_SSE2) {
-        paths.decode = sse2_line_decoder();
+        sse2_line_decoder(paths);
         sse2_row_converters(paths);
     }
     if (level >= GX_SIMD_AVX2) avx2_row_converters(paths);

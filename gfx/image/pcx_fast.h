@@ -28,15 +28,15 @@ struct FastPaths {
     FastLineDecoder decode;
 };
 
-// What each level's files provide: the decoder (null where the build has
-// none), and the converters each level has, written over `paths`.
-FastLineDecoder sse2_line_decoder();
-void sse2_row_converters(FastPaths& paths);
-void avx2_row_converters(FastPaths& paths);
-
 // The fast paths in force, set by gx_simd_select: the highest level's
 // entry where it has one, else the level below's.
 extern FastPaths active_fast_paths;
 void select_fast_paths(int32_t level);
+
+// Each level's hooks: write in the level's routines. They do nothing in a
+// build without the level (the file is compiled for it only on x86).
+void sse2_line_decoder(FastPaths& paths);
+void sse2_row_converters(FastPaths& paths);
+void avx2_row_converters(FastPaths& paths);
 
 }  // namespace pcx

@@ -164,8 +164,10 @@ private:
     PfMem block_;
 };
 
-// Steps 2 to 12 of a call; the caller closes the file and restores the
-// input descriptor whatever this returns.
+// Everything gx_load_pcx does between remembering the input descriptor and
+// closing the file (reading and checking the header, placing the image,
+// the palette, decoding and converting the lines); the caller closes the
+// file and restores the input descriptor whatever this returns.
 int32_t load(const char* name, Call& call) {
     GraphicsState& s = gx_state;
     uint8_t* header = s.pcx_header;

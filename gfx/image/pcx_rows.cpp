@@ -120,8 +120,6 @@ bool planes_hold_width(Layout layout, uint32_t plane_bytes, uint32_t width) {
     return false;
 }
 
-namespace {
-
 RowConverter plain_row_converter(Layout layout, int32_t depth) {
     switch (layout) {
         case Layout::two_color: return palette_converter<TwoColor, FIRST_SLOT>(depth);
@@ -140,6 +138,8 @@ RowConverter plain_row_converter(Layout layout, int32_t depth) {
     }
     return nullptr;
 }
+
+namespace {
 
 // The vector converter in force for a layout and depth, if there is one.
 RowConverter fast_row_converter(Layout layout, int32_t depth) {

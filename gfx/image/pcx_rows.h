@@ -38,6 +38,10 @@ bool planes_hold_width(Layout layout, uint32_t plane_bytes, uint32_t width);
 // the pair, that one.
 RowConverter row_converter(Layout layout, int32_t depth);
 
+// The plain converter (what row_converter gives where no fast one is in
+// force). The vector converters convert a row's last few pixels with it.
+RowConverter plain_row_converter(Layout layout, int32_t depth);
+
 // Fills context.pixel_of from color_lookup for a buffer of this depth.
 void prepare_pixels(RowContext& context, int32_t depth);
 

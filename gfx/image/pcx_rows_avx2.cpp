@@ -1,6 +1,6 @@
 // 256-colour row converters with AVX2: eight colour numbers widened to
 // lanes, their ready-made pixels gathered from the image's colour table.
-// The last few pixels of a row are looked up one by one.
+// The last few pixels of a row go through the plain converter.
 #include "gfx/image/pcx_fast.h"
 
 #if defined(__AVX2__)
@@ -23,13 +23,8 @@ void indexed_32(const RowContext& context, const uint8_t* line, uint32_t first, 
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<size_t>(i) * 4),
                             gather_pixels(context, colors + i));
     }
-    for (; i < count; ++i) {
-        const uint32_t pixel = context.pixel_of[colors[i]];
-        uint8_t* at = out + static_cast<size_t>(i) * 4;
-        at[0] = static_cast<uint8_t>(pixel);
-        at[1] = static_cast<uint8_t>(pixel >> 8);
-        at[2] = static_cast<uint8_t>(pixel >> 16);
-        at[3] = static_cast<uint8_t>(pixel >> 24);
+    if (i < count) {
+        plain_row_converter(Layout::indexed, 32)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 4);
     }
 }
 
@@ -48,10 +43,8 @@ void indexed_16(const RowContext& context, const uint8_t* line, uint32_t first, 
             _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<size_t>(i) * 2), packed);
     }
-    for (; i < count; ++i) {
-        const uint32_t pixel = context.pixel_of[colors[i]];
-        out[2 * i] = static_cast<uint8_t>(pixel);
-        out[2 * i + 1] = static_cast<uint8_t>(pixel >> 8);
+    if (i < count) {
+        plain_row_converter(Layout::indexed, 16)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 2);
     }
 }
 

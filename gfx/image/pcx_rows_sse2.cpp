@@ -1,7 +1,6 @@
 // True-colour row converters with SSE2: sixteen pixels per step, the three
 // planes interleaved (depth 32) or packed into 5-6-5 with byte-wise masks
-// (depth 16). The last few pixels of a row go through the same formulas one
-// by one.
+// (depth 16). The last few pixels of a row go through the plain converter.
 #include "gfx/image/pcx_fast.h"
 
 #if defined(__SSE2__)
@@ -40,12 +39,8 @@ void true_color_32(const RowContext& context, const uint8_t* line, uint32_t firs
         store(pixel + 32, _mm_unpacklo_epi16(blue_green_high, red_zero_high));
         store(pixel + 48, _mm_unpackhi_epi16(blue_green_high, red_zero_high));
     }
-    for (; i < count; ++i) {
-        uint8_t* pixel = out + static_cast<size_t>(i) * 4;
-        pixel[0] = blue[i];
-        pixel[1] = green[i];
-        pixel[2] = red[i];
-        pixel[3] = 0;
+    if (i < count) {
+        plain_row_converter(Layout::true_color, 32)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 4);
     }
 }
 
@@ -74,11 +69,8 @@ void true_color_16(const RowContext& context, const uint8_t* line, uint32_t firs
         store(pixel, _mm_unpacklo_epi8(low, high));
         store(pixel + 16, _mm_unpackhi_epi8(low, high));
     }
-    for (; i < count; ++i) {
-        const uint32_t pixel =
-            ((red[i] & 0xF8u) << 8) | ((green[i] >> 2u) << 5) | (blue[i] >> 3u);
-        out[2 * i] = static_cast<uint8_t>(pixel);
-        out[2 * i + 1] = static_cast<uint8_t>(pixel >> 8);
+    if (i < count) {
+        plain_row_converter(Layout::true_color, 16)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 2);
     }
 }
 

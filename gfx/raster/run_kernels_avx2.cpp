@@ -1,6 +1,7 @@
 // The exact pixel loop with AVX2: 16-bit pixels sixteen per step, the
 // others eight per step, the last group of a run overlapping the one
-// before; runs shorter than eight pixels one by one.
+// before; runs shorter than eight pixels through the exact loop
+// (exact_tail).
 //
 // Texels: sixteen 16-bit pixels whose texels lie on at most two texture
 // rows and within eight neighbouring columns (as on a magnified texture)
@@ -13,7 +14,7 @@
 // flipped (the same order as the unsigned comparison). Groups the test
 // hides whole are skipped; groups it passes whole are stored as they are;
 // in the others the pixels and words that fail are blended back unchanged.
-#include "gfx/raster/run_kernels.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -162,29 +163,6 @@ inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel
                                   _mm_packs_epi16(mask16, mask16));
         }
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), out);
-    }
-}
-
-// Runs shorter than a group, one pixel at a time.
-template <int B, bool DEPTH>
-inline void draw_rest(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
-                      const KernelRun& run, int32_t first) {
-    constexpr int S = B == 4 ? 3 : B;
-    for (int32_t i = first; i < run.count; ++i) {
-        const auto step = static_cast<uint32_t>(i);
-        const uint32_t column = (run.u + step * run.du) >> 16;
-        const uint32_t row = (run.v + step * run.dv) >> 16;
-        const uint8_t* texel =
-            texture.texels + (static_cast<ptrdiff_t>(row) * texture.width +
-                              static_cast<ptrdiff_t>(column)) * S;
-        if constexpr (DEPTH) {
-            const uint32_t z = run.z + step * run.dz;
-            if (z <= word[i]) continue;
-            word[i] = z;
-        }
-        uint8_t* p = pixel + static_cast<ptrdiff_t>(i) * B;
-        for (int k = 0; k < S; ++k) p[k] = texel[k];
-        if constexpr (B == 4) p[3] = 0;
     }
 }
 
@@ -368,17 +346,13 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
 // of the group ends with a group that overlaps the one before: drawing a
 // pixel a second time changes nothing (its depth now equals its word, so
 // the test fails; without depth the same texel is written again). Runs
-// shorter than eight pixels are drawn one by one.
+// shorter than eight pixels never come here: draw_each gives them to the exact loop.
 template <int B, bool DEPTH>
 inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& texture,
                      const KernelRun& run) {
     constexpr int S = B == 4 ? 3 : B;
     if constexpr (B == 2) {
         if (draw_sixteens<DEPTH>(pixel, word, texture, run) != 0) return;
-    }
-    if (run.count < 8) {
-        draw_rest<B, DEPTH>(pixel, word, texture, run, 0);
-        return;
     }
     const __m256i row_bits = splat(0xFFFF0000u);
     const __m256i sign = splat(0x80000000u);
@@ -427,49 +401,43 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
 }
 
 template <int B, bool DEPTH>
-void draw(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
-    for (int32_t k = 0; k < runs; ++k) draw_run<B, DEPTH>(run[k].pixel, run[k].word, texture, run[k]);
-}
-
-int32_t hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
-    const __m256i sign = splat(0x80000000u);
-    for (int32_t k = 0; k < runs; ++k) {
-        const KernelRun& r = run[k];
-        const int32_t whole = r.count & ~7;
-        // Sign bits flipped once: adding the step keeps them flipped.
-        __m256i z = _mm256_xor_si256(lanes(r.z, r.dz), sign);
-        const __m256i dz8 = splat(r.dz << 3);
-        for (int32_t i = 0; i < whole; i += 8) {
-            const __m256i old =
-                _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(word + i)), sign);
-            const __m256i pass = _mm256_cmpgt_epi32(z, old);
-            if (!_mm256_testz_si256(pass, pass)) return k;
-            z = _mm256_add_epi32(z, dz8);
-        }
-        for (int32_t i = whole; i < r.count; ++i) {
-            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return k;
-        }
-        word += r.count;
+struct DrawRun {
+    static constexpr int32_t SHORTEST = 8;  // a group
+    static void draw(const KernelTexture& texture, const KernelRun& run) {
+        draw_run<B, DEPTH>(run.pixel, run.word, texture, run);
     }
-    return runs;
-}
+};
 
-constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},
-                                 {draw<2, false>, draw<2, true>},
-                                 {draw<3, false>, draw<3, true>},
-                                 {draw<4, false>, draw<4, true>}},
-                                hidden};
+// The depth pre-test's groups of eight: sign bits flipped once (adding the
+// step keeps them flipped), so a signed comparison orders them unsigned.
+struct Eights {
+    static constexpr int32_t SIZE = 8;
+    __m256i sign, z, dz8;
+    explicit Eights(const KernelRun& run)
+        : sign(splat(0x80000000u)), z(_mm256_xor_si256(lanes(run.z, run.dz), sign)), dz8(splat(run.dz << 3)) {}
+    bool any_pass(const uint32_t* word) {
+        const __m256i old = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(word)), sign);
+        const __m256i pass = _mm256_cmpgt_epi32(z, old);
+        z = _mm256_add_epi32(z, dz8);
+        return !_mm256_testz_si256(pass, pass);
+    }
+};
+
+constexpr RunKernels KERNELS = run_kernels_of<DrawRun>();
 
 }  // namespace
 
-const RunKernels* avx2_run_kernels() { return &KERNELS; }
+void avx2_run_kernels(FastPaths& paths) {
+    paths.kernels = &KERNELS;
+    paths.hidden = count_hidden<Eights>;
+}
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-const RunKernels* avx2_run_kernels() { return nullptr; }
+void avx2_run_kernels(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

@@ -4,7 +4,7 @@
 // has no gather), and the pixels and words that fail the test are blended
 // back unchanged; groups that fail it whole are skipped. The last few
 // pixels of a run are drawn one by one.
-#include "gfx/raster/run_kernels.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,7 +16,8 @@ namespace {
 
 inline __m128i splat(uint32_t value) { return _mm_set1_epi32(static_cast<int32_t>(value)); }
 
-// value + i * step in lanes i = 0..3, and the same from i = 4 in `high`.
+// value + i * step in lanes i = 0..3 (the caller adds 4 * step for the
+// second vector of a group).
 inline __m128i lanes(uint32_t value, uint32_t step) {
     return _mm_setr_epi32(static_cast<int32_t>(value), static_cast<int32_t>(value + step),
                           static_cast<int32_t>(value + 2 * step),
@@ -153,71 +154,52 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
             }
         }
     }
-    // Pixels past the last whole group, one by one.
-    for (int32_t i = n; i < run.count; ++i) {
-        const auto step = static_cast<uint32_t>(i);
-        const uint32_t column = (run.u + step * run.du) >> 16;
-        const uint32_t row = (run.v + step * run.dv) >> 16;
-        const uint8_t* source = texture.texels + (static_cast<ptrdiff_t>(row) * texture.width +
-                                                  static_cast<ptrdiff_t>(column)) * S;
-        if constexpr (DEPTH) {
-            const uint32_t z = run.z + step * run.dz;
-            if (z <= word[i]) continue;
-            word[i] = z;
-        }
-        uint8_t* p = pixel + static_cast<ptrdiff_t>(i) * B;
-        for (int k = 0; k < S; ++k) p[k] = source[k];
-        if constexpr (B == 4) p[3] = 0;
-    }
+    if (n < run.count) exact_tail<B, DEPTH>(texture, run, n);  // past the last whole group
 }
 
 template <int B, bool DEPTH>
-void draw(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
-    for (int32_t k = 0; k < runs; ++k) draw_run<B, DEPTH>(run[k].pixel, run[k].word, texture, run[k]);
-}
-
-int32_t hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
-    const __m128i sign = splat(0x80000000u);
-    for (int32_t k = 0; k < runs; ++k) {
-        const KernelRun& r = run[k];
-        const int32_t whole = r.count & ~7;
-        // Sign bits flipped once: adding the step keeps them flipped.
-        __m128i z_low = _mm_xor_si128(lanes(r.z, r.dz), sign);
-        __m128i z_high = _mm_add_epi32(z_low, splat(r.dz << 2));
-        const __m128i dz8 = splat(r.dz << 3);
-        for (int32_t i = 0; i < whole; i += 8) {
-            const auto* at = reinterpret_cast<const __m128i*>(word + i);
-            const __m128i pass_low = _mm_cmpgt_epi32(z_low, _mm_xor_si128(_mm_loadu_si128(at), sign));
-            const __m128i pass_high =
-                _mm_cmpgt_epi32(z_high, _mm_xor_si128(_mm_loadu_si128(at + 1), sign));
-            if (_mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) != 0) return k;
-            z_low = _mm_add_epi32(z_low, dz8);
-            z_high = _mm_add_epi32(z_high, dz8);
-        }
-        for (int32_t i = whole; i < r.count; ++i) {
-            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return k;
-        }
-        word += r.count;
+struct DrawRun {
+    static constexpr int32_t SHORTEST = 0;  // draw_run takes every run
+    static void draw(const KernelTexture& texture, const KernelRun& run) {
+        draw_run<B, DEPTH>(run.pixel, run.word, texture, run);
     }
-    return runs;
-}
+};
 
-constexpr RunKernels KERNELS = {{{draw<1, false>, draw<1, true>},
-                                 {draw<2, false>, draw<2, true>},
-                                 {draw<3, false>, draw<3, true>},
-                                 {draw<4, false>, draw<4, true>}},
-                                hidden};
+// The depth pre-test's groups of eight: sign bits flipped once (adding the
+// step keeps them flipped), so a signed comparison orders them unsigned.
+struct Eights {
+    static constexpr int32_t SIZE = 8;
+    __m128i sign, z_low, z_high, dz8;
+    explicit Eights(const KernelRun& run)
+        : sign(splat(0x80000000u)),
+          z_low(_mm_xor_si128(lanes(run.z, run.dz), sign)),
+          z_high(_mm_add_epi32(z_low, splat(run.dz << 2))),
+          dz8(splat(run.dz << 3)) {}
+    bool any_pass(const uint32_t* word) {
+        const auto* at = reinterpret_cast<const __m128i*>(word);
+        const __m128i pass_low = _mm_cmpgt_epi32(z_low, _mm_xor_si128(_mm_loadu_si128(at), sign));
+        const __m128i pass_high = _mm_cmpgt_epi32(z_high, _mm_xor_si128(_mm_loadu_si128(at + 1), sign));
+        z_low = _mm_add_epi32(z_low, dz8);
+        z_high = _mm_add_epi32(z_high, dz8);
+        return _mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) != 0;
+    }
+};
+
+constexpr RunKernels KERNELS = run_kernels_of<DrawRun>();
 
 }  // namespace
 
-const RunKernels* sse2_run_kernels() { return &KERNELS; }
+void sse2_run_kernels(FastPaths& paths) {
+    paths.kernels = &KERNELS;
+    paths.hidden = count_hidden<Eights>;
+}
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-const RunKernels* sse2_run_kernels() { return nullptr; }
+void sse2_run_kernels(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

@@ -50,58 +50,96 @@ struct SpanSteps {
     bool depth;                  // whether runs carry depth values
 };
 
+// A pixel is sampled at its centre, rounded to the nearest texel: the run's
+// first 16.16 value is the coordinate at the run's start plus half a step,
+// plus half a texel. Change also batch_setup (run_setup_avx2.cpp), which
+// does the same in vector lanes.
+inline uint32_t centred(int32_t start, int32_t step) {
+    return static_cast<uint32_t>(start) + static_cast<uint32_t>(step >> 1) + 0x8000u;
+}
+
+// u and v side by side. The set-up does the same operations on both, so a
+// vector of two doubles can stand for them (run_setup_sse2.cpp) and give
+// the same values; this is the plain pair.
+struct PlainPair {
+    double u, v;
+    static PlainPair load(const double& u, const double& v) { return {u, v}; }
+    static PlainPair splat(double value) { return {value, value}; }
+    void store(double& u_out, double& v_out) const {
+        u_out = u;
+        v_out = v;
+    }
+    // Both to 16.16 (fixed_signed).
+    void to_fixed(int32_t& u_fixed, int32_t& v_fixed) const {
+        u_fixed = fixed_signed(u, FIXED_16_16);
+        v_fixed = fixed_signed(v, FIXED_16_16);
+    }
+    friend PlainPair operator+(PlainPair a, PlainPair b) { return {a.u + b.u, a.v + b.v}; }
+    friend PlainPair operator-(PlainPair a, PlainPair b) { return {a.u - b.u, a.v - b.v}; }
+    friend PlainPair operator*(PlainPair a, PlainPair b) { return {a.u * b.u, a.v * b.v}; }
+    friend PlainPair operator/(PlainPair a, PlainPair b) { return {a.u / b.u, a.v / b.v}; }
+};
+
 // Sets up the next runs of the span, at most `most`; returns how many.
 // A run starts where the one before ended, so its first quotient is the
 // last one of the run before, and a full run's reciprocal length is the
-// same for all.
-inline int32_t setup_runs(SpanSteps& span, TexelRun* runs, int32_t most) {
+// same for all. `Pair` holds u and v (PlainPair, or a vector version).
+template <class Pair>
+inline int32_t setup_runs_with(SpanSteps& span, TexelRun* runs, int32_t most) {
+    Pair uv_z = Pair::load(span.u_z, span.v_z);
+    Pair uv_a = Pair::load(span.ua, span.va);
+    Pair run_uv = Pair::load(span.run_u, span.run_v);
+    double w = span.w;
+    double run_w = span.run_w;
+    int32_t count = span.count;
     int32_t made = 0;
-    for (; made < most && span.count > 0; ++made) {
+    for (; made < most && count > 0; ++made) {
         int32_t length = span.run_length;
-        if (span.count <= span.run_length) {
-            length = span.count;
-            span.run_u = span.g_u * length;
-            span.run_v = span.g_v * length;
-            span.run_w = span.g_w * length;
+        if (count <= span.run_length) {
+            // The span's last run: the change over its own length.
+            length = count;
+            const double pixels = length;
+            run_uv = Pair::load(span.g_u, span.g_v) * Pair::splat(pixels);
+            run_w = span.g_w * pixels;
         }
         // Exact values at the run's first column and just after its last.
-        const double w0 = span.w;
-        const double w1 = w0 + span.run_w;
+        const double w0 = w;
+        const double w1 = w0 + run_w;
         const double per_step = length == span.run_length ? span.per_run_step : 1.0 / length;
-        span.u_z += span.run_u;
-        const double ub = span.u_z / w1;
-        const double du = (ub - span.ua) * per_step;
-        span.v_z += span.run_v;
-        const double vb = span.v_z / w1;
-        const double dv = (vb - span.va) * per_step;
-        span.w = w1;
+        uv_z = uv_z + run_uv;
+        const Pair uv_b = uv_z / Pair::splat(w1);
+        const Pair duv = (uv_b - uv_a) * Pair::splat(per_step);
+        w = w1;
 
-        const int32_t du_fixed = fixed_signed(du, FIXED_16_16);
-        const int32_t dv_fixed = fixed_signed(dv, FIXED_16_16);
+        int32_t du_fixed, dv_fixed, ua_fixed, va_fixed;
+        duv.to_fixed(du_fixed, dv_fixed);
+        uv_a.to_fixed(ua_fixed, va_fixed);
         TexelRun& run = runs[made];
-        // Sample each pixel at its centre, rounded to the nearest texel.
-        run.u = static_cast<uint32_t>(fixed_signed(span.ua, FIXED_16_16)) +
-                static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
-        run.v = static_cast<uint32_t>(fixed_signed(span.va, FIXED_16_16)) +
-                static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
+        run.u = centred(ua_fixed, du_fixed);
+        run.v = centred(va_fixed, dv_fixed);
         run.du = static_cast<uint32_t>(du_fixed);
         run.dv = static_cast<uint32_t>(dv_fixed);
         run.depth = span.depth ? fixed_unsigned(w0, FIXED_8_24) : 0;
         run.depth_step = span.depth_step;
         run.count = length;
-        span.count -= length;
-        span.ua = ub;
-        span.va = vb;
+        count -= length;
+        uv_a = uv_b;
     }
+    uv_z.store(span.u_z, span.v_z);
+    uv_a.store(span.ua, span.va);
+    run_uv.store(span.run_u, span.run_v);
+    span.w = w;
+    span.run_w = run_w;
+    span.count = count;
     return made;
 }
 
-// The vector version, or null where the build has none.
-using RunSetup = int32_t (*)(SpanSteps& span, TexelRun* runs, int32_t most);
-RunSetup sse2_run_setup();
+inline int32_t setup_runs(SpanSteps& span, TexelRun* runs, int32_t most) {
+    return setup_runs_with<PlainPair>(span, runs, most);
+}
 
-// The version in force (null: setup_runs), set by gx_simd_select.
-extern RunSetup active_run_setup;
+// setup_runs or a vector version of it (fast_paths.h).
+using RunSetup = int32_t (*)(SpanSteps& span, TexelRun* runs, int32_t most);
 
 // ---- Set-up of many spans at once ---------------------------------------------
 //
@@ -200,10 +238,5 @@ inline int32_t mark_runs(SpanSteps& span, RunBoundaries& b, int32_t most, uint8_
 // Returns the number of runs it may not draw.
 using BatchSetup = int32_t (*)(const RunBoundaries& b, KernelRun* runs, bool* fit, bool depth,
                                uint32_t stamp, const TextureView& texture, int32_t texel_size);
-BatchSetup avx2_batch_setup();
-
-// The version in force, or null (runs set up span by span), set by
-// gx_simd_select.
-extern BatchSetup active_batch_setup;
 
 }  // namespace gx_raster

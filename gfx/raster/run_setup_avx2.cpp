@@ -5,7 +5,7 @@
 // truncating conversion), so the runs are the same to the bit; lanes whose
 // values leave the fixed-point range go through the plain checked
 // conversions.
-#include "gfx/raster/run_setup.h"
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -50,7 +50,9 @@ inline __m256i larger(__m256i a, __m256i b) {
 }
 
 // kernel_may_draw for four runs at once, in 64-bit lanes (the products of
-// 32-bit values are exact there); bit k of the result for lane k.
+// 32-bit values are exact there); bit k of the result for lane k. The rule
+// is built in texel_run.h from run_ends, within and the furthest texel:
+// change also there.
 int fit_for_kernel(__m128i u, __m128i v, __m128i du, __m128i dv, __m128i z, __m128i dz,
                    __m128i length, bool depth, const TextureView& texture, int32_t texel_size) {
     const __m256i last = _mm256_cvtepi32_epi64(_mm_sub_epi32(length, _mm_set1_epi32(1)));
@@ -102,6 +104,7 @@ int32_t batch_setup(const RunBoundaries& b, KernelRun* runs, bool* fit_out, bool
         // and the checked conversions take whatever they hold.
         const __m128i du_fixed = to_fixed_signed(du, FIXED_16_16);
         const __m128i dv_fixed = to_fixed_signed(dv, FIXED_16_16);
+        // Pixel centres, as centred() in run_setup.h: change also there.
         const __m128i u = _mm_add_epi32(_mm_add_epi32(to_fixed_signed(ua, FIXED_16_16), _mm_srai_epi32(du_fixed, 1)),
                                         half_texel);
         const __m128i v = _mm_add_epi32(_mm_add_epi32(to_fixed_signed(va, FIXED_16_16), _mm_srai_epi32(dv_fixed, 1)),
@@ -140,14 +143,14 @@ int32_t batch_setup(const RunBoundaries& b, KernelRun* runs, bool* fit_out, bool
 
 }  // namespace
 
-BatchSetup avx2_batch_setup() { return batch_setup; }
+void avx2_batch_setup(FastPaths& paths) { paths.batch_setup = batch_setup; }
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-BatchSetup avx2_batch_setup() { return nullptr; }
+void avx2_batch_setup(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

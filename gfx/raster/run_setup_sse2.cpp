@@ -1,10 +1,10 @@
-// The run set-up of run_setup.h with SSE2: u and v side by side in one
-// vector, so that each run takes one two-lane division, subtraction,
-// multiplication and conversion where the plain code takes two of each.
-// Every lane does exactly the operation the plain code does on that value,
-// so the results are the same to the bit; values outside the fixed-point
-// range go through the plain checked conversion.
-#include "gfx/raster/run_setup.h"
+// The run set-up of run_setup.h (setup_runs_with) with SSE2: u and v side
+// by side in one vector, so that each run takes one two-lane division,
+// subtraction, multiplication and conversion where the plain code takes two
+// of each. Every lane does exactly the operation the plain code does on
+// that value, so the results are the same to the bit; values outside the
+// fixed-point range go through the plain checked conversion.
+#include "gfx/raster/fast_paths.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,70 +39,36 @@ inline __m128d pair(const double& low, const double& high) {
     return _mm_loadh_pd(value, &high);
 }
 
-int32_t setup(SpanSteps& span, TexelRun* runs, int32_t most) {
-    __m128d uv_z = pair(span.u_z, span.v_z);
-    __m128d uv_a = pair(span.ua, span.va);
-    __m128d run_uv = pair(span.run_u, span.run_v);
-    double w = span.w;
-    double run_w = span.run_w;
-    int32_t count = span.count;
-    int32_t made = 0;
-    for (; made < most && count > 0; ++made) {
-        int32_t length = span.run_length;
-        if (count <= span.run_length) {
-            length = count;
-            const double pixels = length;
-            run_uv = _mm_mul_pd(pair(span.g_u, span.g_v), _mm_set1_pd(pixels));
-            run_w = span.g_w * pixels;
-        }
-        const double w0 = w;
-        const double w1 = w0 + run_w;
-        const double per_step = length == span.run_length ? span.per_run_step : 1.0 / length;
-        uv_z = _mm_add_pd(uv_z, run_uv);
-        const __m128d uv_b = _mm_div_pd(uv_z, _mm_set1_pd(w1));
-        const __m128d duv = _mm_mul_pd(_mm_sub_pd(uv_b, uv_a), _mm_set1_pd(per_step));
-        w = w1;
-
-        int32_t du_fixed, dv_fixed, ua_fixed, va_fixed;
-        to_fixed(duv, du_fixed, dv_fixed);
-        to_fixed(uv_a, ua_fixed, va_fixed);
-        TexelRun& run = runs[made];
-        run.u = static_cast<uint32_t>(ua_fixed) + static_cast<uint32_t>(du_fixed >> 1) + 0x8000u;
-        run.v = static_cast<uint32_t>(va_fixed) + static_cast<uint32_t>(dv_fixed >> 1) + 0x8000u;
-        run.du = static_cast<uint32_t>(du_fixed);
-        run.dv = static_cast<uint32_t>(dv_fixed);
-        run.depth = span.depth ? fixed_unsigned(w0, FIXED_8_24) : 0;
-        run.depth_step = span.depth_step;
-        run.count = length;
-        count -= length;
-        uv_a = uv_b;
+// u and v in the two lanes of one vector, for setup_runs_with.
+struct Sse2Pair {
+    __m128d uv;
+    static Sse2Pair load(const double& u, const double& v) { return {pair(u, v)}; }
+    static Sse2Pair splat(double value) { return {_mm_set1_pd(value)}; }
+    void store(double& u_out, double& v_out) const {
+        alignas(16) double values[2];
+        _mm_store_pd(values, uv);
+        u_out = values[0];
+        v_out = values[1];
     }
-    alignas(16) double values[2];
-    _mm_store_pd(values, uv_z);
-    span.u_z = values[0];
-    span.v_z = values[1];
-    _mm_store_pd(values, uv_a);
-    span.ua = values[0];
-    span.va = values[1];
-    _mm_store_pd(values, run_uv);
-    span.run_u = values[0];
-    span.run_v = values[1];
-    span.w = w;
-    span.run_w = run_w;
-    span.count = count;
-    return made;
-}
+    void to_fixed(int32_t& u_fixed, int32_t& v_fixed) const { gx_raster::to_fixed(uv, u_fixed, v_fixed); }
+    friend Sse2Pair operator+(Sse2Pair a, Sse2Pair b) { return {_mm_add_pd(a.uv, b.uv)}; }
+    friend Sse2Pair operator-(Sse2Pair a, Sse2Pair b) { return {_mm_sub_pd(a.uv, b.uv)}; }
+    friend Sse2Pair operator*(Sse2Pair a, Sse2Pair b) { return {_mm_mul_pd(a.uv, b.uv)}; }
+    friend Sse2Pair operator/(Sse2Pair a, Sse2Pair b) { return {_mm_div_pd(a.uv, b.uv)}; }
+};
+
+int32_t setup(SpanSteps& span, TexelRun* runs, int32_t most) { return setup_runs_with<Sse2Pair>(span, runs, most); }
 
 }  // namespace
 
-RunSetup sse2_run_setup() { return setup; }
+void sse2_run_setup(FastPaths& paths) { paths.setup = setup; }
 
 }  // namespace gx_raster
 
 #else
 
 namespace gx_raster {
-RunSetup sse2_run_setup() { return nullptr; }
+void sse2_run_setup(FastPaths&) {}
 }  // namespace gx_raster
 
 #endif

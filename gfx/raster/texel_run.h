@@ -13,8 +13,9 @@
 // at the texture's edges and at the largest depth below the stamp.
 //
 // Exact runs go to the vector kernels of run_kernels.h when the processor
-// has them; the exact loop here stays the reference they are tested against
-// and draws what they leave (the last few pixels of a run).
+// has them; the exact loop here stays the reference they are tested
+// against. Each kernel draws its runs whole: the pixels past its last
+// whole group through exact_tail, which is this exact loop.
 #pragma once
 
 #include <algorithm>
@@ -81,34 +82,39 @@ inline void write_pixel(uint8_t* pixel, const uint8_t* texel) {
     }
 }
 
-// The normal path. Column and row are floor(u / 65536) and floor(v / 65536):
-// the whole parts of the steps move the address every pixel, and a carry out
-// of the 16-bit fraction moves it one texel further.
+// The normal path over pixels `first` to run.count - 1 of a run in kernel
+// form (depth word with the stamp). Column and row are floor(u / 65536) and
+// floor(v / 65536): the whole parts of the steps move the address every
+// pixel, and a carry out of the 16-bit fraction moves it one texel further.
+// The vector kernels draw the pixels their groups leave with this loop too
+// (exact_tail); their group code computes the same texels directly.
 template <int B, bool DEPTH>
-inline void texel_run_exact(uint8_t* pixel, uint32_t* word, const TextureView& texture,
-                            uint32_t stamp, const TexelRun& run) {
+inline void exact_pixels(const uint8_t* texels, ptrdiff_t row_bytes, const KernelRun& run,
+                         int32_t first) {
     constexpr int S = TEXEL_SIZE<B>;
-    const ptrdiff_t row_bytes = texture.row_bytes;
-    ptrdiff_t offset =
-        static_cast<ptrdiff_t>(run.v >> 16) * row_bytes + static_cast<ptrdiff_t>(run.u >> 16) * S;
+    const auto skip = static_cast<uint32_t>(first);
+    const uint32_t u = run.u + skip * run.du;
+    const uint32_t v = run.v + skip * run.dv;
+    ptrdiff_t offset = static_cast<ptrdiff_t>(v >> 16) * row_bytes + static_cast<ptrdiff_t>(u >> 16) * S;
     const ptrdiff_t u_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.du) >> 16) * S;
-    const ptrdiff_t v_whole =
-        static_cast<ptrdiff_t>(static_cast<int32_t>(run.dv) >> 16) * row_bytes;
+    const ptrdiff_t v_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.dv) >> 16) * row_bytes;
     const uint32_t u_fraction_step = run.du << 16;
     const uint32_t v_fraction_step = run.dv << 16;
-    uint32_t u_fraction = run.u << 16;
-    uint32_t v_fraction = run.v << 16;
-    uint32_t z = run.depth + stamp;
-    for (int32_t i = 0; i < run.count; ++i) {
+    uint32_t u_fraction = u << 16;
+    uint32_t v_fraction = v << 16;
+    uint32_t z = run.z + skip * run.dz;
+    uint8_t* pixel = run.pixel + static_cast<ptrdiff_t>(first) * B;
+    uint32_t* word = DEPTH ? run.word + first : nullptr;
+    for (int32_t i = first; i < run.count; ++i) {
         if constexpr (DEPTH) {
             if (z > *word) {
                 *word = z;
-                write_pixel<B>(pixel, texture.pixels + offset);
+                write_pixel<B>(pixel, texels + offset);
             }
-            z += run.depth_step;
+            z += run.dz;
             ++word;
         } else {
-            write_pixel<B>(pixel, texture.pixels + offset);
+            write_pixel<B>(pixel, texels + offset);
         }
         pixel += B;
         const uint32_t u_next = u_fraction + u_fraction_step;
@@ -118,6 +124,18 @@ inline void texel_run_exact(uint8_t* pixel, uint32_t* word, const TextureView& t
         u_fraction = u_next;
         v_fraction = v_next;
     }
+}
+
+// A run in kernel form: the depth word carries the stamp.
+inline KernelRun kernel_run(uint8_t* pixel, uint32_t* word, uint32_t stamp, const TexelRun& run) {
+    return {run.u, run.v, run.du, run.dv, run.depth + stamp, run.depth_step, run.count, pixel, word};
+}
+
+// The exact loop over a whole run.
+template <int B, bool DEPTH>
+inline void texel_run_exact(uint8_t* pixel, uint32_t* word, const TextureView& texture,
+                            uint32_t stamp, const TexelRun& run) {
+    exact_pixels<B, DEPTH>(texture.pixels, texture.row_bytes, kernel_run(pixel, word, stamp, run), 0);
 }
 
 // The fallback for runs that leave the texture or the depth range.
@@ -152,12 +170,51 @@ inline void texel_run_clamped(uint8_t* pixel, uint32_t* word, const TextureView&
     }
 }
 
-// Whether a linear 16.16 coordinate stays on texels 0..max over the run.
-inline bool stays_within(uint32_t first, uint32_t step, int64_t last_index, int32_t max) {
-    const int64_t start = static_cast<int32_t>(first);
-    const int64_t end = start + last_index * static_cast<int32_t>(step);
-    const int64_t limit = (static_cast<int64_t>(max) + 1) * 65536;
-    return start >= 0 && start < limit && end >= 0 && end < limit;
+// ---- Which loop may draw a run ---------------------------------------------
+//
+// A run is exact when its first and last texel and depth lie inside the
+// texture and below the stamp byte; since all three are linear in the pixel
+// index, the two ends bound the whole run. A kernel may draw it when it is
+// exact and 4 bytes can be read at its furthest texel. These rules are
+// built here from the pieces below; fit_for_kernel in run_setup_avx2.cpp
+// computes the same in vector lanes: change also there.
+
+// A coordinate or depth at a run's first and last pixel, exact in 64 bits.
+struct RunEnds {
+    int64_t first, last;
+};
+
+inline RunEnds run_ends(int64_t first, uint32_t step, int32_t count) {
+    return {first, first + static_cast<int64_t>(count - 1) * static_cast<int32_t>(step)};
+}
+
+// Whether 0 <= value < limit (one unsigned comparison: a negative value
+// counts as too large).
+inline bool within(int64_t value, int64_t limit) {
+    return static_cast<uint64_t>(value) < static_cast<uint64_t>(limit);
+}
+
+// Whether both ends lie in 0 .. limit - 1.
+inline bool ends_within(RunEnds ends, int64_t limit) {
+    return within(ends.first, limit) & within(ends.last, limit);
+}
+
+// The first 16.16 value past texel `max`.
+inline int64_t texel_limit(int32_t max) { return (static_cast<int64_t>(max) + 1) * 65536; }
+
+// The run's columns and rows (texture coordinates taken as signed).
+inline RunEnds u_ends(const TexelRun& run) { return run_ends(static_cast<int32_t>(run.u), run.du, run.count); }
+inline RunEnds v_ends(const TexelRun& run) { return run_ends(static_cast<int32_t>(run.v), run.dv, run.count); }
+
+// Whether the exact loop may draw the run.
+template <bool DEPTH>
+inline bool is_exact(const TextureView& texture, const TexelRun& run) {
+    bool exact = ends_within(u_ends(run), texel_limit(texture.max_u)) &
+                 ends_within(v_ends(run), texel_limit(texture.max_v));
+    if constexpr (DEPTH) {
+        exact = exact & ends_within(run_ends(run.depth, run.depth_step, run.count), DEPTH_MAX + 1);
+    }
+    return exact;
 }
 
 // Whether 4 bytes can be read at every texel offset of an exact run (the
@@ -165,30 +222,11 @@ inline bool stays_within(uint32_t first, uint32_t step, int64_t last_index, int3
 // run, so the larger end bounds each.
 template <int B>
 inline bool fetch_within(const TextureView& texture, const TexelRun& run) {
-    const int64_t last = run.count - 1;
-    const int64_t u_first = static_cast<int32_t>(run.u);
-    const int64_t v_first = static_cast<int32_t>(run.v);
-    const int64_t u_last = u_first + last * static_cast<int32_t>(run.du);
-    const int64_t v_last = v_first + last * static_cast<int32_t>(run.dv);
-    const int64_t column = std::max(u_first, u_last) >> 16;
-    const int64_t row = std::max(v_first, v_last) >> 16;
+    const RunEnds u = u_ends(run);
+    const RunEnds v = v_ends(run);
+    const int64_t column = std::max(u.first, u.last) >> 16;
+    const int64_t row = std::max(v.first, v.last) >> 16;
     return row * texture.row_bytes + column * TEXEL_SIZE<B> <= texture.fetch_limit;
-}
-
-// Whether the exact loop may draw the run: its first and last texel and
-// depth lie inside the texture and below the stamp byte; since all three
-// are linear in the pixel index, the two ends bound the whole run.
-template <bool DEPTH>
-inline bool is_exact(const TextureView& texture, const TexelRun& run) {
-    const int64_t last = run.count - 1;
-    bool exact = stays_within(run.u, run.du, last, texture.max_u) &&
-                 stays_within(run.v, run.dv, last, texture.max_v);
-    if constexpr (DEPTH) {
-        const int64_t first_depth = run.depth;
-        const int64_t last_depth = first_depth + last * static_cast<int32_t>(run.depth_step);
-        exact = exact && first_depth <= DEPTH_MAX && last_depth >= 0 && last_depth <= DEPTH_MAX;
-    }
-    return exact;
 }
 
 // Draws one run, choosing the loop by the run's two ends.
@@ -202,45 +240,26 @@ inline void texel_run(uint8_t* pixel, uint32_t* word, const TextureView& texture
     }
 }
 
-// Whether a kernel may draw the run: is_exact and fetch_within at once,
-// with few branches (it is asked for every run).
+// Whether a kernel may draw the run.
 template <int B, bool DEPTH>
 inline bool kernel_may_draw(const TextureView& texture, const TexelRun& run) {
-    // Unsigned comparison: a negative value counts as too large.
-    const auto below = [](int64_t value, int64_t limit) {
-        return static_cast<uint64_t>(value) < static_cast<uint64_t>(limit);
-    };
-    const int64_t last = run.count - 1;
-    const int64_t u_first = static_cast<int32_t>(run.u);
-    const int64_t v_first = static_cast<int32_t>(run.v);
-    const int64_t u_last = u_first + last * static_cast<int32_t>(run.du);
-    const int64_t v_last = v_first + last * static_cast<int32_t>(run.dv);
-    const int64_t u_limit = (static_cast<int64_t>(texture.max_u) + 1) * 65536;
-    const int64_t v_limit = (static_cast<int64_t>(texture.max_v) + 1) * 65536;
-    bool exact = below(u_first, u_limit) & below(u_last, u_limit) & below(v_first, v_limit) &
-                 below(v_last, v_limit);
-    if constexpr (DEPTH) {
-        const int64_t first_depth = run.depth;
-        const int64_t last_depth = first_depth + last * static_cast<int32_t>(run.depth_step);
-        exact = exact & below(first_depth, DEPTH_MAX + 1) & below(last_depth, DEPTH_MAX + 1);
-    }
-    if (!exact) return false;
-    const int64_t u_high = u_first > u_last ? u_first : u_last;
-    const int64_t v_high = v_first > v_last ? v_first : v_last;
-    return (v_high >> 16) * texture.row_bytes + (u_high >> 16) * TEXEL_SIZE<B> <= texture.fetch_limit;
+    return is_exact<DEPTH>(texture, run) && fetch_within<B>(texture, run);
 }
 
-// The plain version of RunKernels::hidden.
-inline int32_t runs_hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
-    for (int32_t k = 0; k < runs; ++k) {
-        uint32_t z = run[k].z;
-        for (int32_t i = 0; i < run[k].count; ++i) {
-            if (z > word[i]) return k;
-            z += run[k].dz;
-        }
-        word += run[k].count;
+// The plain depth pre-test (RunKernels::hidden): pixel by pixel.
+struct OnePixel {
+    static constexpr int32_t SIZE = 1;
+    uint32_t z, dz;
+    explicit OnePixel(const KernelRun& run) : z(run.z), dz(run.dz) {}
+    bool any_pass(const uint32_t* word) {
+        const bool pass = z > *word;
+        z += dz;
+        return pass;
     }
-    return runs;
+};
+
+inline int32_t runs_hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
+    return count_hidden<OnePixel>(word, run, runs);
 }
 
 // Most runs handed to a kernel in one call.
@@ -250,9 +269,11 @@ inline constexpr int32_t RUN_BATCH = 16;
 // Stretches of runs the vector kernel in force can take go to it, up to
 // RUN_BATCH in one call; the others, and all without a kernel, through
 // texel_run.
+// Always inlined: an affine span calls it once, and the call would cost
+// about 1-2 % of the affine mappers' instructions.
 template <int B, bool DEPTH>
-inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& texture, uint32_t stamp,
-                       const TexelRun* runs, int32_t count) {
+[[gnu::always_inline]] inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& texture,
+                                              uint32_t stamp, const TexelRun* runs, int32_t count) {
     KernelRun batch[RUN_BATCH];
     int32_t k = 0;
     while (k < count) {
@@ -262,15 +283,8 @@ inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& textur
             while (k + taken < count && taken < RUN_BATCH &&
                    kernel_may_draw<B, DEPTH>(texture, runs[k + taken])) {
                 const TexelRun& run = runs[k + taken];
-                batch[taken] = {run.u,
-                                run.v,
-                                run.du,
-                                run.dv,
-                                run.depth + stamp,
-                                run.depth_step,
-                                run.count,
-                                pixel + static_cast<ptrdiff_t>(pixels) * B,
-                                DEPTH ? word + pixels : nullptr};
+                batch[taken] = kernel_run(pixel + static_cast<ptrdiff_t>(pixels) * B,
+                                          DEPTH ? word + pixels : nullptr, stamp, run);
                 pixels += run.count;
                 ++taken;
             }

@@ -13,6 +13,25 @@
 // exact perspective division at both ends of each run; affine spans are
 // stepped in 16.16 integers throughout.
 //
+// The path of a perspective span, file by file:
+//   texmap.cpp       walk_rows -> draw_span -> perspective_span: the span's
+//                    gradients, clipped; hidden_prefix passes over its
+//                    leading runs the depth test hides whole (their depth
+//                    needs no division); RunQueue::add queues the rest.
+//   run_setup.h      the runs' exact coordinates: setup_runs (or the SSE2
+//                    version, run_setup_sse2.cpp) span by span; with AVX2
+//                    the batched set-up instead, mark_runs here and the
+//                    divisions four boundaries at once in
+//                    run_setup_avx2.cpp, which also says which runs a
+//                    kernel may draw (fit_for_kernel).
+//   texel_run.h      RunQueue::draw hands each span's runs to texel_runs:
+//                    the exactness checks, the exact and clamped loops.
+//   run_kernels.h    exact runs in batches to the kernel in force
+//                    (run_kernels_sse2.cpp, run_kernels_avx2.cpp), which
+//                    draw the pixels their groups leave with the exact loop.
+// Affine spans go from affine_span straight to texel_runs. The routines in
+// force come from one table, fast_paths.h.
+//
 // Checked once per polygon, so that nothing outside the open buffer, the
 // depth buffer, the texture or the caller's lists is ever touched: the
 // vertex count (at most the 320 the work areas hold), screen coordinates
@@ -29,6 +48,7 @@
 
 #include "gfx/gfx.h"
 #include "gfx/raster/edge_walk.h"
+#include "gfx/raster/fast_paths.h"
 #include "gfx/raster/run_setup.h"
 #include "gfx/raster/texel_run.h"
 #include "gfx/row_rule.h"
@@ -51,9 +71,10 @@ struct Polygon {
     uint32_t stamp;
     int32_t run_length;
     double per_run_step;  // 1 / run_length
-    RunSetup run_setup;  // the vector run set-up in force, or null
-    BatchSetup batch_setup;  // the batched set-up in force, or null
-    HiddenTest hidden;   // the depth pre-test of whole spans
+    // The fast paths in force (fast_paths.h), read once per polygon.
+    RunSetup run_setup;
+    BatchSetup batch_setup;
+    HiddenTest hidden;
     int32_t y_top;
     // The clip rectangle, within the open buffer.
     int32_t clip_min_x, clip_max_x, clip_min_y, clip_max_y;
@@ -120,13 +141,10 @@ bool usable_depth(double z) {
     return w > 0.0 && w < INVERSE_DEPTH_LIMIT;
 }
 
-int32_t bytes_per_pixel(int32_t depth) {
-    switch (depth) {
-        case 32: return 4;
-        case 24: return 3;
-        case 16: return 2;
-        default: return 1;
-    }
+// Bytes per pixel the mappers write: a depth other than 16, 24 or 32 is
+// written as 8 bits.
+int32_t pixel_bytes(int32_t depth) {
+    return depth == 16 || depth == 24 || depth == 32 ? gx_bytes_per_pixel(depth) : 1;
 }
 
 // Gathers the call's inputs and state; false when nothing is to be drawn.
@@ -194,7 +212,7 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
     // Texel offsets, including the step past a run's last pixel, must fit
     // ptrdiff_t (which has 32 bits on 32-bit targets).
     const int64_t row_bytes =
-        static_cast<int64_t>(s.texture_width) * texel_size(bytes_per_pixel(s.active_depth));
+        static_cast<int64_t>(s.texture_width) * texel_size(pixel_bytes(s.active_depth));
     if ((static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes >
         static_cast<int64_t>(PTRDIFF_MAX / 4)) {
         return false;
@@ -203,17 +221,18 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
                        polygon.input.max_v};
     // The vector kernels address texels with 31-bit offsets and 16-bit row
     // lengths, and read 4 bytes per texel.
-    gx_simd_level();  // picks the kernels on first use
+    gx_simd_level();  // picks the fast paths on first use
+    const FastPaths& paths = active_fast_paths;
     const int64_t texture_bytes = (static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes;
-    if (active_run_kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
-        polygon.texture.kernels = active_run_kernels;
+    if (paths.kernels != nullptr && s.texture_width < 32768 && texture_bytes <= INT32_MAX) {
+        polygon.texture.kernels = paths.kernels;
         polygon.texture.kernel_texture = {s.texture_pixels, s.texture_width,
                                           static_cast<int32_t>(texture_bytes)};
         polygon.texture.fetch_limit = static_cast<ptrdiff_t>(texture_bytes - 4);
     }
-    polygon.run_setup = active_run_setup;
-    polygon.batch_setup = active_batch_setup;
-    polygon.hidden = active_run_kernels != nullptr ? active_run_kernels->hidden : runs_hidden;
+    polygon.run_setup = paths.setup;
+    polygon.batch_setup = paths.batch_setup;
+    polygon.hidden = paths.hidden;
     polygon.stamp = s.depth_stamp;
     // A run must be at least one pixel long to make progress.
     polygon.run_length = std::max(s.perspective_run, 1);
@@ -260,8 +279,7 @@ public:
             const int32_t before = span.count;
             TexelRun* at = run_ + runs_;
             const int32_t room = QUEUE_RUNS - runs_;
-            const int32_t made = polygon_.run_setup != nullptr ? polygon_.run_setup(span, at, room)
-                                                               : setup_runs(span, at, room);
+            const int32_t made = polygon_.run_setup(span, at, room);
             segment_[segments_++] = {pixel, word, runs_, made};
             runs_ += made;
             const int32_t set = before - span.count;
@@ -549,10 +567,10 @@ int32_t texmap(const ScreenPoint* points, const TexCoord* texcoords, const Verte
                uint32_t count) {
     Polygon polygon;
     if (!prepare<PERSPECTIVE, DEPTH>(polygon, points, texcoords, camera, count)) return 0;
-    switch (gx_state.active_depth) {
-        case 32: walk_rows<PERSPECTIVE, DEPTH, 4>(polygon); break;
-        case 24: walk_rows<PERSPECTIVE, DEPTH, 3>(polygon); break;
-        case 16: walk_rows<PERSPECTIVE, DEPTH, 2>(polygon); break;
+    switch (pixel_bytes(gx_state.active_depth)) {
+        case 4: walk_rows<PERSPECTIVE, DEPTH, 4>(polygon); break;
+        case 3: walk_rows<PERSPECTIVE, DEPTH, 3>(polygon); break;
+        case 2: walk_rows<PERSPECTIVE, DEPTH, 2>(polygon); break;
         default: walk_rows<PERSPECTIVE, DEPTH, 1>(polygon); break;
     }
     return 0;

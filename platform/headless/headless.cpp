@@ -22,18 +22,18 @@ Screen& screen() {
 }
 
 void default_system_palette(PfPaletteEntry* entries) {
-    static const uint8_t kLow[10][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},
+    static const uint8_t LOW[10][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},
                                         {128, 128, 0},   {0, 0, 128},     {128, 0, 128},
                                         {0, 128, 128},   {192, 192, 192}, {192, 220, 192},
                                         {164, 200, 240}};
-    static const uint8_t kHigh[10][3] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128},
+    static const uint8_t HIGH[10][3] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128},
                                          {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
                                          {0, 0, 255},     {255, 0, 255},   {0, 255, 255},
                                          {255, 255, 255}};
     std::fill(entries, entries + 256, PfPaletteEntry{0, 0, 0, 0});
     for (int i = 0; i < 10; ++i) {
-        entries[i] = {kLow[i][0], kLow[i][1], kLow[i][2], 0};
-        entries[246 + i] = {kHigh[i][0], kHigh[i][1], kHigh[i][2], 0};
+        entries[i] = {LOW[i][0], LOW[i][1], LOW[i][2], 0};
+        entries[246 + i] = {HIGH[i][0], HIGH[i][1], HIGH[i][2], 0};
     }
 }
 

@@ -33,7 +33,7 @@ Registry& registry() {
 }
 
 // Larger requests than a 32-bit program could ever be given fail at once.
-constexpr size_t kLargestBlock = 0x7FFFFFFF;
+constexpr size_t LARGEST_BLOCK = 0x7FFFFFFF;
 
 PfMem handle_of(const Block* block) {
     return block->movable ? reinterpret_cast<PfMem>(const_cast<Block*>(block))
@@ -73,7 +73,7 @@ void pf_portable_count_object(int32_t delta) { registry().live_objects += delta;
 int32_t pf_portable_live_objects() { return registry().live_objects; }
 
 PfMem pf_mem_alloc(unsigned flags, size_t bytes) {
-    if (bytes > kLargestBlock || !pf_portable_allocation_allowed()) return nullptr;
+    if (bytes > LARGEST_BLOCK || !pf_portable_allocation_allowed()) return nullptr;
     // A zero-byte request still gets a distinct address.
     void* data = std::calloc(bytes == 0 ? 1 : bytes, 1);
     if (data == nullptr) return nullptr;

@@ -8,13 +8,13 @@
 PfPalette_* pf_portable_default_palette() {
     // The stock palette of a fresh DC: the twenty static colours.
     static PfPalette_ palette = [] {
-        static const uint8_t kStatic[20][3] = {
+        static const uint8_t STATIC_ENTRIES[20][3] = {
             {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
             {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {164, 200, 240},
             {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
             {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
         PfPalette_ p{{PfKind::palette, true, 0}, 20, {}};
-        for (int i = 0; i < 20; ++i) p.entries[i] = {kStatic[i][0], kStatic[i][1], kStatic[i][2], 0};
+        for (int i = 0; i < 20; ++i) p.entries[i] = {STATIC_ENTRIES[i][0], STATIC_ENTRIES[i][1], STATIC_ENTRIES[i][2], 0};
         return p;
     }();
     return &palette;

@@ -67,11 +67,6 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
                             int32_t dst_w, int32_t dst_h, int32_t src_x, int32_t src_y,
                             int32_t src_w, int32_t src_h, const void* pixels, const void* header,
                             uint32_t usage, const PfPaletteEntry* palette, int32_t palette_count);
-// The stretch's vector paths: 0 the plain per-pixel code alone, 1 SSE2, 2
-// AVX2. The best the processor has is chosen on first use; tests and
-// benchmarks may select a lower level (lowered to what is supported; the
-// level now in force is returned). The pixels are the same at every level.
-int32_t pf_portable_stretch_select(int32_t level);
 
 // Virtual-key codes the program's keys translate to.
 inline constexpr uint32_t PF_VK_SHIFT = 0x10;

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr uint8_t kScanToVk[0x59] = {
+constexpr uint8_t SCAN_TO_VK[0x59] = {
     0x00, 0x1B, '1',  '2',  '3',  '4',  '5',  '6',   // 00-07: -, Esc, digits
     '7',  '8',  '9',  '0',  0xBD, 0xBB, 0x08, 0x09,  // 08-0F: digits, - =, Backspace, Tab
     'Q',  'W',  'E',  'R',  'T',  'Y',  'U',  'I',   // 10-17
@@ -24,5 +24,5 @@ constexpr uint8_t kScanToVk[0x59] = {
 }  // namespace
 
 uint32_t pf_scan_to_virtual_key(uint32_t scan_code) {
-    return scan_code < sizeof kScanToVk ? kScanToVk[scan_code] : 0;
+    return scan_code < sizeof SCAN_TO_VK ? SCAN_TO_VK[scan_code] : 0;
 }

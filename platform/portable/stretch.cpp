@@ -137,19 +137,9 @@ void convert_row(const Source& s, const uint8_t* row, const int32_t* cols, int32
     convert_pixels(s, row, [cols](int32_t i) { return cols[i]; }, n, out);
 }
 
-// The fast paths in force: -1 until chosen, then 0 (the plain path alone),
-// 1 (SSE2) or 2 (AVX2).
-int32_t stretch_level = -1;
-PfStretchKernels kernels{nullptr, nullptr};
-
-int32_t supported_level() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return 2;
-    if (__builtin_cpu_supports("sse2")) return 1;
-#endif
-    return 0;
-}
+// The fast paths in force (null: the plain path), set by
+// pf_select_vector_level.
+PfStretchPaths active_fast_paths{nullptr, nullptr};
 
 // An enlarging stretch (column steps of 0 or 1) converts each source pixel
 // of the row once, into the end of the destination row, and spreads them
@@ -160,11 +150,11 @@ void convert_and_expand(const Source& s, const uint8_t* row, const int32_t* cols
     const int32_t used = cols[n - 1] - first + 1;  // at most n
     uint32_t* converted = out + (n - used);
     if (widen_565) {
-        kernels.widen_565(row + 2 * first, used, converted);
+        active_fast_paths.widen_565(row + 2 * first, used, converted);
     } else {
         convert_pixels(s, row, [first](int32_t i) { return first + i; }, used, converted);
     }
-    kernels.expand(out, cols, n, converted, used);
+    active_fast_paths.expand(out, cols, n, converted, used);
 }
 
 // floor((2d + 1) * size / (2 * span)) for d in [0, span).
@@ -260,9 +250,9 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
     }
     if (n == 0) return 0;
 
-    pf_portable_stretch_select(stretch_level < 0 ? 2 : stretch_level);
-    const bool enlarging = kernels.expand != nullptr && src_w <= dst_w;
-    const bool widen_565 = s.bits == 16 && kernels.widen_565 != nullptr &&
+    const PfStretchPaths& paths = active_fast_paths;
+    const bool enlarging = paths.expand != nullptr && src_w <= dst_w;
+    const bool widen_565 = s.bits == 16 && paths.widen_565 != nullptr &&
                            masks == Masks{0xF800, 0x07E0, 0x001F};
 
     const int64_t first_row = std::max<int64_t>(0, -static_cast<int64_t>(dst_y));
@@ -291,19 +281,11 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
     return drawn;
 }
 
-int32_t pf_portable_stretch_select(int32_t level) {
-    static const int32_t supported = supported_level();
-    level = std::clamp(level, 0, supported);
-    if (level == stretch_level) return level;
-    stretch_level = level;
-    kernels = {nullptr, nullptr};
-    if (level >= 1) kernels = pf_stretch_kernels_sse2();
-    if (level >= 2) {
-        const PfStretchKernels wider = pf_stretch_kernels_avx2();
-        if (wider.widen_565 != nullptr) kernels.widen_565 = wider.widen_565;
-        if (wider.expand != nullptr) kernels.expand = wider.expand;
-    }
-    return level;
+void pf_select_vector_level(int32_t level) {
+    PfStretchPaths paths{nullptr, nullptr};
+    if (level >= 1) pf_sse2_stretch_paths(paths);
+    if (level >= 2) pf_avx2_stretch_paths(paths);
+    active_fast_paths = paths;
 }
 
 int32_t pf_stretch_dib(PfDC dc, int32_t dst_x, int32_t dst_y, int32_t dst_w, int32_t dst_h,

@@ -28,10 +28,10 @@ void expand(uint32_t* out, const int32_t* columns, int32_t count, const uint32_t
 
 }  // namespace
 
-PfStretchKernels pf_stretch_kernels_avx2() { return {nullptr, expand}; }
+void pf_avx2_stretch_paths(PfStretchPaths& paths) { paths.expand = expand; }
 
 #else
 
-PfStretchKernels pf_stretch_kernels_avx2() { return {nullptr, nullptr}; }
+void pf_avx2_stretch_paths(PfStretchPaths&) {}
 
 #endif

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-struct PfStretchKernels {
+struct PfStretchPaths {
     // 16-bit 5-6-5 pixels to 0x00RRGGBB, each level widened by repeating its
     // bits from the top (5 bits: v << 3 | v >> 2; 6 bits: v << 2 | v >> 4).
     void (*widen_565)(const uint8_t* pixels, int32_t count, uint32_t* out);
@@ -18,6 +18,7 @@ struct PfStretchKernels {
                    int32_t source_count);
 };
 
-// The routines each level's file provides (null members: none there).
-PfStretchKernels pf_stretch_kernels_sse2();
-PfStretchKernels pf_stretch_kernels_avx2();
+// Each level's hooks: write in the level's routines. They do nothing in a
+// build without the level (the file is compiled for it only on x86).
+void pf_sse2_stretch_paths(PfStretchPaths& paths);
+void pf_avx2_stretch_paths(PfStretchPaths& paths);

@@ -45,10 +45,13 @@ void expand(uint32_t* out, const int32_t* columns, int32_t count, const uint32_t
 
 }  // namespace
 
-PfStretchKernels pf_stretch_kernels_sse2() { return {widen_565, expand}; }
+void pf_sse2_stretch_paths(PfStretchPaths& paths) {
+    paths.widen_565 = widen_565;
+    paths.expand = expand;
+}
 
 #else
 
-PfStretchKernels pf_stretch_kernels_sse2() { return {nullptr, nullptr}; }
+void pf_sse2_stretch_paths(PfStretchPaths&) {}
 
 #endif

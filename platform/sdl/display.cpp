@@ -20,19 +20,19 @@ namespace {
 
 // SDL has no system palette. This one holds the twenty colours a palette
 // screen reserves (entries 0 to 9 and 246 to 255); the others are black.
-constexpr uint8_t static_low[10][3] = {
+constexpr uint8_t STATIC_LOW[10][3] = {
     {0, 0, 0},       {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
     {128, 0, 128},   {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {164, 200, 240},
 };
-constexpr uint8_t static_high[10][3] = {
+constexpr uint8_t STATIC_HIGH[10][3] = {
     {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
     {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255},
 };
 
 PfPaletteEntry system_entry(int32_t index) {
     const uint8_t* rgb = nullptr;
-    if (index >= 0 && index < 10) rgb = static_low[index];
-    if (index >= 246 && index < 256) rgb = static_high[index - 246];
+    if (index >= 0 && index < 10) rgb = STATIC_LOW[index];
+    if (index >= 246 && index < 256) rgb = STATIC_HIGH[index - 246];
     if (rgb == nullptr) return PfPaletteEntry{0, 0, 0, 0};
     return PfPaletteEntry{rgb[0], rgb[1], rgb[2], 0};
 }

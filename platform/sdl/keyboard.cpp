@@ -13,7 +13,7 @@ struct KeyBinding {
     SDL_Scancode scancode;
 };
 
-constexpr KeyBinding bindings[] = {
+constexpr KeyBinding BINDINGS[] = {
     {0x08, SDL_SCANCODE_BACKSPACE}, {0x09, SDL_SCANCODE_TAB},
     {0x0C, SDL_SCANCODE_KP_5},      {0x0C, SDL_SCANCODE_CLEAR},
     {0x0D, SDL_SCANCODE_RETURN},    {0x0D, SDL_SCANCODE_KP_ENTER},
@@ -82,7 +82,7 @@ constexpr KeyBinding bindings[] = {
 };
 
 bool virtual_key_down(const Uint8* keys, uint32_t virtual_key) {
-    for (const KeyBinding& b : bindings) {
+    for (const KeyBinding& b : BINDINGS) {
         if (b.virtual_key == virtual_key && keys[b.scancode] != 0) return true;
     }
     return false;

@@ -63,6 +63,9 @@ int32_t pf_stretch_dib(PfDC dc, int32_t dst_x, int32_t dst_y, int32_t dst_w, int
                          pixels, static_cast<const BITMAPINFO*>(header), usage, rop);
 }
 
+// The system stretches; this backend has no fast paths of its own.
+void pf_select_vector_level(int32_t) {}
+
 PfPalette pf_create_palette(const void* logical_palette) {
     return pf_from_hpalette(CreatePalette(static_cast<const LOGPALETTE*>(logical_palette)));
 }

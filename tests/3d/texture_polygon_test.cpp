@@ -17,8 +17,8 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double INF = std::numeric_limits<double>::infinity();
 
 // The cube's front face at the start position: a 40 x 40 square at z 80.
-const Vertex3 face[4] = {{-20, 20, -20}, {20, 20, -20}, {20, -20, -20}, {-20, -20, -20}};
-const TexCoord face_tex[4] = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
+const Vertex3 FACE[4] = {{-20, 20, -20}, {20, 20, -20}, {20, -20, -20}, {-20, -20, -20}};
+const TexCoord FACE_TEX[4] = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
 
 class TexturePolygon : public Gx3dTest {
 protected:
@@ -31,7 +31,7 @@ protected:
     void expect_drawn(uint32_t flags, const std::vector<Vertex3>& v, bool expected) {
         new_frame();
         gx_3d_render_flags(flags);
-        EXPECT_EQ(gx_3d_texture_polygon(v.data(), face_tex, static_cast<uint32_t>(v.size())), 0);
+        EXPECT_EQ(gx_3d_texture_polygon(v.data(), FACE_TEX, static_cast<uint32_t>(v.size())), 0);
         if (expected) {
             EXPECT_GT(drawn(), 0);
         } else {
@@ -54,13 +54,13 @@ protected:
 
 TEST_F(TexturePolygon, FrontFaceAndTheListsInTheWorkAreas) {
     gx_3d_set_object(0, 0, 100, 0, 0, 0);
-    gx_3d_texture_polygon(face, face_tex, 4);
+    gx_3d_texture_polygon(FACE, FACE_TEX, 4);
     // Camera list, then the clipped camera list (nothing clipped here).
     const std::vector<Vertex3> camera = {
         {-20, 20, 80}, {20, 20, 80}, {20, -20, 80}, {-20, -20, 80}};
     EXPECT_EQ(list(camera_list(), 4), camera);
     EXPECT_EQ(list(camera_list() + 4, 4), camera);
-    EXPECT_EQ(list(clipped_texture_list(), 4), list(face_tex, 4));
+    EXPECT_EQ(list(clipped_texture_list(), 4), list(FACE_TEX, 4));
     EXPECT_EQ(list(screen_list(4, 4, true), 4),
               (std::vector<ScreenPoint>{{240, 160}, {400, 160}, {400, 320}, {240, 320}}));
     // Rows 160 to 319, columns 240 to 399, texel (0, 0) at the top left and
@@ -78,7 +78,7 @@ TEST_F(TexturePolygon, FrontFaceAndTheListsInTheWorkAreas) {
     new_frame();
     gx_3d_render_flags(RF_PERSPECTIVE | RF_DEPTH);
     std::memset(gx_state.input_buffer, 0xCD, sizeof gx_state.input_buffer);
-    gx_3d_texture_polygon(face, face_tex, 4);
+    gx_3d_texture_polygon(FACE, FACE_TEX, 4);
     for (uint8_t byte : gx_state.input_buffer) ASSERT_EQ(byte, 0xCD);
     EXPECT_EQ(screen_list(4, 4, false)[2], (ScreenPoint{400, 320}));
     EXPECT_EQ(drawn(), 160 * 160);
@@ -86,7 +86,7 @@ TEST_F(TexturePolygon, FrontFaceAndTheListsInTheWorkAreas) {
     // Two vertices are handed over; both walkers follow the one edge.
     new_frame();
     gx_3d_render_flags(13);
-    EXPECT_EQ(gx_3d_texture_polygon(face + 1, face_tex + 1, 2), 0);
+    EXPECT_EQ(gx_3d_texture_polygon(FACE + 1, FACE_TEX + 1, 2), 0);
     EXPECT_EQ(list(screen_list(2, 2, true), 2), (std::vector<ScreenPoint>{{400, 160}, {400, 320}}));
     expect_nothing_drawn();
 }
@@ -153,8 +153,8 @@ TEST_F(TexturePolygon, FlagsChooseTheRasterizer) {
 TEST_F(TexturePolygon, FewerThanTwoVerticesDrawNothing) {
     gx_3d_set_object(0, 0, 100, 0, 0, 0);
     std::memset(gx_state.scratch_area, 0xCD, sizeof gx_state.scratch_area);
-    EXPECT_EQ(gx_3d_texture_polygon(face, face_tex, 0), 0);
-    EXPECT_EQ(gx_3d_texture_polygon(face, face_tex, 1), 0);
+    EXPECT_EQ(gx_3d_texture_polygon(FACE, FACE_TEX, 0), 0);
+    EXPECT_EQ(gx_3d_texture_polygon(FACE, FACE_TEX, 1), 0);
     for (uint8_t byte : gx_state.scratch_area) ASSERT_EQ(byte, 0xCD);
     expect_nothing_drawn();
 }

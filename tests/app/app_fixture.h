@@ -69,9 +69,9 @@ private:
 
 // Colours of CUBE.PCX as 5-6-5 pixels, worked out by hand from its palette:
 // ((r & 0xF8) << 8) | ((g >> 2) << 5) | (b >> 3).
-inline constexpr uint16_t pcx_border = 0x18C5;  // (24, 24, 40)
-inline constexpr uint16_t pcx_white = 0xFFFF;
-inline constexpr uint16_t pcx_face_colour[6] = {
+inline constexpr uint16_t PCX_BORDER = 0x18C5;  // (24, 24, 40)
+inline constexpr uint16_t PCX_WHITE = 0xFFFF;
+inline constexpr uint16_t PCX_FACE_COLOUR[6] = {
     0xD104,  // (208, 32, 32) red
     0x2506,  // (32, 160, 48) green
     0x2A5B,  // (40, 72, 216) blue

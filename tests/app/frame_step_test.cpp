@@ -16,9 +16,9 @@ TEST_F(FrameStep, FirstTurnDrawsTheCubeWithoutAnyKey) {
     // depth 80 projects to 320 - 80 = 240 and 240 - 80 = 160.
     EXPECT_EQ(pixel(0, 0), 0xFFFF);
     EXPECT_EQ(pixel(239, 240), 0xFFFF);
-    EXPECT_EQ(pixel(241, 240), pcx_border);
-    EXPECT_EQ(pixel(262, 240), pcx_face_colour[0]);
-    EXPECT_EQ(pixel(320, 165), pcx_border);
+    EXPECT_EQ(pixel(241, 240), PCX_BORDER);
+    EXPECT_EQ(pixel(262, 240), PCX_FACE_COLOUR[0]);
+    EXPECT_EQ(pixel(320, 165), PCX_BORDER);
     EXPECT_EQ(pixel(401, 240), 0xFFFF);
     // The presented client image is the buffer, 5-6-5 widened by bit
     // replication: red (26, 8, 4) shows as (214, 32, 33).

@@ -58,18 +58,18 @@ TEST_F(Shell, TexturesAreTheSixSquaresTopRowFirst) {
         EXPECT_EQ(slot.pixels, texture_store[face]);
         EXPECT_EQ(slot.width, 64);
         EXPECT_EQ(slot.height, 64);
-        EXPECT_EQ(texel(face, 0, 0), pcx_border);
-        EXPECT_EQ(texel(face, 63, 63), pcx_border);
-        EXPECT_EQ(texel(face, 2, 30), pcx_border);
-        EXPECT_EQ(texel(face, 6, 32), pcx_face_colour[face]);
-        EXPECT_EQ(texel(face, 57, 32), pcx_face_colour[face]);
+        EXPECT_EQ(texel(face, 0, 0), PCX_BORDER);
+        EXPECT_EQ(texel(face, 63, 63), PCX_BORDER);
+        EXPECT_EQ(texel(face, 2, 30), PCX_BORDER);
+        EXPECT_EQ(texel(face, 6, 32), PCX_FACE_COLOUR[face]);
+        EXPECT_EQ(texel(face, 57, 32), PCX_FACE_COLOUR[face]);
     }
     // The digit 1: its bottom bar (font row 6, texel rows 47 to 52) spans
     // the whole glyph, its top row (rows 11 to 16) only the middle column.
     // A block left bottom row first would swap the two.
-    EXPECT_EQ(texel(0, 25, 50), pcx_white);
-    EXPECT_EQ(texel(0, 25, 13), pcx_face_colour[0]);
-    EXPECT_EQ(texel(0, 31, 13), pcx_white);
+    EXPECT_EQ(texel(0, 25, 50), PCX_WHITE);
+    EXPECT_EQ(texel(0, 25, 13), PCX_FACE_COLOUR[0]);
+    EXPECT_EQ(texel(0, 31, 13), PCX_WHITE);
 }
 
 TEST_F(Shell, TeardownReleasesEverythingStartUpTook) {

@@ -35,17 +35,17 @@ protected:
 };
 
 // The listed values, written out by hand.
-const Rgb kLow[10] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+const Rgb LOW[10] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
                       {128, 0, 128}, {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {164, 200, 240}};
-const Rgb kSixteen[16] = {{0, 0, 0},      {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
+const Rgb SIXTEEN[16] = {{0, 0, 0},      {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
                           {170, 0, 0},    {170, 0, 170},  {170, 85, 0},   {170, 170, 170},
                           {85, 85, 85},   {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
                           {255, 85, 85},  {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
-const Rgb kGrey[4] = {{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}};
-const Rgb kHigh[10] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},
+const Rgb GREY[4] = {{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}};
+const Rgb HIGH[10] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},
                        {0, 255, 0},     {255, 255, 0},   {0, 0, 255},     {255, 0, 255},
                        {0, 255, 255},   {255, 255, 255}};
-const int kRingLevels[9][5] = {{0, 64, 125, 190, 255},  {125, 157, 190, 222, 255},
+const int RING_LEVELS[9][5] = {{0, 64, 125, 190, 255},  {125, 157, 190, 222, 255},
                                {182, 198, 218, 234, 255}, {0, 28, 56, 85, 113},
                                {56, 68, 85, 97, 113},   {80, 89, 97, 105, 113},
                                {0, 16, 32, 48, 64},     {32, 40, 48, 56, 64},
@@ -54,15 +54,15 @@ const int kRingLevels[9][5] = {{0, 64, 125, 190, 255},  {125, 157, 190, 222, 255
 TEST_F(Palette, DefaultPaletteOnADeepScreen) {
     create();
     ASSERT_NE(palette_, nullptr);
-    for (int i = 0; i < 10; ++i) expect_entry(i, kLow[i], 1);
-    for (int i = 0; i < 16; ++i) expect_entry(10 + i, kSixteen[i], 1);
-    for (int i = 0; i < 4; ++i) expect_entry(26 + i, kGrey[i], 1);
-    for (int i = 0; i < 10; ++i) expect_entry(246 + i, kHigh[i], 1);
+    for (int i = 0; i < 10; ++i) expect_entry(i, LOW[i], 1);
+    for (int i = 0; i < 16; ++i) expect_entry(10 + i, SIXTEEN[i], 1);
+    for (int i = 0; i < 4; ++i) expect_entry(26 + i, GREY[i], 1);
+    for (int i = 0; i < 10; ++i) expect_entry(246 + i, HIGH[i], 1);
     expect_entry(25, {255, 255, 255}, 1);
     // Nine rings of 24 colours from entry 30 on.
     for (int ring = 0; ring < 9; ++ring) {
-        const int L = kRingLevels[ring][0], m1 = kRingLevels[ring][1], m2 = kRingLevels[ring][2],
-                  m3 = kRingLevels[ring][3], H = kRingLevels[ring][4];
+        const int L = RING_LEVELS[ring][0], m1 = RING_LEVELS[ring][1], m2 = RING_LEVELS[ring][2],
+                  m3 = RING_LEVELS[ring][3], H = RING_LEVELS[ring][4];
         const Rgb want[24] = {{L, L, H},  {m1, L, H}, {m2, L, H}, {m3, L, H}, {H, L, H},  {H, L, m3},
                               {H, L, m2}, {H, L, m1}, {H, L, L},  {H, m1, L}, {H, m2, L}, {H, m3, L},
                               {H, H, L},  {m3, H, L}, {m2, H, L}, {m1, H, L}, {L, H, L},  {L, H, m1},
@@ -85,7 +85,7 @@ TEST_F(Palette, EightBitScreenTakesTheStaticColoursFromTheSystem) {
     create_on_palette_screen(8);
     for (int i = 0; i < 10; ++i) expect_entry(i, {i, 255 - i, 7}, 4);
     for (int i = 246; i < 256; ++i) expect_entry(i, {i, 255 - i, 7}, 4);
-    for (int i = 0; i < 16; ++i) expect_entry(10 + i, kSixteen[i], 1);
+    for (int i = 0; i < 16; ++i) expect_entry(10 + i, SIXTEEN[i], 1);
     expect_entry(30, {0, 0, 255}, 1);
     expect_entry(245, {44, 48, 64}, 1);
     EXPECT_EQ(gx_state.rgb_table[5].red, 5);

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "gfx/simd.h"
 #include "platform/portable/portable.h"
 
 namespace {
@@ -26,11 +27,11 @@ struct Header {
 
 class StretchLevels : public ::testing::Test {
 protected:
-    void TearDown() override { pf_portable_stretch_select(2); }
+    void TearDown() override { gx_simd_select(gx_simd_supported()); }
 };
 
 TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
-    const int32_t supported = pf_portable_stretch_select(2);
+    const int32_t supported = gx_simd_select(gx_simd_supported());
     if (supported == 0) GTEST_SKIP() << "no vector level on this processor";
     std::mt19937 random(99);
     std::vector<PfPaletteEntry> palette(256);
@@ -51,11 +52,11 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
             header.info.colors_used = random() % 3 == 0 ? static_cast<uint32_t>(uniform(random, 1, 256)) : 0;
         } else if (bits == 16 || bits == 32) {
             // No masks, the buffers' own, or some other layout.
-            static const uint32_t kMasks[2][2][3] = {{{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
+            static const uint32_t MASKS[2][2][3] = {{{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
                                                      {{0xFF0000, 0xFF00, 0xFF}, {0x3FF, 0xFFC00, 0x3FF00000}}};
             const uint32_t kind = random() % 3u;
             if (kind != 0) header.info.compression = PF_BI_BITFIELDS;
-            std::memcpy(header.rest, kMasks[bits == 32][kind == 2], sizeof kMasks[0][0]);
+            std::memcpy(header.rest, MASKS[bits == 32][kind == 2], sizeof MASKS[0][0]);
         }
         const size_t pitch = (static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32 * 4;
         std::vector<uint8_t> pixels(pitch * static_cast<size_t>(height));
@@ -74,7 +75,7 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
         const int32_t src_y = uniform(random, -3, height - 1);
 
         const auto draw = [&](int32_t level) {
-            EXPECT_EQ(pf_portable_stretch_select(level), level);
+            EXPECT_EQ(gx_simd_select(level), level);
             std::vector<uint32_t> image(static_cast<size_t>(image_w) * static_cast<size_t>(image_h),
                                         0xDEADBEEF);
             std::vector<int32_t> columns(static_cast<size_t>(image_w));
@@ -99,7 +100,7 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
 
 // The program's case: its 640 x 480 5-6-5 buffer onto a larger window.
 TEST_F(StretchLevels, BufferOntoLargerWindows) {
-    const int32_t supported = pf_portable_stretch_select(2);
+    const int32_t supported = gx_simd_select(gx_simd_supported());
     if (supported == 0) GTEST_SKIP() << "no vector level on this processor";
     Header header;
     header.info = {40, 640, 480, 1, 16, PF_BI_BITFIELDS, 0, 0, 0, 0, 0};
@@ -111,7 +112,7 @@ TEST_F(StretchLevels, BufferOntoLargerWindows) {
     for (const auto& size : {std::pair{1280, 960}, std::pair{1920, 1080}, std::pair{641, 481}}) {
         std::vector<uint32_t> images[3];
         for (int32_t level = 0; level <= supported; ++level) {
-            pf_portable_stretch_select(level);
+            gx_simd_select(level);
             images[level].assign(static_cast<size_t>(size.first) * static_cast<size_t>(size.second), 0);
             std::vector<int32_t> columns(static_cast<size_t>(size.first));
             pf_portable_stretch({images[level].data(), size.first, size.second, columns.data()}, 0, 0,

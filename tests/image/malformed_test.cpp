@@ -13,9 +13,9 @@ namespace {
 
 using namespace pcxtest;
 
-constexpr uint8_t kFill = 0x5C;
-constexpr int32_t kBufferWidth = 24;
-constexpr int32_t kBufferHeight = 12;
+constexpr uint8_t FILL = 0x5C;
+constexpr int32_t BUFFER_WIDTH = 24;
+constexpr int32_t BUFFER_HEIGHT = 12;
 
 class Malformed : public LibraryTest {
 protected:
@@ -51,16 +51,16 @@ protected:
         for (int32_t depth : {8, 16, 24, 32}) {
             for (bool memory : {false, true}) {
                 if (!memory && !file_mode) continue;
-                open_buffer(depth, kBufferWidth, kBufferHeight);
-                fill_bytes(kFill);
+                open_buffer(depth, BUFFER_WIDTH, BUFFER_HEIGHT);
+                fill_bytes(FILL);
                 const int32_t f = depth == 8 ? flags | GX_PCX_NO_REDUCE : flags;
                 const int32_t result = memory ? load_memory(file, f) : gx_load_pcx(path.c_str(), f);
                 ASSERT_TRUE(result >= 0 && result <= 5) << what << ": " << result;
                 const bool drawn = result == GX_PCX_OK || result == GX_PCX_TRUNCATED;
                 const Rect r = drawn ? visible(file, f) : Rect{0, 0, 0, 0};
                 const uint32_t filled = 0x5C5C5C5Cu >> (32 - depth);
-                for (int32_t y = 0; y < kBufferHeight; ++y)
-                    for (int32_t x = 0; x < kBufferWidth; ++x)
+                for (int32_t y = 0; y < BUFFER_HEIGHT; ++y)
+                    for (int32_t x = 0; x < BUFFER_WIDTH; ++x)
                         if (y < r.y0 || y >= r.y1 || x < r.x0 || x >= r.x1)
                             ASSERT_EQ(pixel(x, y), filled) << what << ": pixel " << x << "," << y << " at depth "
                                                            << depth << (memory ? " from memory" : " from a file");
@@ -141,7 +141,7 @@ TEST_F(Malformed, AbsurdSizesAndPositions) {
     for (const auto& c : cases) read_everywhere(pcx_file(c.h, c.data), 0, c.what);
     const Bytes file = pcx_file(header_of(0, 0, 40, 30, 41), Bytes(3000, 0x42));
     const int32_t positions[][2] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, {-40, -30}, {-39, -29},
-                                    {INT32_MIN, 0},         {0, INT32_MIN},         {-10, 5},   {kBufferWidth - 1, kBufferHeight - 1},
+                                    {INT32_MIN, 0},         {0, INT32_MIN},         {-10, 5},   {BUFFER_WIDTH - 1, BUFFER_HEIGHT - 1},
                                     {INT32_MAX - 5, 3},     {3, INT32_MAX - 5}};
     for (const auto& at : positions) {
         gx_move_to(at[0], at[1]);
@@ -204,7 +204,7 @@ TEST_F(Malformed, RandomHeadersAndData) {
         read_everywhere(file, flags, "trial " + std::to_string(trial), trial % 10 == 0);
         if (HasFatalFailure()) return;
         // At depth 8 with the reduction, which may renumber the whole buffer.
-        open_buffer(8, kBufferWidth, kBufferHeight);
+        open_buffer(8, BUFFER_WIDTH, BUFFER_HEIGHT);
         const int32_t result = load_memory(file, flags & ~GX_PCX_NO_REDUCE);
         EXPECT_TRUE(result >= 0 && result <= 5) << trial;
         free_buffers();

@@ -12,7 +12,7 @@ using Pixels = std::vector<uint32_t>;
 
 // A trailing palette with a few colours whose 5-6-5 values are known:
 // 1 (255, 0, 0) is 0xF800, 2 (8, 4, 8) 0x0821, 3 (255, 255, 255) 0xFFFF.
-const Bytes kColors = [] {
+const Bytes COLORS = [] {
     Bytes rgb(768);
     for (int i = 0; i < 256; ++i) {
         rgb[3 * i] = static_cast<uint8_t>(i);
@@ -108,7 +108,7 @@ Bytes raw_indexed_file(uint32_t w, uint32_t h, uint32_t plane_bytes, const Bytes
     return pcx_file(header, encoded);
 }
 
-constexpr int32_t kKeepIndices = GX_PCX_KEEP_PALETTE | GX_PCX_NO_REDUCE;
+constexpr int32_t KEEP_INDICES = GX_PCX_KEEP_PALETTE | GX_PCX_NO_REDUCE;
 
 class PcxReader : public LibraryTest {
 protected:
@@ -130,30 +130,30 @@ protected:
 // ---- 256-colour images -------------------------------------------------------
 
 TEST_F(PcxReader, IndexedIntoSixteenBitsSetsTheWholeLookupBeforeTheRows) {
-    const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, kColors.data());
+    const Bytes file = indexed_file(4, 2, {0, 1, 2, 255, 3, 3, 200, 10}, 4, 5, COLORS.data());
     ASSERT_EQ(read(file, 16, 8, 4), 0);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(gx_state.color_lookup[i] & 0xFFFF,
-                  rgb565(kColors[3 * i], kColors[3 * i + 1], kColors[3 * i + 2])) << "entry " << i;
+                  rgb565(COLORS[3 * i], COLORS[3 * i + 1], COLORS[3 * i + 2])) << "entry " << i;
     EXPECT_EQ(area(0, 0, 5, 3), (Pixels{rgb565(0, 0, 255), 0xF800u, 0x0821u, rgb565(255, 253, 0), 0u,  //
                                        0xFFFFu, 0xFFFFu, rgb565(200, 88, 55), rgb565(10, 30, 245), 0u,  //
                                        0u, 0u, 0u, 0u, 0u}));
 }
 
 TEST_F(PcxReader, IndexedIntoTwentyFourAndThirtyTwoBits) {
-    const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, kColors.data());
+    const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, COLORS.data());
     // At 32 bits the fourth byte is the entry's low byte, 0; pixel 3 is not covered.
     const struct { int32_t depth; uint8_t fill; uint32_t uncovered; } cases[] = {{24, 0, 0u}, {32, 0xAB, 0xABABABABu}};
     for (const auto& c : cases) {
         ASSERT_EQ(read(file, c.depth, 4, 1, 0, c.fill), 0);
-        EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, rgb32(kColors.data(), 77), c.uncovered})) << c.depth;
+        EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, rgb32(COLORS.data(), 77), c.uncovered})) << c.depth;
     }
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
     // Indices 0, 3, 7, 200 and 255 are used; the buffer's other pixels are
     // 0 too and count as well.
-    const Bytes file = indexed_file(4, 2, {3, 255, 7, 0, 200, 3, 3, 255}, 4, 5, kColors.data());
+    const Bytes file = indexed_file(4, 2, {3, 255, 7, 0, 200, 3, 3, 255}, 4, 5, COLORS.data());
     ASSERT_EQ(read(file, 8, 8, 3), 0);
     // Dense numbers in index order, plus 10: 0->10, 3->11, 7->12, 200->13, 255->14.
     EXPECT_EQ(area(0, 0, 4, 2), (Pixels{11, 14, 12, 10, 13, 11, 11, 14}));
@@ -161,21 +161,21 @@ TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
     EXPECT_EQ(pixel(7, 2), 10u);
     // The survivors' colours; past them the slots get what the array held
     // there (colours 5 to 235); slots below 10 and above 245 are never written.
-    Bytes want = with_slots(before_, 15, 231, kColors.data() + 15);
+    Bytes want = with_slots(before_, 15, 231, COLORS.data() + 15);
     const int survivors[5] = {0, 3, 7, 200, 255};
-    for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, kColors.data() + 3 * survivors[k]);
+    for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, COLORS.data() + 3 * survivors[k]);
     EXPECT_EQ(palette_rgb(), want);
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsWithoutReductionKeepsTheIndices) {
-    ASSERT_EQ(read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, kColors.data()), 8, 4, 1, GX_PCX_NO_REDUCE), 0);
+    ASSERT_EQ(read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, COLORS.data()), 8, 4, 1, GX_PCX_NO_REDUCE), 0);
     EXPECT_EQ(area(0, 0, 4, 1), (Pixels{3, 255, 7, 0}));
-    EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 236, kColors.data() + 30));
+    EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 236, COLORS.data() + 30));
 }
 
 TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
     const Header h = colored_header();
-    Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, kColors.data());
+    Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, COLORS.data());
     std::memcpy(&file[16], h.palette, 48);
     ASSERT_EQ(read(file, 16, 4, 1), 0);
     for (uint32_t n = 0; n < 16; ++n) EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF, header_pixel(h, n, 16)) << n;
@@ -193,7 +193,7 @@ TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
 TEST_F(PcxReader, TrailingPaletteNeedsItsMarker) {
     const Header h = colored_header();
     Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
-    append_trailing(file, kColors.data(), 11);
+    append_trailing(file, COLORS.data(), 11);
     std::memcpy(&file[16], h.palette, 48);
     for (bool memory : {false, true}) {
         ASSERT_EQ(read(file, 32, 4, 1, 0, 0, memory), 0);
@@ -207,7 +207,7 @@ TEST_F(PcxReader, KeepPaletteConvertsThroughTheLookupAsItStood) {
     gx_set_palette(0, 3, mine);
     const Pixels lookup_before = lookup();
     const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, kColors.data()), GX_PCX_KEEP_PALETTE), 0);
+    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, COLORS.data()), GX_PCX_KEEP_PALETTE), 0);
     EXPECT_EQ(area(0, 0, 3, 1), (Pixels{0x001Fu, 0x07E0u, 0xF800u}));
     EXPECT_EQ(lookup(), lookup_before);
     EXPECT_EQ(palette_rgb(), before);
@@ -294,7 +294,7 @@ TEST_F(PcxReader, PlanesOfOneBitMakeTheColourNumber) {
         h.planes = static_cast<uint8_t>(planes);
         h.bits = static_cast<uint8_t>(bits);
         h.plane_bytes = 8;
-        EXPECT_EQ(load_file(pcx_file(h, encode(Bytes(64, 9))), kKeepIndices), 3) << planes << " planes of " << bits;
+        EXPECT_EQ(load_file(pcx_file(h, encode(Bytes(64, 9))), KEEP_INDICES), 3) << planes << " planes of " << bits;
     }
 }
 
@@ -406,7 +406,7 @@ TEST_F(PcxReader, PlacementAndClippingAtEveryEdge) {
         file[8] = static_cast<uint8_t>(c.xmin + c.w - 1);
         file[10] = static_cast<uint8_t>(c.ymin + c.h - 1);
         gx_move_to(c.pos_x, c.pos_y);
-        ASSERT_EQ(read(file, c.depth, c.buffer_w, c.buffer_h, c.flags | kKeepIndices, 0xF0), 0);
+        ASSERT_EQ(read(file, c.depth, c.buffer_w, c.buffer_h, c.flags | KEEP_INDICES, 0xF0), 0);
         for (int32_t y = 0; y < c.buffer_h; ++y)
             for (int32_t x = 0; x < c.buffer_w; ++x) {
                 const int32_t ix = x - c.ox, iy = y - c.oy;
@@ -454,7 +454,7 @@ TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
 }
 
 TEST_F(PcxReader, ImageAtOrPastTheEdgesDrawsNothing) {
-    const Bytes file = indexed_file(4, 2, Bytes(8, 3), 4, 5, kColors.data());
+    const Bytes file = indexed_file(4, 2, Bytes(8, 3), 4, 5, COLORS.data());
     open_buffer(16, 8, 4);
     fill_bytes(0xAA);
     const Bytes before = palette_rgb();
@@ -532,7 +532,7 @@ Bytes busy_file() {
     Bytes indices;
     for (uint32_t y = 0; y < 23; ++y)
         for (uint32_t x = 0; x < 37; ++x) indices.push_back(busy_index(x, y));
-    return indexed_file(37, 23, indices, 38, 5, kColors.data(), 0xC5);
+    return indexed_file(37, 23, indices, 38, 5, COLORS.data(), 0xC5);
 }
 
 TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
@@ -541,7 +541,7 @@ TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
     ASSERT_EQ(load_file(file, 0), 0);
     for (uint32_t y = 0; y < 23; ++y)
         for (uint32_t x = 0; x < 37; ++x)
-            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), rgb32(kColors.data(), busy_index(x, y)));
+            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), rgb32(COLORS.data(), busy_index(x, y)));
     const Pixels reference = area(0, 0, 40, 23);
 
     const std::string path = temp_path("chunks.pcx");
@@ -625,11 +625,11 @@ TEST_F(PcxReader, FileModeWithoutUsableChunksEndsTheInputAtOnce) {
     for (uint32_t size : {0u, 4096u}) {
         fill_bytes(0x99);
         gx_set_input(size == 0 ? gx_state.input_buffer : nullptr, size);
-        ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), GX_PCX_TRUNCATED);
+        ASSERT_EQ(gx_load_pcx(path.c_str(), KEEP_INDICES), GX_PCX_TRUNCATED);
         EXPECT_EQ(area(0, 0, 4, 2), Pixels(8, 0)) << size;
     }
     gx_reset_input();
-    ASSERT_EQ(gx_load_pcx(path.c_str(), kKeepIndices), 0);
+    ASSERT_EQ(gx_load_pcx(path.c_str(), KEEP_INDICES), 0);
     EXPECT_EQ(pixel(3, 1), 8u);
     remove_released(path);
 }
@@ -669,7 +669,7 @@ TEST_F(PcxReader, OpenAndHeaderFailuresCloseTheFile) {
 }
 
 TEST_F(PcxReader, LineBufferFailureGivesResultFourAndChangesNothing) {
-    const Bytes file = indexed_file(4, 1, {1, 2, 3, 4}, 4, 5, kColors.data());
+    const Bytes file = indexed_file(4, 1, {1, 2, 3, 4}, 4, 5, COLORS.data());
     open_buffer(16, 4, 1);
     fill_bytes(0x12);
     const Bytes before = palette_rgb();

@@ -16,7 +16,7 @@ struct DepthCase {
 // 8 bits: default palette entry 249 is (255, 0, 0). 16 bits: an irregular
 // 5-6-5 value, read back widened by bit replication. 24 and 32 bits: the
 // bytes must come back in their places.
-const DepthCase kDepths[] = {
+const DepthCase DEPTHS[] = {
     {8, 249, 0xFF0000},
     {16, 0x8A53, widen565(0x8A53)},
     {24, 0x123456, 0x123456},
@@ -27,7 +27,7 @@ TEST_F(DibLayout, RowRuleMatchesWhatGdiReadsAtEveryDepth) {
     palette_ = hpalette_from_pf(gx_create_palette());  // rgb_table for the 8-bit colour part
     ASSERT_NE(palette_, nullptr);
     const HDC memory = hdc_from_pf(gx_state.memory_dc);
-    for (const DepthCase& c : kDepths) {
+    for (const DepthCase& c : DEPTHS) {
         SCOPED_TRACE(testing::Message() << "depth " << c.depth);
         const int32_t slot = open_buffer(c.depth, 6, 5);  // padded to 8 x 5
         ASSERT_GE(slot, 0);

@@ -28,8 +28,8 @@ void GdiWindow::pump_messages() {
 // window costs Wine seconds each time without a window manager.
 HWND GdiWindow::shared_window() {
     static const HWND window = [] {
-        const HWND w = CreateWindowExA(0, window_class(), "gx test", WS_POPUP, 0, 0, kClientWidth,
-                                       kClientHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        const HWND w = CreateWindowExA(0, window_class(), "gx test", WS_POPUP, 0, 0, CLIENT_WIDTH,
+                                       CLIENT_HEIGHT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (w != nullptr) {
             ShowWindow(w, SW_SHOWNORMAL);
             UpdateWindow(w);
@@ -46,8 +46,8 @@ void GdiWindow::SetUp() {
     ASSERT_NE(window_, nullptr);
     RECT client{};
     GetClientRect(window_, &client);
-    ASSERT_EQ(client.right, kClientWidth);
-    ASSERT_EQ(client.bottom, kClientHeight);
+    ASSERT_EQ(client.right, CLIENT_WIDTH);
+    ASSERT_EQ(client.bottom, CLIENT_HEIGHT);
     dc_ = GetDC(window_);
     ASSERT_NE(dc_, nullptr);
     gx_set_dc(pf_from_hdc(dc_));

@@ -14,8 +14,8 @@
 #include "platform/win32/win32_handles.h"
 
 // Client size of the test window (a borderless popup: window = client).
-inline constexpr int32_t kClientWidth = 96;
-inline constexpr int32_t kClientHeight = 64;
+inline constexpr int32_t CLIENT_WIDTH = 96;
+inline constexpr int32_t CLIENT_HEIGHT = 64;
 
 class GdiWindow : public ::testing::Test {
 protected:

@@ -242,8 +242,8 @@ Options parse_options(int argc, char** argv) {
 const uint8_t* buffer_row(int32_t y) { return gx_pixel_address(0, y, 1); }
 
 void write_raw(tools::OutputFile& out, const Options& options) {
-    const size_t row_bytes = static_cast<size_t>(buffer_width) * static_cast<size_t>(options.bpp / 8);
-    for (int32_t y = 0; y < buffer_height; ++y) out.write(buffer_row(y), row_bytes);
+    const size_t row_bytes = static_cast<size_t>(BUFFER_WIDTH) * static_cast<size_t>(options.bpp / 8);
+    for (int32_t y = 0; y < BUFFER_HEIGHT; ++y) out.write(buffer_row(y), row_bytes);
 }
 
 #if TOOL_HAS_PNG
@@ -268,13 +268,13 @@ void pixel_rgb(const uint8_t* p, int32_t bpp, uint8_t* rgb) {
 bool png_rows(png_structp png, png_infop info, std::FILE* file, const Options& options, uint8_t* row) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    png_set_IHDR(png, info, buffer_width, buffer_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, BUFFER_WIDTH, BUFFER_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     const int32_t bytes = options.bpp / 8;
-    for (int32_t y = 0; y < buffer_height; ++y) {
+    for (int32_t y = 0; y < BUFFER_HEIGHT; ++y) {
         const uint8_t* source = buffer_row(y);
-        for (int32_t x = 0; x < buffer_width; ++x) pixel_rgb(source + x * bytes, options.bpp, row + x * 3);
+        for (int32_t x = 0; x < BUFFER_WIDTH; ++x) pixel_rgb(source + x * bytes, options.bpp, row + x * 3);
         png_write_row(png, row);
     }
     png_write_end(png, nullptr);
@@ -284,7 +284,7 @@ bool png_rows(png_structp png, png_infop info, std::FILE* file, const Options& o
 void write_png(tools::OutputFile& out, const Options& options) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
-    static uint8_t row[buffer_width * 3];
+    static uint8_t row[BUFFER_WIDTH * 3];
     errno = 0;
     if (info == nullptr || !png_rows(png, info, out.stream(), options, row)) {
         out.fail(errno != 0 ? std::strerror(errno) : "the PNG writer failed");
@@ -384,10 +384,10 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, on_interrupt);
 
     // At 24 and 32 bits a texture cut from the buffer holds 3 bytes a texel.
-    static uint8_t textures[face_count][texture_size * texture_size * 3];
-    const int32_t face_bytes = texture_size * texture_size * (options.bpp == 16 ? 2 : 3);
+    static uint8_t textures[FACE_COUNT][TEXTURE_SIZE * TEXTURE_SIZE * 3];
+    const int32_t face_bytes = TEXTURE_SIZE * TEXTURE_SIZE * (options.bpp == 16 ? 2 : 3);
 
-    PfDC window = headless_window_dc(buffer_width, buffer_height);
+    PfDC window = headless_window_dc(BUFFER_WIDTH, BUFFER_HEIGHT);
     app_texture_path = options.texture.c_str();
     app_start_up_with(window, options.bpp, textures[0], face_bytes);
     const std::string problem = texture_problem(options.texture, app_texture_result);
@@ -401,7 +401,7 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "cube-render: warning: %s %s\n", problem.c_str(), texture_fallback(app_texture_result).c_str());
     }
-    app_size(buffer_width, buffer_height);
+    app_size(BUFFER_WIDTH, BUFFER_HEIGHT);
     if (options.set_flags) gx_3d_render_flags(options.flags);
 
     const bool finished = run_script(options);
