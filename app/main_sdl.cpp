@@ -38,7 +38,8 @@ constexpr char usage_text[] =
 // The SDL drivers that show nothing on screen: a window there would never be
 // seen, so without a real display the program stops instead.
 bool invisible_driver(const char* driver) {
-    return driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    return driver != nullptr &&
+           (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
 // The folder of the running program, or empty.
@@ -86,21 +87,14 @@ void handle_event(Shell& shell, const SDL_Event& event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_MINIMIZED:
         case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_MAXIMIZED:
-            size_message(shell);
-            break;
+        case SDL_WINDOWEVENT_MAXIMIZED: size_message(shell); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             app_focus();
             shell.paint_pending = true;
             break;
-        case SDL_WINDOWEVENT_EXPOSED:
-            shell.paint_pending = true;
-            break;
-        case SDL_WINDOWEVENT_CLOSE:
-            destroy_message(shell);
-            break;
-        default:
-            break;
+        case SDL_WINDOWEVENT_EXPOSED: shell.paint_pending = true; break;
+        case SDL_WINDOWEVENT_CLOSE: destroy_message(shell); break;
+        default: break;
     }
 }
 
@@ -132,7 +126,8 @@ int message_loop(Shell& shell) {
 int main(int argc, char** argv) {
     tools::CommandLine line;
     std::string error;
-    if (!line.parse(argc, argv, {{"--help", false}, {"--version", false}, {"--texture", true}}, error) ||
+    if (!line.parse(argc, argv, {{"--help", false}, {"--version", false}, {"--texture", true}},
+                    error) ||
         !line.operands().empty()) {
         if (error.empty()) error = "unexpected argument '" + line.operands().front() + "'";
         std::fprintf(stderr, "cube: %s\nTry 'cube --help'.\n", error.c_str());
@@ -169,7 +164,8 @@ int main(int argc, char** argv) {
         SDL_Quit();
         return 1;
     }
-    const std::string texture = line.has("--texture") ? line.value("--texture") : default_texture_path(program_folder());
+    const std::string texture = line.has("--texture") ? line.value("--texture")
+                                                      : default_texture_path(program_folder());
     app_texture_path = texture.c_str();
 
     Shell shell;
@@ -186,7 +182,8 @@ int main(int argc, char** argv) {
     app_start_up(pf_sdl_window_dc(shell.window));
     const std::string problem = texture_problem(texture, app_texture_result);
     if (!problem.empty()) {
-        std::fprintf(stderr, "cube: %s %s\n", problem.c_str(), texture_fallback(app_texture_result).c_str());
+        std::fprintf(stderr, "cube: %s %s\n", problem.c_str(),
+                     texture_fallback(app_texture_result).c_str());
     }
     size_message(shell);
 

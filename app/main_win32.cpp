@@ -109,18 +109,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // A program without a console answers its command line in message boxes.
     tools::CommandLine line;
     std::string error;
-    if (!line.parse(__argc, __argv, {{"--help", false}, {"--version", false}, {"--texture", true}}, error) ||
+    if (!line.parse(__argc, __argv, {{"--help", false}, {"--version", false}, {"--texture", true}},
+                    error) ||
         !line.operands().empty()) {
         if (error.empty()) error = "unexpected argument '" + line.operands().front() + "'";
         MessageBoxA(nullptr, (error + "\n\n" + usage_text).c_str(), caption, MB_OK | MB_ICONERROR);
         return 2;
     }
     if (line.has("--help") || line.has("--version")) {
-        const std::string text = line.has("--help") ? usage_text : std::string("cube ") + GX_VERSION;
+        const std::string text = line.has("--help") ? usage_text
+                                                    : std::string("cube ") + GX_VERSION;
         MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_ICONINFORMATION);
         return 0;
     }
-    const std::string texture = line.has("--texture") ? line.value("--texture") : default_texture_path(program_folder());
+    const std::string texture = line.has("--texture") ? line.value("--texture")
+                                                      : default_texture_path(program_folder());
     app_texture_path = texture.c_str();
 
     WNDCLASSEXA window_class = {};
@@ -144,7 +147,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     std::string problem = texture_problem(texture, app_texture_result);
     if (!problem.empty()) problem += "\n\n" + texture_fallback(app_texture_result);
     if (!problem.empty()) {
-        problem[0] = static_cast<char>(problem[0] - 'a' + 'A');  // the sentences start in lower case
+        problem[0] = static_cast<char>(problem[0] - 'a' +
+                                       'A');  // the sentences start in lower case
         MessageBoxA(window, problem.c_str(), caption, MB_OK | MB_ICONWARNING);
     }
 

@@ -10,8 +10,8 @@ inline constexpr int64_t TICKS_PER_SECOND = 60;
 
 struct TickClock {
     bool started = false;
-    int64_t start_ns = 0;  // time of tick 0
-    int64_t next_tick = 0; // number of the next tick not yet used
+    int64_t start_ns = 0;   // time of tick 0
+    int64_t next_tick = 0;  // number of the next tick not yet used
 };
 
 // Nanoseconds of a steady clock (only differences mean anything).

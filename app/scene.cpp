@@ -89,7 +89,8 @@ void frame_step() {
     gx_fill_buffer();
     gx_3d_set_object(cube_x, cube_y, cube_z, angle_x * 10, angle_y * 10, angle_z * 10);
     draw_cube();
-    gx_buffer_scale_blit(0, BUFFER_WIDTH - 1, 0, BUFFER_HEIGHT - 1, 0, client_width - 1, 0, client_height - 1);
+    gx_buffer_scale_blit(0, BUFFER_WIDTH - 1, 0, BUFFER_HEIGHT - 1, 0, client_width - 1, 0,
+                         client_height - 1);
     redraw = 0;
 }
 

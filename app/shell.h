@@ -37,8 +37,7 @@ void app_start_up(PfDC window_dc);
 // The same sequence with another buffer depth and the caller's texture
 // storage: face i is cut to textures + i * face_bytes, and face_bytes must
 // hold 64 x 64 texels of the depth (3 bytes a texel at 24 and 32 bits).
-void app_start_up_with(PfDC window_dc, int32_t buffer_depth, uint8_t* textures,
-                       int32_t face_bytes);
+void app_start_up_with(PfDC window_dc, int32_t buffer_depth, uint8_t* textures, int32_t face_bytes);
 
 // The teardown sequence of the destroy message up to the palette's
 // deletion; the caller then releases app_dc and ends the loop with code 0.

@@ -63,7 +63,8 @@ std::string not_pcx_reason(const std::string& path) {
 
 std::string default_texture_path(const std::string& program_folder) {
     std::error_code code;
-    if (fs::exists(default_texture_name, code) || program_folder.empty()) return default_texture_name;
+    if (fs::exists(default_texture_name, code) || program_folder.empty())
+        return default_texture_name;
     const fs::path beside = fs::path(program_folder) / default_texture_name;
     return fs::is_regular_file(beside, code) ? beside.string() : default_texture_name;
 }
@@ -75,7 +76,8 @@ std::string texture_problem(const std::string& path, int32_t result) {
         case GX_PCX_CANNOT_OPEN: reason = cannot_open_reason(path); break;
         case GX_PCX_NOT_PCX: reason = not_pcx_reason(path); break;
         case GX_PCX_NO_CONVERTER:
-            reason = "its header describes no image that can be read (planes, bits per pixel or size)";
+            reason =
+                "its header describes no image that can be read (planes, bits per pixel or size)";
             break;
         case GX_PCX_NO_MEMORY: reason = "there is not enough memory to read it"; break;
         case GX_PCX_TRUNCATED: return "the texture image '" + path + "' ends before its last row.";
@@ -85,5 +87,6 @@ std::string texture_problem(const std::string& path, int32_t result) {
 }
 
 std::string texture_fallback(int32_t result) {
-    return result == GX_PCX_TRUNCATED ? "The cube shows the part that was read." : "The cube is drawn without textures.";
+    return result == GX_PCX_TRUNCATED ? "The cube shows the part that was read."
+                                      : "The cube is drawn without textures.";
 }

@@ -29,8 +29,8 @@ inline std::vector<uint16_t> make_texture(uint32_t face) {
             noise = noise * 1664525u + 1013904223u;
             const bool dark = ((u / 8) + (v / 8)) % 2 != 0;
             const uint32_t base = dark ? 0x2104u * (face + 1) : 0xC618u - 0x0821u * face;
-            texels[static_cast<size_t>(v * TEXTURE_SIZE + u)] =
-                static_cast<uint16_t>((base ^ (noise >> 27)) & 0xFFDF);
+            texels[static_cast<size_t>(v * TEXTURE_SIZE + u)] = static_cast<uint16_t>(
+                (base ^ (noise >> 27)) & 0xFFDF);
         }
     }
     return texels;

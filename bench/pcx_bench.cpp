@@ -66,10 +66,10 @@ void BM_PcxDecode(benchmark::State& state) {
     if (result != 0) state.SkipWithError("the reader failed");
     const double pixels = static_cast<double>(kSide) * kSide;
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kSide * kSide);
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(pixels * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
-    state.SetLabel(std::string(true_color ? "true colour" : "256 colours") + (memory ? ", memory" : ", file") +
-                   ", " + img.source);
+    state.counters["Mpixel/s"] = benchmark::Counter(
+        pixels * static_cast<double>(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+    state.SetLabel(std::string(true_color ? "true colour" : "256 colours") +
+                   (memory ? ", memory" : ", file") + ", " + img.source);
     gx_simd_select(gx_simd_supported());
 }
 BENCHMARK(BM_PcxDecode)

@@ -40,7 +40,8 @@ double median_ns(F&& f) {
     for (int i = 0; i < 3; ++i) f();
     const auto start = Clock::now();
     f();
-    const double one = std::max(1.0, std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+    const double one = std::max(
+        1.0, std::chrono::duration<double, std::nano>(Clock::now() - start).count());
     const long calls = std::max(1L, static_cast<long>(BATCH_NS / one));
     std::vector<double> per_call;
     for (int b = 0; b < BATCHES; ++b) {

@@ -13,7 +13,8 @@ namespace {
 
 std::vector<uint8_t> read_all(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 // Plain run-length coding of one scan line.
@@ -53,8 +54,10 @@ std::vector<uint8_t> generated(bool true_color) {
         for (uint32_t p = 0; p < planes; ++p)
             for (int32_t x = 0; x < PLASMA_SIDE; ++x) {
                 seed = seed * 1664525u + 1013904223u;
-                const int32_t wave = ((x * (3 + static_cast<int32_t>(p)) + y * 5) >> 4) + ((x ^ y) >> 6);
-                line[p * PLASMA_SIDE + static_cast<uint32_t>(x)] = static_cast<uint8_t>(wave + static_cast<int32_t>(seed >> 29));
+                const int32_t wave = ((x * (3 + static_cast<int32_t>(p)) + y * 5) >> 4) +
+                                     ((x ^ y) >> 6);
+                line[p * PLASMA_SIDE + static_cast<uint32_t>(x)] = static_cast<uint8_t>(
+                    wave + static_cast<int32_t>(seed >> 29));
             }
         encode(line.data(), line.size(), file);
     }
@@ -75,7 +78,8 @@ const PcxImage& plasma_image(bool true_color) {
     PcxImage& img = images[true_color ? 1 : 0];
     if (!img.bytes.empty()) return img;
     const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/gx-bench-pcx";
+    const std::string dir = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                            "/gx-bench-pcx";
     std::system(("mkdir -p '" + dir + "'").c_str());
     img.path = dir + (true_color ? "/plasma-2048-24bit.pcx" : "/plasma-2048-8bit.pcx");
     img.bytes = read_all(img.path);
@@ -83,8 +87,10 @@ const PcxImage& plasma_image(bool true_color) {
     if (img.bytes.size() < 128) {
         const std::string part = img.path + "." + std::to_string(getpid());
         const std::string cmd = "convert -seed 7 -size 2048x2048 plasma:fractal " +
-                                std::string(true_color ? "-type TrueColor" : "-colors 256 -type Palette") +
-                                " 'PCX:" + part + "' >/dev/null 2>&1 && mv '" + part + "' '" + img.path + "'";
+                                std::string(true_color ? "-type TrueColor"
+                                                       : "-colors 256 -type Palette") +
+                                " 'PCX:" + part + "' >/dev/null 2>&1 && mv '" + part + "' '" +
+                                img.path + "'";
         if (std::system(cmd.c_str()) == 0) img.bytes = read_all(img.path);
     }
     if (img.bytes.size() < 128) {
@@ -92,7 +98,8 @@ const PcxImage& plasma_image(bool true_color) {
         img.bytes = generated(true_color);
         img.path = dir + (true_color ? "/generated-24bit.pcx" : "/generated-8bit.pcx");
         std::ofstream(img.path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(img.bytes.data()), static_cast<std::streamsize>(img.bytes.size()));
+            .write(reinterpret_cast<const char*>(img.bytes.data()),
+                   static_cast<std::streamsize>(img.bytes.size()));
     }
     return img;
 }

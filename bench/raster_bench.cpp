@@ -40,13 +40,21 @@ void BM_FillQuad(benchmark::State& state, Mapper mapper) {
     gx_simd_select(gx_simd_supported());
 }
 BENCHMARK_CAPTURE(BM_FillQuad, persp_depth, PERSP_DEPTH)
-    ->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+    ->ArgName("level")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_FillQuad, persp, PERSP)
-    ->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+    ->ArgName("level")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_FillQuad, affine_depth, AFFINE_DEPTH)
-    ->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+    ->ArgName("level")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_FillQuad, affine, AFFINE)
-    ->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+    ->ArgName("level")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_CubeFrame(benchmark::State& state, bool turned) {
     Scene scene;
@@ -62,9 +70,13 @@ void BM_CubeFrame(benchmark::State& state, bool turned) {
     gx_simd_select(gx_simd_supported());
 }
 BENCHMARK_CAPTURE(BM_CubeFrame, turned_42_30_18, true)
-    ->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+    ->ArgName("level")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_CubeFrame, unturned, false)
-    ->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+    ->ArgName("level")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMicrosecond);
 
 // The fixed part of a frame: depth clear and white fill alone.
 void BM_ClearFrame(benchmark::State& state) {

@@ -36,7 +36,7 @@ constexpr int TEXTURE_SIDE = 64;
 
 // Texels for every depth: 64 x 64 of up to 3 bytes. A texture defined with
 // width x height <= 4096 texels therefore always lies inside it.
-std::array<uint8_t, TEXTURE_SIDE * TEXTURE_SIDE * 3> texture_pool = [] {
+std::array<uint8_t, TEXTURE_SIDE* TEXTURE_SIDE* 3> texture_pool = [] {
     std::array<uint8_t, TEXTURE_SIDE * TEXTURE_SIDE * 3> t{};
     for (size_t i = 0; i < t.size(); ++i) t[i] = static_cast<uint8_t>(i * 13 + 5);
     return t;
@@ -149,7 +149,8 @@ void fill_buffer() {
         for (size_t i = 0; i < size; ++i) FUZZ_CHECK(p[i] == bgr[i % 3], "pixel not filled");
         return;
     }
-    for (size_t i = 0; i + 4 <= size; i += 4) FUZZ_CHECK(std::memcmp(p + i, &c, 4) == 0, "pixel not filled");
+    for (size_t i = 0; i + 4 <= size; i += 4)
+        FUZZ_CHECK(std::memcmp(p + i, &c, 4) == 0, "pixel not filled");
 }
 
 void get_block(fuzz::Input& in) {
@@ -158,7 +159,8 @@ void get_block(fuzz::Input& in) {
     const int32_t b = gx_state.active_buffer < 0 ? 0 : block_bytes_per_pixel(gx_state.active_depth);
     int64_t bytes = 1;
     if (width >= 1 && height >= 1) {
-        if (int64_t{width} * height > MAX_BLOCK_BYTES) return;  // more than the caller's block holds
+        if (int64_t{width} * height > MAX_BLOCK_BYTES)
+            return;  // more than the caller's block holds
         bytes = std::max<int64_t>(int64_t{width} * height * b, 1);
     }
     if (bytes > MAX_BLOCK_BYTES) return;
@@ -177,8 +179,9 @@ void get_block(fuzz::Input& in) {
     const uint8_t* out = block.data();
     for (int32_t k = 0; k < height; ++k) {
         for (int32_t i = 0; i < width; ++i, out += b) {
-            FUZZ_CHECK(std::memcmp(out, pixel_at(x + i, y - k, source_bytes), static_cast<size_t>(b)) == 0,
-                       "block pixel differs from the buffer");
+            FUZZ_CHECK(
+                std::memcmp(out, pixel_at(x + i, y - k, source_bytes), static_cast<size_t>(b)) == 0,
+                "block pixel differs from the buffer");
         }
     }
 }
@@ -204,9 +207,10 @@ void invert_block(fuzz::Input& in) {
     }
     const size_t row = static_cast<size_t>(width) * static_cast<size_t>(b);
     for (int32_t i = 0; i < height; ++i) {
-        FUZZ_CHECK(std::memcmp(block.data() + static_cast<size_t>(i) * row,
-                               original.data() + static_cast<size_t>(height - 1 - i) * row, row) == 0,
-                   "rows not reversed");
+        FUZZ_CHECK(
+            std::memcmp(block.data() + static_cast<size_t>(i) * row,
+                        original.data() + static_cast<size_t>(height - 1 - i) * row, row) == 0,
+            "rows not reversed");
     }
 }
 
@@ -232,18 +236,24 @@ void set_palette(fuzz::Input& in) {
         const bool in_range = acts && i >= first && int64_t{i} < int64_t{first} + count;
         const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
         if (!in_range) {
-            FUZZ_CHECK(std::memcmp(&e, &palette.entries[i], sizeof e) == 0, "palette entry outside the range");
-            FUZZ_CHECK(std::memcmp(&gx_state.rgb_table[i], &quads[static_cast<size_t>(i)], sizeof(RgbQuad)) == 0,
+            FUZZ_CHECK(std::memcmp(&e, &palette.entries[i], sizeof e) == 0,
+                       "palette entry outside the range");
+            FUZZ_CHECK(std::memcmp(&gx_state.rgb_table[i], &quads[static_cast<size_t>(i)],
+                                   sizeof(RgbQuad)) == 0,
                        "colour table entry outside the range");
-            FUZZ_CHECK(gx_state.color_lookup[i] == lookup[static_cast<size_t>(i)], "lookup entry outside the range");
+            FUZZ_CHECK(gx_state.color_lookup[i] == lookup[static_cast<size_t>(i)],
+                       "lookup entry outside the range");
             continue;
         }
         const uint8_t* t = rgb.data() + 3 * (i - first);
-        FUZZ_CHECK(e.red == t[0] && e.green == t[1] && e.blue == t[2] && e.flags == 1, "palette entry");
+        FUZZ_CHECK(e.red == t[0] && e.green == t[1] && e.blue == t[2] && e.flags == 1,
+                   "palette entry");
         const RgbQuad& q = gx_state.rgb_table[i];
-        FUZZ_CHECK(q.red == t[0] && q.green == t[1] && q.blue == t[2] && q.reserved == 0, "colour table entry");
+        FUZZ_CHECK(q.red == t[0] && q.green == t[1] && q.blue == t[2] && q.reserved == 0,
+                   "colour table entry");
         if (gx_state.active_depth == 16) {
-            const uint32_t v = static_cast<uint32_t>((t[0] & 0xF8) << 8 | (t[1] >> 2) << 5 | t[2] >> 3);
+            const uint32_t v = static_cast<uint32_t>((t[0] & 0xF8) << 8 | (t[1] >> 2) << 5 |
+                                                     t[2] >> 3);
             FUZZ_CHECK(gx_state.color_lookup[i] == v, "16-bit lookup entry");
         }
     }
@@ -262,14 +272,16 @@ void reduce_colors(fuzz::Input& in, Model& model) {
     // The exact array the caller owns: 768 bytes on the heap.
     std::unique_ptr<uint8_t[]> palette(new uint8_t[768]);
     std::memcpy(palette.get(), rgb.data(), 768);
-    const std::vector<uint8_t> pixels(gx_state.active_pixels, gx_state.active_pixels + fuzz::active_bytes());
+    const std::vector<uint8_t> pixels(gx_state.active_pixels,
+                                      gx_state.active_pixels + fuzz::active_bytes());
 
     FUZZ_CHECK(gx_reduce_colors(first, count, palette.get()) == 0, "reduce result");
     const bool acts = gx_state.active_buffer >= 0 && gx_state.active_depth == 8 && count >= 1 &&
                       first >= 0 && int64_t{first} + count <= 256;
     const uint8_t* now = gx_state.active_pixels;
     if (!acts) {
-        FUZZ_CHECK(std::memcmp(palette.get(), rgb_before.data(), 768) == 0, "refused reduction changed the palette");
+        FUZZ_CHECK(std::memcmp(palette.get(), rgb_before.data(), 768) == 0,
+                   "refused reduction changed the palette");
         FUZZ_CHECK(pixels.empty() || std::memcmp(now, pixels.data(), pixels.size()) == 0,
                    "refused reduction changed pixels");
         return;
@@ -281,7 +293,8 @@ void reduce_colors(fuzz::Input& in, Model& model) {
 
 void texture_table(fuzz::Input& in) {
     const int32_t count = (in.u8() & 1) != 0 ? in.u8() % 8 : in.any_int();
-    if (count > MAX_TABLE_SLOTS && int64_t{count} * static_cast<int64_t>(sizeof(TextureSlot)) <= INT32_MAX)
+    if (count > MAX_TABLE_SLOTS &&
+        int64_t{count} * static_cast<int64_t>(sizeof(TextureSlot)) <= INT32_MAX)
         return;
     const int32_t result = gx_texture_table_alloc(count);
     FUZZ_CHECK(result == 0 || result == -1, "table result");
@@ -326,7 +339,8 @@ void depth_free(fuzz::Input& in, Model& model) {
     uint32_t* buffer = pick_depth_buffer(in, model);
     FUZZ_CHECK(gx_depthbuf_free(buffer) == 0, "depth free result");
     if (buffer == nullptr) return;
-    model.depth_buffers.erase(std::find(model.depth_buffers.begin(), model.depth_buffers.end(), buffer));
+    model.depth_buffers.erase(
+        std::find(model.depth_buffers.begin(), model.depth_buffers.end(), buffer));
     FUZZ_CHECK(gx_state.depth_buffer != buffer, "freed depth buffer still open");
 }
 
@@ -335,10 +349,12 @@ void depth_free(fuzz::Input& in, Model& model) {
 void draw_quad(fuzz::Input& in) {
     const double z = (in.u8() & 1) != 0 ? 64.0 : in.any_double(1.0);
     const double half = in.u8() + 1.0;
-    const Vertex3 corners[4] = {{-half, half, z}, {half, half, z}, {half, -half, z}, {-half, -half, z}};
+    const Vertex3 corners[4] = {
+        {-half, half, z}, {half, half, z}, {half, -half, z}, {-half, -half, z}};
     const TexCoord tex[4] = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
     gx_3d_render_flags(in.u8());
-    gx_3d_viewport(0, std::max(gx_state.active_width, 1) - 1, 0, std::max(gx_state.active_height, 1) - 1, 0.5);
+    gx_3d_viewport(0, std::max(gx_state.active_width, 1) - 1, 0,
+                   std::max(gx_state.active_height, 1) - 1, 0.5);
     FUZZ_CHECK(gx_3d_texture_polygon(corners, tex, 4) == 0, "polygon result");
 }
 
@@ -388,9 +404,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 12: FUZZ_CHECK(gx_buffer_colors() == 0, "colours result"); break;
             case 13: {
                 int32_t v[8];
-                for (int32_t& value : v) value = (in.u8() & 1) != 0 ? static_cast<int8_t>(in.u8()) : in.any_int();
-                FUZZ_CHECK(gx_buffer_scale_blit(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]) == 0,
-                           "blit result");
+                for (int32_t& value : v)
+                    value = (in.u8() & 1) != 0 ? static_cast<int8_t>(in.u8()) : in.any_int();
+                FUZZ_CHECK(
+                    gx_buffer_scale_blit(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]) == 0,
+                    "blit result");
                 break;
             }
             case 14: reduce_colors(in, model); break;
@@ -427,8 +445,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 28: {
                 // Stock object numbers: fonts, and the palette and bitmap that are not fonts.
                 const uint8_t kind = in.u8();
-                FUZZ_CHECK(gx_select_stock_font((kind & 1) != 0 ? (kind >> 1) % 24 : in.any_int()) == 0,
-                           "stock font result");
+                FUZZ_CHECK(
+                    gx_select_stock_font((kind & 1) != 0 ? (kind >> 1) % 24 : in.any_int()) == 0,
+                    "stock font result");
                 FUZZ_CHECK(gx_state.line_height >= 0, "line height");
                 break;
             }

@@ -22,13 +22,12 @@
 
 // A failed check is a finding: report it and crash so that libFuzzer keeps
 // the input.
-#define FUZZ_CHECK(condition, what)                                                  \
-    do {                                                                             \
-        if (!(condition)) {                                                          \
-            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, __FILE__, \
-                         __LINE__);                                                  \
-            __builtin_trap();                                                        \
-        }                                                                            \
+#define FUZZ_CHECK(condition, what)                                                            \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, __FILE__, __LINE__); \
+            __builtin_trap();                                                                  \
+        }                                                                                      \
     } while (0)
 
 namespace fuzz {
@@ -61,10 +60,28 @@ public:
     // An integer of the kind bad callers pass: small, 16-bit, any 32-bit
     // value, or one of the boundaries where arithmetic tends to break.
     int32_t any_int() {
-        static constexpr int32_t EDGES[] = {0, 1, -1, 2, 3, 4, 255, 256, 257, -256,
-                                            32767, 32768, -32768, 65535, 65536, -65536,
-                                            GX_COORD_LIMIT, GX_COORD_LIMIT + 1, -GX_COORD_LIMIT,
-                                            -GX_COORD_LIMIT - 1, 1 << 30, -(1 << 30),
+        static constexpr int32_t EDGES[] = {0,
+                                            1,
+                                            -1,
+                                            2,
+                                            3,
+                                            4,
+                                            255,
+                                            256,
+                                            257,
+                                            -256,
+                                            32767,
+                                            32768,
+                                            -32768,
+                                            65535,
+                                            65536,
+                                            -65536,
+                                            GX_COORD_LIMIT,
+                                            GX_COORD_LIMIT + 1,
+                                            -GX_COORD_LIMIT,
+                                            -GX_COORD_LIMIT - 1,
+                                            1 << 30,
+                                            -(1 << 30),
                                             std::numeric_limits<int32_t>::max(),
                                             std::numeric_limits<int32_t>::max() - 1,
                                             std::numeric_limits<int32_t>::min(),

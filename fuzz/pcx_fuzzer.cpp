@@ -72,8 +72,8 @@ struct Rect {
     bool empty() const { return x_begin >= x_end || y_begin >= y_end; }
 };
 
-Rect placement(const uint8_t* header, bool at_position, int32_t pos_x, int32_t pos_y,
-               int32_t width, int32_t height) {
+Rect placement(const uint8_t* header, bool at_position, int32_t pos_x, int32_t pos_y, int32_t width,
+               int32_t height) {
     const int64_t xmin = read16(header + 4), ymin = read16(header + 6);
     const int64_t w = static_cast<int64_t>(read16(header + 8)) - xmin + 1;
     const int64_t h = static_cast<int64_t>(read16(header + 10)) - ymin + 1;
@@ -196,8 +196,9 @@ Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
     if (nothing_drawn) {
         FUZZ_CHECK(std::memcmp(pixels, pixels_before.data(), pixels_before.size()) == 0,
                    "pixels written by a call that draws nothing");
-        FUZZ_CHECK(std::memcmp(&palette_before, &gx_state.logical_palette, sizeof palette_before) == 0,
-                   "palette changed by a call that draws nothing");
+        FUZZ_CHECK(
+            std::memcmp(&palette_before, &gx_state.logical_palette, sizeof palette_before) == 0,
+            "palette changed by a call that draws nothing");
     }
     if (depth == 8) {
         for (int i = 0; i < 256; ++i) {
@@ -210,20 +211,24 @@ Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
 
     // The reduction may rewrite every pixel of an 8-bit buffer; otherwise
     // only the image's own place may change.
-    const bool may_reduce =
-        depth == 8 && (flags & GX_PCX_NO_REDUCE) == 0 && (flags & GX_PCX_KEEP_PALETTE) == 0;
+    const bool may_reduce = depth == 8 && (flags & GX_PCX_NO_REDUCE) == 0 &&
+                            (flags & GX_PCX_KEEP_PALETTE) == 0;
     const int32_t bytes_per_pixel = depth / 8;
     const int32_t pitch = gx_state.active_pitch;
     if (!may_reduce && !nothing_drawn) {
-        const size_t row_bytes = static_cast<size_t>(gx_state.active_width) * static_cast<size_t>(bytes_per_pixel);
-        const size_t left = static_cast<size_t>(rect.x_begin) * static_cast<size_t>(bytes_per_pixel);
+        const size_t row_bytes = static_cast<size_t>(gx_state.active_width) *
+                                 static_cast<size_t>(bytes_per_pixel);
+        const size_t left = static_cast<size_t>(rect.x_begin) *
+                            static_cast<size_t>(bytes_per_pixel);
         const size_t right = static_cast<size_t>(rect.x_end) * static_cast<size_t>(bytes_per_pixel);
         for (int32_t y = 0; y < gx_state.active_height; ++y) {
-            const size_t row = static_cast<size_t>(gx_state.active_height - 1 - y) * static_cast<size_t>(pitch);
+            const size_t row = static_cast<size_t>(gx_state.active_height - 1 - y) *
+                               static_cast<size_t>(pitch);
             const uint8_t* now = pixels + row;
             const uint8_t* was = pixels_before.data() + row;
             if (y < rect.y_begin || y >= rect.y_end) {
-                FUZZ_CHECK(std::memcmp(now, was, row_bytes) == 0, "pixel written outside the image's rows");
+                FUZZ_CHECK(std::memcmp(now, was, row_bytes) == 0,
+                           "pixel written outside the image's rows");
                 continue;
             }
             FUZZ_CHECK(std::memcmp(now, was, left) == 0 &&
@@ -234,7 +239,8 @@ Outcome read_once(const uint8_t* data, size_t size, int32_t simd_level) {
 
     // A reduction happened when the palette stage found a trailing palette.
     const size_t shortest = from_memory ? HEADER_BYTES + TRAILING_BYTES : TRAILING_BYTES;
-    const bool reduced = may_reduce && !nothing_drawn && seen[1] == 5 && !(seen[3] == 8 && (seen[65] == 3 || seen[65] == 4)) &&
+    const bool reduced = may_reduce && !nothing_drawn && seen[1] == 5 &&
+                         !(seen[3] == 8 && (seen[65] == 3 || seen[65] == 4)) &&
                          seen.size() >= shortest && seen[seen.size() - TRAILING_BYTES] == 12;
     if (reduced) {
         for (size_t i = 0; i < pixels_before.size(); ++i) {

@@ -52,15 +52,13 @@ uint32_t checksum(const uint8_t* p, size_t n) {
     return h;
 }
 
-uint32_t buffer_checksum() {
-    return checksum(gx_state.active_pixels, fuzz::active_bytes());
-}
+uint32_t buffer_checksum() { return checksum(gx_state.active_pixels, fuzz::active_bytes()); }
 
 void check_depth_words() {
     if (gx_state.depth_buffer == nullptr) return;
-    const uint64_t words = std::min<uint64_t>(
-        gx_state.depth_buffer_words,
-        static_cast<uint64_t>(gx_state.active_width) * static_cast<uint64_t>(gx_state.active_height));
+    const uint64_t words = std::min<uint64_t>(gx_state.depth_buffer_words,
+                                              static_cast<uint64_t>(gx_state.active_width) *
+                                                  static_cast<uint64_t>(gx_state.active_height));
     const uint32_t stamp = gx_state.depth_stamp >> 24;
     for (uint64_t i = 0; i < words; ++i) {
         FUZZ_CHECK((gx_state.depth_buffer[i] >> 24) <= stamp, "depth value spilled into the stamp");
@@ -121,7 +119,8 @@ void direct_mapper(fuzz::Input& in, const Scene& scene) {
     for (ScreenPoint& p : points) {
         if (small) {
             // Around the buffer, a little beyond each edge.
-            p = {static_cast<int16_t>(in.u16()) % 260 - 30, static_cast<int16_t>(in.u16()) % 200 - 25};
+            p = {static_cast<int16_t>(in.u16()) % 260 - 30,
+                 static_cast<int16_t>(in.u16()) % 200 - 25};
         } else {
             p = {in.any_int(), in.any_int()};
         }
@@ -160,12 +159,13 @@ void direct_clip(fuzz::Input& in) {
     const uint32_t room = n + n / 2;
     std::vector<Vertex3> target(room);
     std::vector<TexCoord> target_tex(room);
-    const int32_t kept = gx_3d_clip(n == 0 ? nullptr : source.data(), room == 0 ? nullptr : target.data(),
-                                    n == 0 ? nullptr : source_tex.data(),
-                                    room == 0 ? nullptr : target_tex.data(), n);
+    const int32_t kept = gx_3d_clip(
+        n == 0 ? nullptr : source.data(), room == 0 ? nullptr : target.data(),
+        n == 0 ? nullptr : source_tex.data(), room == 0 ? nullptr : target_tex.data(), n);
     FUZZ_CHECK(kept >= 0 && static_cast<uint32_t>(kept) <= room, "clip count out of range");
     for (int32_t i = 0; i < kept; ++i) {
-        FUZZ_CHECK(target[static_cast<size_t>(i)].z >= near_plane, "clipped vertex before the near plane");
+        FUZZ_CHECK(target[static_cast<size_t>(i)].z >= near_plane,
+                   "clipped vertex before the near plane");
     }
 }
 
@@ -174,7 +174,8 @@ void direct_project(fuzz::Input& in) {
     std::vector<Vertex3> camera(n);
     for (Vertex3& c : camera) c = {in.any_double(), in.any_double(), in.any_double(1.0)};
     std::vector<ScreenPoint> screen(n);
-    const int32_t result = gx_3d_project(n == 0 ? nullptr : camera.data(), n == 0 ? nullptr : screen.data(), n);
+    const int32_t result = gx_3d_project(n == 0 ? nullptr : camera.data(),
+                                         n == 0 ? nullptr : screen.data(), n);
     FUZZ_CHECK(result == 0 || result == -1, "project result");
     for (const ScreenPoint& p : screen) {
         const bool inside = p.x >= -GX_COORD_LIMIT && p.x <= GX_COORD_LIMIT &&
@@ -226,8 +227,7 @@ Outcome draw_once(const uint8_t* data, size_t size, int32_t simd_level) {
             gx_depthbuf_open(gx_depthbuf_alloc(width, height));
             gx_depthbuf_free(gx_state.depth_buffer);
             break;
-        default:
-            break;
+        default: break;
     }
 
     // Texture, in the caller's memory of exactly width x height texels.
@@ -243,7 +243,8 @@ Outcome draw_once(const uint8_t* data, size_t size, int32_t simd_level) {
     if (texture_mode != 0) {
         scene.texture.resize(static_cast<size_t>(tex_w) * static_cast<size_t>(tex_h) *
                              static_cast<size_t>(texel_bytes));
-        for (size_t i = 0; i < scene.texture.size(); ++i) scene.texture[i] = static_cast<uint8_t>(i * 7 + 1);
+        for (size_t i = 0; i < scene.texture.size(); ++i)
+            scene.texture[i] = static_cast<uint8_t>(i * 7 + 1);
         int32_t defined_w = tex_w;
         int32_t defined_h = tex_h;
         if (texture_mode == 3) {
@@ -292,8 +293,8 @@ Outcome draw_once(const uint8_t* data, size_t size, int32_t simd_level) {
 
     outcome.pixels.assign(gx_state.active_pixels, gx_state.active_pixels + fuzz::active_bytes());
     if (gx_state.depth_buffer != nullptr) {
-        const size_t words = std::min<size_t>(gx_state.depth_buffer_words,
-                                              static_cast<size_t>(width) * static_cast<size_t>(height));
+        const size_t words = std::min<size_t>(
+            gx_state.depth_buffer_words, static_cast<size_t>(width) * static_cast<size_t>(height));
         outcome.depth_words.assign(gx_state.depth_buffer, gx_state.depth_buffer + words);
     }
     gx_texture_undefine(-1);
@@ -312,7 +313,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fuzz::has_simd_levels() && level != 0) {
         const Outcome plain = draw_once(data, size, 0);
         FUZZ_CHECK(fast.pixels == plain.pixels, "pixels differ from the plain code's");
-        FUZZ_CHECK(fast.depth_words == plain.depth_words, "depth words differ from the plain code's");
+        FUZZ_CHECK(fast.depth_words == plain.depth_words,
+                   "depth words differ from the plain code's");
     }
     return 0;
 }

@@ -432,14 +432,22 @@ struct GraphicsState {
     // 10. AVI entry table.
     /// Entry points of the platform's video-file library (gx_initialize()).
     AviEntry avi_entries[GX_AVI_ENTRY_COUNT] = {
-        {nullptr, "AVIFileCreateStreamA"},   {nullptr, "AVIFileExit"},
-        {nullptr, "AVIFileInit"},            {nullptr, "AVIFileOpenA"},
-        {nullptr, "AVIFileRelease"},         {nullptr, "AVIMakeCompressedStream"},
-        {nullptr, "AVISaveOptions"},         {nullptr, "AVISaveOptionsFree"},
-        {nullptr, "AVIStreamGetFrame"},      {nullptr, "AVIStreamGetFrameClose"},
-        {nullptr, "AVIStreamGetFrameOpen"},  {nullptr, "AVIStreamInfoA"},
-        {nullptr, "AVIStreamOpenFromFileA"}, {nullptr, "AVIStreamReadFormat"},
-        {nullptr, "AVIStreamRelease"},       {nullptr, "AVIStreamSetFormat"},
+        {nullptr, "AVIFileCreateStreamA"},
+        {nullptr, "AVIFileExit"},
+        {nullptr, "AVIFileInit"},
+        {nullptr, "AVIFileOpenA"},
+        {nullptr, "AVIFileRelease"},
+        {nullptr, "AVIMakeCompressedStream"},
+        {nullptr, "AVISaveOptions"},
+        {nullptr, "AVISaveOptionsFree"},
+        {nullptr, "AVIStreamGetFrame"},
+        {nullptr, "AVIStreamGetFrameClose"},
+        {nullptr, "AVIStreamGetFrameOpen"},
+        {nullptr, "AVIStreamInfoA"},
+        {nullptr, "AVIStreamOpenFromFileA"},
+        {nullptr, "AVIStreamReadFormat"},
+        {nullptr, "AVIStreamRelease"},
+        {nullptr, "AVIStreamSetFormat"},
         {nullptr, "AVIStreamWrite"},
     };
     /// File name of that library.
@@ -592,8 +600,8 @@ int32_t gx_buffer_colors();
 /// \param dy2 Window bottom row.
 /// \return 0.
 /// Touches nothing in the state record.
-int32_t gx_buffer_scale_blit(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2,
-                             int32_t dx1, int32_t dx2, int32_t dy1, int32_t dy2);
+int32_t gx_buffer_scale_blit(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32_t dx1,
+                             int32_t dx2, int32_t dy1, int32_t dy2);
 
 // ---- Drawing state and pixel blocks ---------------------------------------
 /// Sets the current colour for the open buffer's depth (set it again after
@@ -861,8 +869,8 @@ int32_t gx_texmap_persp_depth(const ScreenPoint* points, const TexCoord* texcoor
 /// \param count Number of corners.
 /// \return 0.
 /// Writes the open buffer's pixels; uses `persp_edges`.
-int32_t gx_texmap_persp(const ScreenPoint* points, const TexCoord* texcoords,
-                        const Vertex3* camera, uint32_t count);
+int32_t gx_texmap_persp(const ScreenPoint* points, const TexCoord* texcoords, const Vertex3* camera,
+                        uint32_t count);
 /// Fills a polygon with the current texture interpolated linearly on the
 /// screen, testing and writing the depth buffer (#RF_DEPTH alone).
 /// \param points `count` corners in the open buffer.

@@ -70,8 +70,9 @@ uint32_t* gx_depthbuf_alloc(int32_t width, int32_t height) {
 
 int32_t gx_depthbuf_open(uint32_t* depth_buffer) {
     gx_state.depth_buffer = depth_buffer;
-    gx_state.depth_buffer_words =
-        depth_buffer != nullptr ? static_cast<uint32_t>(header_of(depth_buffer)->words) : 0;
+    gx_state.depth_buffer_words = depth_buffer != nullptr
+                                      ? static_cast<uint32_t>(header_of(depth_buffer)->words)
+                                      : 0;
     reset_depth_words();
     gx_state.depth_stamp = 0;
     return 0;

@@ -12,10 +12,14 @@ int32_t gx_get_block(void* destination, int32_t width, int32_t height) {
     const GraphicsState& s = gx_state;
     if (s.active_buffer == -1 || destination == nullptr || width < 1 || height < 1) return 0;
     int32_t b = 0;
-    if (s.active_depth == 32) b = 4;
-    else if (s.active_depth == 24) b = 3;
-    else if (s.active_depth == 16) b = 2;
-    else return 0;
+    if (s.active_depth == 32)
+        b = 4;
+    else if (s.active_depth == 24)
+        b = 3;
+    else if (s.active_depth == 16)
+        b = 2;
+    else
+        return 0;
     const int64_t right = static_cast<int64_t>(s.pos_x) + width;
     const int64_t top = static_cast<int64_t>(s.pos_y) - height + 1;
     if (s.pos_x < 0 || right > s.active_width || top < 0 || s.pos_y >= s.active_height) return 0;

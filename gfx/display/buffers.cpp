@@ -9,7 +9,9 @@ namespace {
 bool valid_depth(int32_t depth) { return depth == 8 || depth == 16 || depth == 24 || depth == 32; }
 
 // Header size, and allocation size (header plus colour part), of a depth.
-int32_t header_size_of(int32_t depth) { return depth == 16 || depth == 32 ? 108 : GX_INFO_HEADER_SIZE; }
+int32_t header_size_of(int32_t depth) {
+    return depth == 16 || depth == 32 ? 108 : GX_INFO_HEADER_SIZE;
+}
 
 int32_t alloc_size_of(int32_t depth) {
     if (depth == 16 || depth == 32) return 108;
@@ -84,8 +86,8 @@ int32_t gx_buffer_alloc(int32_t width, int32_t height) {
 
     // The size follows the depth itself, not header_alloc_size, which an
     // open buffer of another depth may have changed since.
-    const PfMem handle =
-        pf_mem_alloc(PF_MEM_MOVEABLE | PF_MEM_ZEROINIT, static_cast<size_t>(alloc_size_of(depth)));
+    const PfMem handle = pf_mem_alloc(PF_MEM_MOVEABLE | PF_MEM_ZEROINIT,
+                                      static_cast<size_t>(alloc_size_of(depth)));
     if (handle == nullptr) return -2;
     auto* header = static_cast<uint8_t*>(pf_mem_lock(handle));
     if (header == nullptr) {
@@ -96,8 +98,8 @@ int32_t gx_buffer_alloc(int32_t width, int32_t height) {
     write_header(header, depth, static_cast<int32_t>(padded), height, usage);
 
     void* pixels = nullptr;
-    const PfBitmap bitmap =
-        pf_create_dib_section(s.device_dc, header, static_cast<uint32_t>(usage), &pixels);
+    const PfBitmap bitmap = pf_create_dib_section(s.device_dc, header, static_cast<uint32_t>(usage),
+                                                  &pixels);
     if (bitmap == nullptr || pixels == nullptr) {
         if (bitmap != nullptr) pf_delete_object(pf_as_object(bitmap));
         pf_mem_unlock(handle);

@@ -14,14 +14,12 @@ void gx_rebuild_rgb_table(int32_t first, int32_t count) {
 
 uint32_t gx_lookup_entry(int32_t depth, uint8_t red, uint8_t green, uint8_t blue, uint8_t low) {
     switch (depth) {
-        case 16:
-            return static_cast<uint32_t>((red & 0xF8) << 8 | (green >> 2) << 5 | blue >> 3);
+        case 16: return static_cast<uint32_t>((red & 0xF8) << 8 | (green >> 2) << 5 | blue >> 3);
         case 24:
         case 32:
             return low | static_cast<uint32_t>(red) << 8 | static_cast<uint32_t>(green) << 16 |
                    static_cast<uint32_t>(blue) << 24;
-        default:
-            return 0;
+        default: return 0;
     }
 }
 

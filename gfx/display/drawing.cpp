@@ -9,12 +9,8 @@ int32_t gx_set_color(int32_t color) {
     const auto v = static_cast<uint32_t>(color);
     switch (s.active_depth) {
         case 24:
-        case 32:
-            s.current_color = v;
-            break;
-        case 16:
-            s.current_color = (v & 0xFFFF) * 0x10001u;
-            break;
+        case 32: s.current_color = v; break;
+        case 16: s.current_color = (v & 0xFFFF) * 0x10001u; break;
         default:
             s.color_index = static_cast<uint8_t>(v);
             s.mapped_color_index = s.index_map[s.color_index];
@@ -32,8 +28,10 @@ int32_t gx_move_to(int32_t x, int32_t y) {
 
 int32_t gx_move_by(int32_t dx, int32_t dy) {
     // Wraps like the 32-bit registers it models instead of overflowing.
-    gx_state.pos_x = static_cast<int32_t>(static_cast<uint32_t>(gx_state.pos_x) + static_cast<uint32_t>(dx));
-    gx_state.pos_y = static_cast<int32_t>(static_cast<uint32_t>(gx_state.pos_y) + static_cast<uint32_t>(dy));
+    gx_state.pos_x = static_cast<int32_t>(static_cast<uint32_t>(gx_state.pos_x) +
+                                          static_cast<uint32_t>(dx));
+    gx_state.pos_y = static_cast<int32_t>(static_cast<uint32_t>(gx_state.pos_y) +
+                                          static_cast<uint32_t>(dy));
     return 0;
 }
 

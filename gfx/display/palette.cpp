@@ -59,7 +59,8 @@ int32_t gx_set_palette(int32_t first, int32_t count, const uint8_t* rgb_triples)
     // At 8 bits the index is the pixel: the lookup table keeps what it holds.
     for (int32_t k = 0; s.active_depth > 8 && k < n; ++k) {
         const uint8_t* t = rgb_triples + 3 * k;
-        s.color_lookup[first + k] = gx_lookup_entry(s.active_depth, t[0], t[1], t[2], s.entry_low_byte);
+        s.color_lookup[first + k] = gx_lookup_entry(s.active_depth, t[0], t[1], t[2],
+                                                    s.entry_low_byte);
     }
     return 0;
 }

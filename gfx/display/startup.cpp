@@ -59,7 +59,8 @@ int32_t gx_initialize() {
     // The AVI library is optional: when it is missing the entries stay null.
     s.avi_module = pf_module_load(s.avi_library_name);
     if (s.avi_module == nullptr) return 0;
-    for (AviEntry& entry : s.avi_entries) entry.address = pf_module_symbol(s.avi_module, entry.name);
+    for (AviEntry& entry : s.avi_entries)
+        entry.address = pf_module_symbol(s.avi_module, entry.name);
     return 0;
 }
 

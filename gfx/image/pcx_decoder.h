@@ -13,12 +13,12 @@ namespace pcx {
 // memory mode there is no refill and `next`/`unread` cover the rest of the
 // block.
 struct Input {
-    PfFile file = nullptr;      // null in memory mode
-    uint8_t* chunk = nullptr;   // file mode: where chunks are read to
-    uint32_t chunk_size = 0;    // file mode: bytes asked for per read
+    PfFile file = nullptr;     // null in memory mode
+    uint8_t* chunk = nullptr;  // file mode: where chunks are read to
+    uint32_t chunk_size = 0;   // file mode: bytes asked for per read
     const uint8_t* next = nullptr;
     uint32_t unread = 0;
-    bool ended = false;         // the input gave out; every later line ends at once
+    bool ended = false;  // the input gave out; every later line ends at once
 };
 
 // Takes the next input byte, refilling the chunk in file mode. False when
@@ -53,7 +53,8 @@ uint8_t* take_token(Input& input, uint8_t* out);
 // Sets `carried` at the end of a line decoded up to `out` (the line ends at
 // `end`): the bytes a run left past the end. True when the input has ended
 // (nothing is carried: the line stops where the input did).
-inline bool line_done(const Input& input, const uint8_t* out, const uint8_t* end, uint32_t& carried) {
+inline bool line_done(const Input& input, const uint8_t* out, const uint8_t* end,
+                      uint32_t& carried) {
     if (input.ended) {
         carried = 0;
         return true;

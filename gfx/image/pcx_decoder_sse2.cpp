@@ -87,7 +87,8 @@ inline uint32_t decode_block(const uint8_t* block, uint8_t*& out, const uint8_t*
     uint8_t* at = out;
     for (;;) {
         if (at >= end) break;
-        const uint32_t code = pending != 0 ? static_cast<uint32_t>(__builtin_ctz(pending)) : block_end;
+        const uint32_t code = pending != 0 ? static_cast<uint32_t>(__builtin_ctz(pending))
+                                           : block_end;
         const uint32_t literals = code - from;
         const auto room = static_cast<size_t>(end - at);
         copy_block(at, block + from);
@@ -109,8 +110,7 @@ inline uint32_t decode_block(const uint8_t* block, uint8_t*& out, const uint8_t*
     return from;
 }
 
-void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried,
-            uint8_t* shadow) {
+void decode(Input& input, uint8_t* line, uint32_t line_bytes, uint32_t& carried, uint8_t* shadow) {
     if (!line_needs_decoding(input, line_bytes, carried)) {
         return;
     }

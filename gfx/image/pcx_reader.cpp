@@ -23,12 +23,12 @@ constexpr uint32_t FAST_LINE_LIMIT = 1u << 20;
 // The visible part of the image in the buffer and where it comes from in
 // the image. Columns and rows left of or above the buffer are skipped.
 struct Placement {
-    int32_t x0 = 0;              // first buffer column written
-    int32_t y0 = 0;              // first buffer row written
-    uint32_t first_column = 0;   // source column stored at x0
-    uint32_t skipped_rows = 0;   // scan lines decoded but not stored
-    uint32_t width = 0;          // columns stored per row
-    uint32_t height = 0;         // rows stored
+    int32_t x0 = 0;             // first buffer column written
+    int32_t y0 = 0;             // first buffer row written
+    uint32_t first_column = 0;  // source column stored at x0
+    uint32_t skipped_rows = 0;  // scan lines decoded but not stored
+    uint32_t width = 0;         // columns stored per row
+    uint32_t height = 0;        // rows stored
 };
 
 // Clips the span [start, start + length) to [0, limit). False when nothing
@@ -111,8 +111,8 @@ void palette_stage(Call& call, Layout layout) {
     }
     const bool deep = s.active_depth != 8;
     uint8_t* trailing = s.scratch_area;
-    const bool from_trailing =
-        header[AT_VERSION] == VERSION_WITH_PALETTE && fetch_trailing_palette(call, trailing);
+    const bool from_trailing = header[AT_VERSION] == VERSION_WITH_PALETTE &&
+                               fetch_trailing_palette(call, trailing);
     uint8_t header_colors[3 * HEADER_COLORS];
     std::memcpy(header_colors, header + AT_PALETTE, sizeof header_colors);
     uint8_t* colors = from_trailing ? trailing + 1 : header_colors;
@@ -145,7 +145,8 @@ void palette_stage(Call& call, Layout layout) {
 // The line buffer: zero-filled global memory, released when the call ends.
 class LineBuffer {
 public:
-    explicit LineBuffer(size_t bytes) : block_(pf_mem_alloc(PF_MEM_FIXED | PF_MEM_ZEROINIT, bytes)) {}
+    explicit LineBuffer(size_t bytes)
+        : block_(pf_mem_alloc(PF_MEM_FIXED | PF_MEM_ZEROINIT, bytes)) {}
     ~LineBuffer() {
         if (block_ != nullptr) {
             // A fixed block's handle is its address; release it the way
@@ -229,8 +230,8 @@ int32_t load(const char* name, Call& call) {
     // The fast decoder keeps a copy of each line's previous contents behind
     // the line buffer's spare bytes, in the same allocation.
     gx_simd_level();  // picks the fast paths on first use
-    const FastLineDecoder fast_decode =
-        line_bytes <= FAST_LINE_LIMIT ? active_fast_paths.decode : nullptr;
+    const FastLineDecoder fast_decode = line_bytes <= FAST_LINE_LIMIT ? active_fast_paths.decode
+                                                                      : nullptr;
     const size_t shadow_bytes = fast_decode != nullptr ? line_bytes : 0;
     LineBuffer line_buffer(static_cast<size_t>(line_bytes) + LINE_SPARE + shadow_bytes);
     uint8_t* line = line_buffer.bytes();

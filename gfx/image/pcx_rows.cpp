@@ -32,7 +32,9 @@ struct Planar {
 };
 
 struct Indexed {
-    static uint32_t at(const uint8_t* line, uint32_t /*plane_bytes*/, uint32_t x) { return line[x]; }
+    static uint32_t at(const uint8_t* line, uint32_t /*plane_bytes*/, uint32_t x) {
+        return line[x];
+    }
 };
 
 // Palette sources: at depth 8 the colour number plus a slot offset, deeper
@@ -60,7 +62,8 @@ void convert_true_color_row(const RowContext& context, const uint8_t* line, uint
     const uint8_t* blue = green + context.plane_bytes;
     for (uint32_t i = 0; i < count; ++i) {
         if constexpr (Bytes == 2) {
-            const uint32_t pixel = ((red[i] & 0xF8u) << 8) | ((green[i] & 0xFCu) << 3) | (blue[i] >> 3);
+            const uint32_t pixel = ((red[i] & 0xF8u) << 8) | ((green[i] & 0xFCu) << 3) |
+                                   (blue[i] >> 3);
             out[2 * i] = static_cast<uint8_t>(pixel);
             out[2 * i + 1] = static_cast<uint8_t>(pixel >> 8);
         } else {

@@ -10,8 +10,8 @@ namespace pcx {
 namespace {
 
 inline __m256i gather_pixels(const RowContext& context, const uint8_t* colors) {
-    const __m256i index =
-        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(colors)));
+    const __m256i index = _mm256_cvtepu8_epi32(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(colors)));
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(context.pixel_of), index, 4);
 }
 
@@ -24,7 +24,8 @@ void indexed_32(const RowContext& context, const uint8_t* line, uint32_t first, 
                             gather_pixels(context, colors + i));
     }
     if (i < count) {
-        plain_row_converter(Layout::indexed, 32)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 4);
+        plain_row_converter(Layout::indexed, 32)(context, line, first + i, count - i,
+                                                 out + static_cast<size_t>(i) * 4);
     }
 }
 
@@ -39,12 +40,12 @@ void indexed_16(const RowContext& context, const uint8_t* line, uint32_t first, 
         const __m256i high = gather_pixels(context, colors + i + 8);
         // The pack works within 128-bit halves; the permutation puts the
         // sixteen pixels back in order.
-        const __m256i packed =
-            _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + static_cast<size_t>(i) * 2), packed);
     }
     if (i < count) {
-        plain_row_converter(Layout::indexed, 16)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 2);
+        plain_row_converter(Layout::indexed, 16)(context, line, first + i, count - i,
+                                                 out + static_cast<size_t>(i) * 2);
     }
 }
 

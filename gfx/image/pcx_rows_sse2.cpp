@@ -40,7 +40,8 @@ void true_color_32(const RowContext& context, const uint8_t* line, uint32_t firs
         store(pixel + 48, _mm_unpackhi_epi16(blue_green_high, red_zero_high));
     }
     if (i < count) {
-        plain_row_converter(Layout::true_color, 32)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 4);
+        plain_row_converter(Layout::true_color, 32)(context, line, first + i, count - i,
+                                                    out + static_cast<size_t>(i) * 4);
     }
 }
 
@@ -70,7 +71,8 @@ void true_color_16(const RowContext& context, const uint8_t* line, uint32_t firs
         store(pixel + 16, _mm_unpackhi_epi8(low, high));
     }
     if (i < count) {
-        plain_row_converter(Layout::true_color, 16)(context, line, first + i, count - i, out + static_cast<size_t>(i) * 2);
+        plain_row_converter(Layout::true_color, 16)(context, line, first + i, count - i,
+                                                    out + static_cast<size_t>(i) * 2);
     }
 }
 

@@ -108,15 +108,13 @@ inline void setup_values(AffineDepthEdge& edge, const PolygonInput& polygon, int
 // 16.16 coordinates and the depth wrap modulo 2^32, as their formats do.
 template <class Edge>
 inline void advance_texels(Edge& edge) {
-    edge.u =
-        static_cast<int32_t>(static_cast<uint32_t>(edge.u) + static_cast<uint32_t>(edge.u_step));
-    edge.v =
-        static_cast<int32_t>(static_cast<uint32_t>(edge.v) + static_cast<uint32_t>(edge.v_step));
+    edge.u = static_cast<int32_t>(static_cast<uint32_t>(edge.u) +
+                                  static_cast<uint32_t>(edge.u_step));
+    edge.v = static_cast<int32_t>(static_cast<uint32_t>(edge.v) +
+                                  static_cast<uint32_t>(edge.v_step));
 }
 
-inline void advance_values(AffineEdge& edge) {
-    advance_texels(edge);
-}
+inline void advance_values(AffineEdge& edge) { advance_texels(edge); }
 
 inline void advance_values(AffineDepthEdge& edge) {
     advance_texels(edge);

@@ -8,12 +8,14 @@
 namespace gx_raster {
 
 int32_t fixed_signed_baseline(double value, double scale) { return fixed_signed(value, scale); }
-uint32_t fixed_unsigned_baseline(double value, double scale) { return fixed_unsigned(value, scale); }
+uint32_t fixed_unsigned_baseline(double value, double scale) {
+    return fixed_unsigned(value, scale);
+}
 
 template <int B, bool DEPTH>
 void exact_tail(const KernelTexture& texture, const KernelRun& run, int32_t first) {
-    exact_pixels<B, DEPTH>(texture.texels, static_cast<ptrdiff_t>(texture.width) * TEXEL_SIZE<B>, run,
-                           first);
+    exact_pixels<B, DEPTH>(texture.texels, static_cast<ptrdiff_t>(texture.width) * TEXEL_SIZE<B>,
+                           run, first);
 }
 template void exact_tail<1, false>(const KernelTexture&, const KernelRun&, int32_t);
 template void exact_tail<1, true>(const KernelTexture&, const KernelRun&, int32_t);

@@ -73,7 +73,8 @@ void draw_each(const KernelTexture& texture, const KernelRun* run, int32_t runs)
     }
     if (!short_runs) return;
     for (int32_t k = 0; k < runs; ++k) {
-        if (run[k].count > 0 && run[k].count < DrawRun::SHORTEST) exact_tail<B, DEPTH>(texture, run[k], 0);
+        if (run[k].count > 0 && run[k].count < DrawRun::SHORTEST)
+            exact_tail<B, DEPTH>(texture, run[k], 0);
     }
 }
 

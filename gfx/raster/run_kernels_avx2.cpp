@@ -134,7 +134,8 @@ inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), out);
     } else if constexpr (B == 3) {
         // Drop every fourth byte: lanes 0-3 give bytes 0-11, lanes 4-7 bytes 12-23.
-        const __m128i squeeze = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+        const __m128i squeeze = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1,
+                                              -1);
         const __m128i low = _mm_shuffle_epi8(low_half(texel), squeeze);
         const __m128i high = _mm_shuffle_epi8(high_half(texel), squeeze);
         __m128i first = _mm_or_si128(low, _mm_slli_si128(high, 12));
@@ -142,9 +143,10 @@ inline void write_pixels(uint8_t* p, typename Texels<B == 4 ? 3 : B>::type texel
         if (DEPTH && !all) {
             const __m128i mask_low = _mm_shuffle_epi8(low_half(pass), squeeze);
             const __m128i mask_high = _mm_shuffle_epi8(high_half(pass), squeeze);
-            first = _mm_blendv_epi8(load16(p), first, _mm_or_si128(mask_low, _mm_slli_si128(mask_high, 12)));
-            second = _mm_blendv_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), second,
-                                     _mm_srli_si128(mask_high, 4));
+            first = _mm_blendv_epi8(load16(p), first,
+                                    _mm_or_si128(mask_low, _mm_slli_si128(mask_high, 12)));
+            second = _mm_blendv_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)),
+                                     second, _mm_srli_si128(mask_high, 4));
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), first);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), second);
@@ -246,9 +248,10 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
             __m256i* at = reinterpret_cast<__m256i*>(word + i);
             const __m256i old_low = _mm256_loadu_si256(at);
             const __m256i old_high = _mm256_loadu_si256(at + 1);
-            pass_low = _mm256_cmpgt_epi32(_mm256_xor_si256(z_low, sign), _mm256_xor_si256(old_low, sign));
-            pass_high =
-                _mm256_cmpgt_epi32(_mm256_xor_si256(z_high, sign), _mm256_xor_si256(old_high, sign));
+            pass_low = _mm256_cmpgt_epi32(_mm256_xor_si256(z_low, sign),
+                                          _mm256_xor_si256(old_low, sign));
+            pass_high = _mm256_cmpgt_epi32(_mm256_xor_si256(z_high, sign),
+                                           _mm256_xor_si256(old_high, sign));
             const __m256i either = _mm256_or_si256(pass_low, pass_high);
             drawn = !_mm256_testz_si256(either, either);
             all = _mm256_testc_si256(_mm256_and_si256(pass_low, pass_high), ones) != 0;
@@ -266,29 +269,31 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
             const Spread s = spread(u_first, u_first + u_span, v_first, v_first + v_span);
             __m256i texel;
             if (in_window<2>(texture, s, 8)) {
-                const __m256i column16 =
-                    _mm256_packus_epi32(_mm256_srli_epi32(u_a, 16), _mm256_srli_epi32(u_b, 16));
-                const __m256i row16 =
-                    _mm256_packus_epi32(_mm256_srli_epi32(v_a, 16), _mm256_srli_epi32(v_b, 16));
+                const __m256i column16 = _mm256_packus_epi32(_mm256_srli_epi32(u_a, 16),
+                                                             _mm256_srli_epi32(u_b, 16));
+                const __m256i row16 = _mm256_packus_epi32(_mm256_srli_epi32(v_a, 16),
+                                                          _mm256_srli_epi32(v_b, 16));
                 const uint8_t* at = texel_address(texture, 2, s.column, s.row);
                 const __m256i first = _mm256_broadcastsi128_si256(load16(at));
-                const __m256i second =
-                    s.rows != 0 ? _mm256_broadcastsi128_si256(load16(at + row_bytes)) : first;
+                const __m256i second = s.rows != 0
+                                           ? _mm256_broadcastsi128_si256(load16(at + row_bytes))
+                                           : first;
                 // Bytes 2c and 2c + 1 of the window's row.
                 const __m256i within = _mm256_sub_epi16(
                     column16, _mm256_set1_epi16(static_cast<int16_t>(s.column)));
                 const __m256i control = _mm256_add_epi16(
-                    _mm256_mullo_epi16(within, _mm256_set1_epi16(0x0202)), _mm256_set1_epi16(0x0100));
+                    _mm256_mullo_epi16(within, _mm256_set1_epi16(0x0202)),
+                    _mm256_set1_epi16(0x0100));
                 const __m256i lower = _mm256_cmpeq_epi16(
                     _mm256_sub_epi16(row16, _mm256_set1_epi16(static_cast<int16_t>(s.row))),
                     _mm256_set1_epi16(1));
                 texel = _mm256_blendv_epi8(_mm256_shuffle_epi8(first, control),
                                            _mm256_shuffle_epi8(second, control), lower);
             } else {
-                const __m256i place_a =
-                    _mm256_or_si256(_mm256_srli_epi32(u_a, 16), _mm256_and_si256(v_a, row_bits));
-                const __m256i place_b =
-                    _mm256_or_si256(_mm256_srli_epi32(u_b, 16), _mm256_and_si256(v_b, row_bits));
+                const __m256i place_a = _mm256_or_si256(_mm256_srli_epi32(u_a, 16),
+                                                        _mm256_and_si256(v_a, row_bits));
+                const __m256i place_b = _mm256_or_si256(_mm256_srli_epi32(u_b, 16),
+                                                        _mm256_and_si256(v_b, row_bits));
                 // Lanes of A are pixels 0-3 and 8-11, of B 4-7 and 12-15.
                 alignas(32) int32_t index[16];
                 _mm256_store_si256(reinterpret_cast<__m256i*>(index),
@@ -306,8 +311,8 @@ inline int32_t draw_sixteens(uint8_t* pixel, uint32_t* word, const KernelTexture
             if (DEPTH && !all) {
                 // The pack interleaves halves of its two inputs; the
                 // permutation puts the masks of pixels 0-15 in order.
-                const __m256i mask =
-                    _mm256_permute4x64_epi64(_mm256_packs_epi32(pass_low, pass_high), 0xD8);
+                const __m256i mask = _mm256_permute4x64_epi64(
+                    _mm256_packs_epi32(pass_low, pass_high), 0xD8);
                 texel = _mm256_blendv_epi8(_mm256_loadu_si256(p), texel, mask);
             }
             _mm256_storeu_si256(p, texel);
@@ -363,7 +368,8 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
     const __m256i dv8 = splat(run.dv << 3);
     const __m256i dz8 = splat(run.dz << 3);
     for (int32_t i = 0;;) {
-        const __m256i place = _mm256_or_si256(_mm256_srli_epi32(u, 16), _mm256_and_si256(v, row_bits));
+        const __m256i place = _mm256_or_si256(_mm256_srli_epi32(u, 16),
+                                              _mm256_and_si256(v, row_bits));
         __m256i pass = _mm256_setzero_si256();
         bool drawn = true;
         bool all = true;
@@ -382,8 +388,8 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
             }
         }
         if (drawn) {
-            write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B, fetch_each<S>(texture, place),
-                                   pass, all);
+            write_pixels<B, DEPTH>(pixel + static_cast<ptrdiff_t>(i) * B,
+                                   fetch_each<S>(texture, place), pass, all);
         }
         u = _mm256_add_epi32(u, du8);
         v = _mm256_add_epi32(v, dv8);
@@ -414,9 +420,12 @@ struct Eights {
     static constexpr int32_t SIZE = 8;
     __m256i sign, z, dz8;
     explicit Eights(const KernelRun& run)
-        : sign(splat(0x80000000u)), z(_mm256_xor_si256(lanes(run.z, run.dz), sign)), dz8(splat(run.dz << 3)) {}
+        : sign(splat(0x80000000u)),
+          z(_mm256_xor_si256(lanes(run.z, run.dz), sign)),
+          dz8(splat(run.dz << 3)) {}
     bool any_pass(const uint32_t* word) {
-        const __m256i old = _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(word)), sign);
+        const __m256i old = _mm256_xor_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(word)), sign);
         const __m256i pass = _mm256_cmpgt_epi32(z, old);
         z = _mm256_add_epi32(z, dz8);
         return !_mm256_testz_si256(pass, pass);

@@ -73,10 +73,10 @@ inline void draw_run(uint8_t* pixel, uint32_t* word, const KernelTexture& textur
     for (int32_t i = 0; i < n; i += 8) {
         // Column in the low half of each lane, row in the high half: one
         // multiply-add of 16-bit pairs gives row * width + column.
-        const __m128i place_low =
-            _mm_or_si128(_mm_srli_epi32(u_low, 16), _mm_and_si128(v_low, row_bits));
-        const __m128i place_high =
-            _mm_or_si128(_mm_srli_epi32(u_high, 16), _mm_and_si128(v_high, row_bits));
+        const __m128i place_low = _mm_or_si128(_mm_srli_epi32(u_low, 16),
+                                               _mm_and_si128(v_low, row_bits));
+        const __m128i place_high = _mm_or_si128(_mm_srli_epi32(u_high, 16),
+                                                _mm_and_si128(v_high, row_bits));
         u_low = _mm_add_epi32(u_low, du8);
         u_high = _mm_add_epi32(u_high, du8);
         v_low = _mm_add_epi32(v_low, dv8);
@@ -178,7 +178,8 @@ struct Eights {
     bool any_pass(const uint32_t* word) {
         const auto* at = reinterpret_cast<const __m128i*>(word);
         const __m128i pass_low = _mm_cmpgt_epi32(z_low, _mm_xor_si128(_mm_loadu_si128(at), sign));
-        const __m128i pass_high = _mm_cmpgt_epi32(z_high, _mm_xor_si128(_mm_loadu_si128(at + 1), sign));
+        const __m128i pass_high = _mm_cmpgt_epi32(z_high,
+                                                  _mm_xor_si128(_mm_loadu_si128(at + 1), sign));
         z_low = _mm_add_epi32(z_low, dz8);
         z_high = _mm_add_epi32(z_high, dz8);
         return _mm_movemask_epi8(_mm_or_si128(pass_low, pass_high)) != 0;

@@ -45,9 +45,9 @@ struct SpanSteps {
     double g_u, g_v, g_w;        // per pixel
     double per_run_step;         // 1 / run length
     int32_t run_length;
-    int32_t count;               // pixels not yet in a run
-    uint32_t depth_step;         // 8.24 per pixel
-    bool depth;                  // whether runs carry depth values
+    int32_t count;        // pixels not yet in a run
+    uint32_t depth_step;  // 8.24 per pixel
+    bool depth;           // whether runs carry depth values
 };
 
 // A pixel is sampled at its centre, rounded to the nearest texel: the run's

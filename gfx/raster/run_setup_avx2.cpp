@@ -16,26 +16,30 @@ namespace {
 // Four values to fixed point as fixed_signed converts them.
 inline __m128i to_fixed_signed(__m256d value, double scale) {
     const __m256d scaled = _mm256_mul_pd(value, _mm256_set1_pd(scale));
-    const __m256d in_range =
-        _mm256_and_pd(_mm256_cmp_pd(scaled, _mm256_set1_pd(-2147483649.0), _CMP_GT_OQ),
-                      _mm256_cmp_pd(scaled, _mm256_set1_pd(2147483648.0), _CMP_LT_OQ));
+    const __m256d in_range = _mm256_and_pd(
+        _mm256_cmp_pd(scaled, _mm256_set1_pd(-2147483649.0), _CMP_GT_OQ),
+        _mm256_cmp_pd(scaled, _mm256_set1_pd(2147483648.0), _CMP_LT_OQ));
     if (_mm256_movemask_pd(in_range) == 15) return _mm256_cvttpd_epi32(scaled);
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, value);
-    return _mm_setr_epi32(fixed_signed_baseline(lanes[0], scale), fixed_signed_baseline(lanes[1], scale),
-                          fixed_signed_baseline(lanes[2], scale), fixed_signed_baseline(lanes[3], scale));
+    return _mm_setr_epi32(
+        fixed_signed_baseline(lanes[0], scale), fixed_signed_baseline(lanes[1], scale),
+        fixed_signed_baseline(lanes[2], scale), fixed_signed_baseline(lanes[3], scale));
 }
 
 // Four values to fixed point as fixed_unsigned converts them (the vector
 // conversion covers values below 2^31).
 inline __m128i to_fixed_unsigned(__m256d value, double scale) {
     const __m256d scaled = _mm256_mul_pd(value, _mm256_set1_pd(scale));
-    const __m256d in_range = _mm256_and_pd(_mm256_cmp_pd(scaled, _mm256_set1_pd(-1.0), _CMP_GT_OQ),
-                                           _mm256_cmp_pd(scaled, _mm256_set1_pd(2147483648.0), _CMP_LT_OQ));
+    const __m256d in_range = _mm256_and_pd(
+        _mm256_cmp_pd(scaled, _mm256_set1_pd(-1.0), _CMP_GT_OQ),
+        _mm256_cmp_pd(scaled, _mm256_set1_pd(2147483648.0), _CMP_LT_OQ));
     if (_mm256_movemask_pd(in_range) == 15) return _mm256_cvttpd_epi32(scaled);
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, value);
-    const auto lane = [&](int k) { return static_cast<int32_t>(fixed_unsigned_baseline(lanes[k], scale)); };
+    const auto lane = [&](int k) {
+        return static_cast<int32_t>(fixed_unsigned_baseline(lanes[k], scale));
+    };
     return _mm_setr_epi32(lane(0), lane(1), lane(2), lane(3));
 }
 
@@ -58,17 +62,22 @@ int fit_for_kernel(__m128i u, __m128i v, __m128i du, __m128i dv, __m128i z, __m1
     const __m256i last = _mm256_cvtepi32_epi64(_mm_sub_epi32(length, _mm_set1_epi32(1)));
     const __m256i u_first = _mm256_cvtepi32_epi64(u);
     const __m256i v_first = _mm256_cvtepi32_epi64(v);
-    const __m256i u_last = _mm256_add_epi64(u_first, _mm256_mul_epi32(_mm256_cvtepi32_epi64(du), last));
-    const __m256i v_last = _mm256_add_epi64(v_first, _mm256_mul_epi32(_mm256_cvtepi32_epi64(dv), last));
+    const __m256i u_last = _mm256_add_epi64(u_first,
+                                            _mm256_mul_epi32(_mm256_cvtepi32_epi64(du), last));
+    const __m256i v_last = _mm256_add_epi64(v_first,
+                                            _mm256_mul_epi32(_mm256_cvtepi32_epi64(dv), last));
     const __m256i u_limit = _mm256_set1_epi64x((static_cast<int64_t>(texture.max_u) + 1) * 65536);
     const __m256i v_limit = _mm256_set1_epi64x((static_cast<int64_t>(texture.max_v) + 1) * 65536);
-    __m256i fit = _mm256_and_si256(_mm256_and_si256(below(u_first, u_limit), below(u_last, u_limit)),
-                                   _mm256_and_si256(below(v_first, v_limit), below(v_last, v_limit)));
+    __m256i fit = _mm256_and_si256(
+        _mm256_and_si256(below(u_first, u_limit), below(u_last, u_limit)),
+        _mm256_and_si256(below(v_first, v_limit), below(v_last, v_limit)));
     if (depth) {
         const __m256i z_first = _mm256_cvtepu32_epi64(z);
-        const __m256i z_last = _mm256_add_epi64(z_first, _mm256_mul_epi32(_mm256_cvtepi32_epi64(dz), last));
+        const __m256i z_last = _mm256_add_epi64(z_first,
+                                                _mm256_mul_epi32(_mm256_cvtepi32_epi64(dz), last));
         const __m256i depth_limit = _mm256_set1_epi64x(DEPTH_MAX + 1);
-        fit = _mm256_and_si256(fit, _mm256_and_si256(below(z_first, depth_limit), below(z_last, depth_limit)));
+        fit = _mm256_and_si256(
+            fit, _mm256_and_si256(below(z_first, depth_limit), below(z_last, depth_limit)));
     }
     // The furthest texel: columns and rows are below 2^15 where the ranges
     // hold (elsewhere the lane is refused anyway), so the products are exact.
@@ -77,7 +86,8 @@ int fit_for_kernel(__m128i u, __m128i v, __m128i du, __m128i dv, __m128i z, __m1
     const __m256i offset = _mm256_add_epi64(
         _mm256_mul_epi32(row, _mm256_set1_epi64x(texture.row_bytes)),
         _mm256_mul_epi32(column, _mm256_set1_epi64x(texel_size)));
-    fit = _mm256_andnot_si256(_mm256_cmpgt_epi64(offset, _mm256_set1_epi64x(texture.fetch_limit)), fit);
+    fit = _mm256_andnot_si256(_mm256_cmpgt_epi64(offset, _mm256_set1_epi64x(texture.fetch_limit)),
+                              fit);
     return _mm256_movemask_pd(_mm256_castsi256_pd(fit));
 }
 
@@ -105,11 +115,14 @@ int32_t batch_setup(const RunBoundaries& b, KernelRun* runs, bool* fit_out, bool
         const __m128i du_fixed = to_fixed_signed(du, FIXED_16_16);
         const __m128i dv_fixed = to_fixed_signed(dv, FIXED_16_16);
         // Pixel centres, as centred() in run_setup.h: change also there.
-        const __m128i u = _mm_add_epi32(_mm_add_epi32(to_fixed_signed(ua, FIXED_16_16), _mm_srai_epi32(du_fixed, 1)),
-                                        half_texel);
-        const __m128i v = _mm_add_epi32(_mm_add_epi32(to_fixed_signed(va, FIXED_16_16), _mm_srai_epi32(dv_fixed, 1)),
-                                        half_texel);
-        const __m128i z = depth ? to_fixed_unsigned(_mm256_load_pd(b.w + i), FIXED_8_24) : _mm_setzero_si128();
+        const __m128i u = _mm_add_epi32(
+            _mm_add_epi32(to_fixed_signed(ua, FIXED_16_16), _mm_srai_epi32(du_fixed, 1)),
+            half_texel);
+        const __m128i v = _mm_add_epi32(
+            _mm_add_epi32(to_fixed_signed(va, FIXED_16_16), _mm_srai_epi32(dv_fixed, 1)),
+            half_texel);
+        const __m128i z = depth ? to_fixed_unsigned(_mm256_load_pd(b.w + i), FIXED_8_24)
+                                : _mm_setzero_si128();
         alignas(16) uint32_t lanes[5][4];
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes[0]), u);
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes[1]), v);
@@ -118,7 +131,8 @@ int32_t batch_setup(const RunBoundaries& b, KernelRun* runs, bool* fit_out, bool
         _mm_store_si128(reinterpret_cast<__m128i*>(lanes[4]), z);
         const __m128i length = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.length + i));
         const int fit = kernels ? fit_for_kernel(u, v, du_fixed, dv_fixed, z,
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.depth_step + i)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                     b.depth_step + i)),
                                                  length, depth, texture, texel_size)
                                 : 0;
         const int32_t end = b.count - i < 4 ? b.count - i : 4;

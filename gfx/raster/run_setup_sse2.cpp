@@ -50,14 +50,18 @@ struct Sse2Pair {
         u_out = values[0];
         v_out = values[1];
     }
-    void to_fixed(int32_t& u_fixed, int32_t& v_fixed) const { gx_raster::to_fixed(uv, u_fixed, v_fixed); }
+    void to_fixed(int32_t& u_fixed, int32_t& v_fixed) const {
+        gx_raster::to_fixed(uv, u_fixed, v_fixed);
+    }
     friend Sse2Pair operator+(Sse2Pair a, Sse2Pair b) { return {_mm_add_pd(a.uv, b.uv)}; }
     friend Sse2Pair operator-(Sse2Pair a, Sse2Pair b) { return {_mm_sub_pd(a.uv, b.uv)}; }
     friend Sse2Pair operator*(Sse2Pair a, Sse2Pair b) { return {_mm_mul_pd(a.uv, b.uv)}; }
     friend Sse2Pair operator/(Sse2Pair a, Sse2Pair b) { return {_mm_div_pd(a.uv, b.uv)}; }
 };
 
-int32_t setup(SpanSteps& span, TexelRun* runs, int32_t most) { return setup_runs_with<Sse2Pair>(span, runs, most); }
+int32_t setup(SpanSteps& span, TexelRun* runs, int32_t most) {
+    return setup_runs_with<Sse2Pair>(span, runs, most);
+}
 
 }  // namespace
 

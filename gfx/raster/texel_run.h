@@ -62,9 +62,7 @@ struct TexelRun {
 
 // Texels are as large as pixels, except that 32-bit pixels take 3-byte
 // texels and a 0 fourth byte.
-constexpr int texel_size(int bytes_per_pixel) {
-    return bytes_per_pixel == 4 ? 3 : bytes_per_pixel;
-}
+constexpr int texel_size(int bytes_per_pixel) { return bytes_per_pixel == 4 ? 3 : bytes_per_pixel; }
 template <int B>
 inline constexpr int TEXEL_SIZE = texel_size(B);
 
@@ -95,9 +93,11 @@ inline void exact_pixels(const uint8_t* texels, ptrdiff_t row_bytes, const Kerne
     const auto skip = static_cast<uint32_t>(first);
     const uint32_t u = run.u + skip * run.du;
     const uint32_t v = run.v + skip * run.dv;
-    ptrdiff_t offset = static_cast<ptrdiff_t>(v >> 16) * row_bytes + static_cast<ptrdiff_t>(u >> 16) * S;
+    ptrdiff_t offset = static_cast<ptrdiff_t>(v >> 16) * row_bytes +
+                       static_cast<ptrdiff_t>(u >> 16) * S;
     const ptrdiff_t u_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.du) >> 16) * S;
-    const ptrdiff_t v_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.dv) >> 16) * row_bytes;
+    const ptrdiff_t v_whole = static_cast<ptrdiff_t>(static_cast<int32_t>(run.dv) >> 16) *
+                              row_bytes;
     const uint32_t u_fraction_step = run.du << 16;
     const uint32_t v_fraction_step = run.dv << 16;
     uint32_t u_fraction = u << 16;
@@ -128,14 +128,16 @@ inline void exact_pixels(const uint8_t* texels, ptrdiff_t row_bytes, const Kerne
 
 // A run in kernel form: the depth word carries the stamp.
 inline KernelRun kernel_run(uint8_t* pixel, uint32_t* word, uint32_t stamp, const TexelRun& run) {
-    return {run.u, run.v, run.du, run.dv, run.depth + stamp, run.depth_step, run.count, pixel, word};
+    return {run.u,          run.v,     run.du, run.dv, run.depth + stamp,
+            run.depth_step, run.count, pixel,  word};
 }
 
 // The exact loop over a whole run.
 template <int B, bool DEPTH>
 inline void texel_run_exact(uint8_t* pixel, uint32_t* word, const TextureView& texture,
                             uint32_t stamp, const TexelRun& run) {
-    exact_pixels<B, DEPTH>(texture.pixels, texture.row_bytes, kernel_run(pixel, word, stamp, run), 0);
+    exact_pixels<B, DEPTH>(texture.pixels, texture.row_bytes, kernel_run(pixel, word, stamp, run),
+                           0);
 }
 
 // The fallback for runs that leave the texture or the depth range.
@@ -153,8 +155,8 @@ inline void texel_run_clamped(uint8_t* pixel, uint32_t* word, const TextureView&
         const uint8_t* texel = texture.pixels + static_cast<ptrdiff_t>(row) * texture.row_bytes +
                                static_cast<ptrdiff_t>(column) * S;
         if constexpr (DEPTH) {
-            const uint32_t z =
-                static_cast<uint32_t>(std::clamp(depth, int64_t{0}, DEPTH_MAX)) + stamp;
+            const uint32_t z = static_cast<uint32_t>(std::clamp(depth, int64_t{0}, DEPTH_MAX)) +
+                               stamp;
             if (z > *word) {
                 *word = z;
                 write_pixel<B>(pixel, texel);
@@ -203,8 +205,12 @@ inline bool ends_within(RunEnds ends, int64_t limit) {
 inline int64_t texel_limit(int32_t max) { return (static_cast<int64_t>(max) + 1) * 65536; }
 
 // The run's columns and rows (texture coordinates taken as signed).
-inline RunEnds u_ends(const TexelRun& run) { return run_ends(static_cast<int32_t>(run.u), run.du, run.count); }
-inline RunEnds v_ends(const TexelRun& run) { return run_ends(static_cast<int32_t>(run.v), run.dv, run.count); }
+inline RunEnds u_ends(const TexelRun& run) {
+    return run_ends(static_cast<int32_t>(run.u), run.du, run.count);
+}
+inline RunEnds v_ends(const TexelRun& run) {
+    return run_ends(static_cast<int32_t>(run.v), run.dv, run.count);
+}
 
 // Whether the exact loop may draw the run.
 template <bool DEPTH>
@@ -272,8 +278,9 @@ inline constexpr int32_t RUN_BATCH = 16;
 // Always inlined: an affine span calls it once, and the call would cost
 // about 1-2 % of the affine mappers' instructions.
 template <int B, bool DEPTH>
-[[gnu::always_inline]] inline void texel_runs(uint8_t* pixel, uint32_t* word, const TextureView& texture,
-                                              uint32_t stamp, const TexelRun* runs, int32_t count) {
+[[gnu::always_inline]] inline void texel_runs(uint8_t* pixel, uint32_t* word,
+                                              const TextureView& texture, uint32_t stamp,
+                                              const TexelRun* runs, int32_t count) {
     KernelRun batch[RUN_BATCH];
     int32_t k = 0;
     while (k < count) {

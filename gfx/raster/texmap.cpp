@@ -163,8 +163,8 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
         return false;
     }
     if constexpr (DEPTH) {
-        const uint64_t words_needed =
-            static_cast<uint64_t>(s.active_width) * static_cast<uint64_t>(s.active_height);
+        const uint64_t words_needed = static_cast<uint64_t>(s.active_width) *
+                                      static_cast<uint64_t>(s.active_height);
         if (s.depth_buffer == nullptr || s.depth_buffer_words < words_needed) return false;
     }
 
@@ -211,8 +211,8 @@ bool prepare(Polygon& polygon, const ScreenPoint* points, const TexCoord* texcoo
 
     // Texel offsets, including the step past a run's last pixel, must fit
     // ptrdiff_t (which has 32 bits on 32-bit targets).
-    const int64_t row_bytes =
-        static_cast<int64_t>(s.texture_width) * texel_size(pixel_bytes(s.active_depth));
+    const int64_t row_bytes = static_cast<int64_t>(s.texture_width) *
+                              texel_size(pixel_bytes(s.active_depth));
     if ((static_cast<int64_t>(polygon.input.max_v) + 1) * row_bytes >
         static_cast<int64_t>(PTRDIFF_MAX / 4)) {
         return false;
@@ -337,7 +337,7 @@ private:
             for (int32_t i = 0; i < count; ++i) {
                 KernelRun& run = kernel_run_[i];
                 if (fit_[i] || run.count == 0) continue;
-                const TexelRun plain = {run.u,  run.v,      run.du, run.dv, run.z - polygon_.stamp,
+                const TexelRun plain = {run.u,  run.v,    run.du, run.dv, run.z - polygon_.stamp,
                                         run.dz, run.count};
                 texel_run<B, DEPTH>(run.pixel, run.word, texture, polygon_.stamp, plain);
                 run.count = 0;
@@ -394,14 +394,21 @@ int32_t hidden_prefix(const Polygon& polygon, const SpanSteps& span, const uint3
                 run_w = span.g_w * length;
             }
             const int64_t first = fixed_unsigned(w, FIXED_8_24);
-            const int64_t last =
-                first + static_cast<int64_t>(length - 1) * static_cast<int32_t>(span.depth_step);
+            const int64_t last = first + static_cast<int64_t>(length - 1) *
+                                             static_cast<int32_t>(span.depth_step);
             if (first > DEPTH_MAX || last < 0 || last > DEPTH_MAX) {
                 clamped = true;
                 break;
             }
-            runs[made] = {0,      0,       0,       0, static_cast<uint32_t>(first) + polygon.stamp,
-                          span.depth_step, length, nullptr, nullptr};
+            runs[made] = {0,
+                          0,
+                          0,
+                          0,
+                          static_cast<uint32_t>(first) + polygon.stamp,
+                          span.depth_step,
+                          length,
+                          nullptr,
+                          nullptr};
             w += run_w;
             left -= length;
         }

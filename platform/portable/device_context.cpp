@@ -29,12 +29,8 @@ void release_object(PfObject_* object) {
             delete bitmap;
             break;
         }
-        case PfKind::palette:
-            delete reinterpret_cast<PfPalette_*>(object);
-            break;
-        case PfKind::font:
-            delete reinterpret_cast<PfFont*>(object);
-            break;
+        case PfKind::palette: delete reinterpret_cast<PfPalette_*>(object); break;
+        case PfKind::font: delete reinterpret_cast<PfFont*>(object); break;
     }
     pf_portable_count_object(-1);
 }
@@ -84,9 +80,7 @@ PfObject pf_select_object(PfDC dc, PfObject object) {
             if (dc->kind != PfDcKind::memory) return nullptr;
             place = &dc->bitmap;
             break;
-        case PfKind::font:
-            place = &dc->font;
-            break;
+        case PfKind::font: place = &dc->font; break;
         case PfKind::palette:
             return pf_as_object(pf_select_palette(dc, reinterpret_cast<PfPalette>(object), false));
     }

@@ -17,7 +17,8 @@ void pf_file_read(PfFile file, void* to, uint32_t bytes, uint32_t* transferred) 
 
 void pf_file_seek(PfFile file, int32_t offset, int32_t origin) {
     if (file == nullptr) return;
-    std::fseek(reinterpret_cast<std::FILE*>(file), offset, origin == PF_SEEK_END ? SEEK_END : SEEK_SET);
+    std::fseek(reinterpret_cast<std::FILE*>(file), offset,
+               origin == PF_SEEK_END ? SEEK_END : SEEK_SET);
 }
 
 void pf_file_close(PfFile file) {

@@ -13,9 +13,9 @@ struct StockFont {
 // fixed, 12 ANSI variable, 13 system, 14 device default, 16 system fixed,
 // 17 default GUI. Height, external leading, average width.
 StockFont kFonts[] = {
-    {10, {{PfKind::font, true, 0}, {12, 0, 8}}},  {11, {{PfKind::font, true, 0}, {13, 0, 8}}},
-    {12, {{PfKind::font, true, 0}, {13, 0, 6}}},  {13, {{PfKind::font, true, 0}, {16, 0, 7}}},
-    {14, {{PfKind::font, true, 0}, {16, 0, 7}}},  {16, {{PfKind::font, true, 0}, {16, 0, 8}}},
+    {10, {{PfKind::font, true, 0}, {12, 0, 8}}}, {11, {{PfKind::font, true, 0}, {13, 0, 8}}},
+    {12, {{PfKind::font, true, 0}, {13, 0, 6}}}, {13, {{PfKind::font, true, 0}, {16, 0, 7}}},
+    {14, {{PfKind::font, true, 0}, {16, 0, 7}}}, {16, {{PfKind::font, true, 0}, {16, 0, 8}}},
     {17, {{PfKind::font, true, 0}, {13, 0, 5}}},
 };
 

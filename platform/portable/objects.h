@@ -47,7 +47,7 @@ struct PfDC_ {
     PfPalette_* palette;
     int32_t stretch_mode;
     int32_t present_count;
-    int32_t width;   // client size of a window DC
+    int32_t width;  // client size of a window DC
     int32_t height;
     std::vector<uint32_t> image;   // client image, width * height
     std::vector<int32_t> columns;  // the stretch's column table, width entries

@@ -14,7 +14,8 @@ PfPalette_* pf_portable_default_palette() {
             {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
             {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
         PfPalette_ p{{PfKind::palette, true, 0}, 20, {}};
-        for (int i = 0; i < 20; ++i) p.entries[i] = {STATIC_ENTRIES[i][0], STATIC_ENTRIES[i][1], STATIC_ENTRIES[i][2], 0};
+        for (int i = 0; i < 20; ++i)
+            p.entries[i] = {STATIC_ENTRIES[i][0], STATIC_ENTRIES[i][1], STATIC_ENTRIES[i][2], 0};
         return p;
     }();
     return &palette;

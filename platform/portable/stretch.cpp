@@ -63,7 +63,9 @@ struct Masks {
 
 uint32_t decode(uint32_t pixel, const Channel& r, const Channel& g, const Channel& b) {
     const auto part = [pixel](const Channel& c) {
-        const uint32_t level = c.bits == 0 ? 0 : (pixel >> c.shift) & ((1u << std::min(c.bits, 31u)) - 1);
+        const uint32_t level = c.bits == 0
+                                   ? 0
+                                   : (pixel >> c.shift) & ((1u << std::min(c.bits, 31u)) - 1);
         return widen(level, c.bits);
     };
     return part(r) << 16 | part(g) << 8 | part(b);
@@ -75,7 +77,8 @@ const uint32_t* table16(const Masks& masks) {
     static std::array<uint32_t, 65536> table;
     static Masks built{0, 0, 0};
     if (!(masks == built)) {
-        const Channel r = channel_of(masks.red), g = channel_of(masks.green), b = channel_of(masks.blue);
+        const Channel r = channel_of(masks.red), g = channel_of(masks.green),
+                      b = channel_of(masks.blue);
         for (uint32_t v = 0; v < 65536; ++v) table[v] = decode(v, r, g, b);
         built = masks;
     }
@@ -88,9 +91,9 @@ struct Source {
     int32_t height;
     int32_t bits;
     size_t pitch;
-    const uint32_t* lookup;   // 8-bit index or 16-bit pixel -> colour
-    bool plain32;             // 32-bit pixels are already 0x00RRGGBB
-    Channel r, g, b;          // 32-bit bit fields otherwise
+    const uint32_t* lookup;  // 8-bit index or 16-bit pixel -> colour
+    bool plain32;            // 32-bit pixels are already 0x00RRGGBB
+    Channel r, g, b;         // 32-bit bit fields otherwise
 };
 
 uint32_t load32(const uint8_t* p) {
@@ -119,22 +122,26 @@ void convert_pixels(const Source& s, const uint8_t* row, Column column, int32_t 
         case 24:
             for (int32_t i = 0; i < n; ++i) {
                 const uint8_t* p = row + 3 * column(i);
-                out[i] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+                out[i] = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 |
+                         p[0];
             }
             break;
         default:
             if (s.plain32) {
                 for (int32_t i = 0; i < n; ++i) out[i] = load32(row + 4 * column(i)) & 0x00FFFFFF;
             } else {
-                for (int32_t i = 0; i < n; ++i) out[i] = decode(load32(row + 4 * column(i)), s.r, s.g, s.b);
+                for (int32_t i = 0; i < n; ++i)
+                    out[i] = decode(load32(row + 4 * column(i)), s.r, s.g, s.b);
             }
             break;
     }
 }
 
 // The plain path: one source row through the column table into `out`.
-void convert_row(const Source& s, const uint8_t* row, const int32_t* cols, int32_t n, uint32_t* out) {
-    convert_pixels(s, row, [cols](int32_t i) { return cols[i]; }, n, out);
+void convert_row(const Source& s, const uint8_t* row, const int32_t* cols, int32_t n,
+                 uint32_t* out) {
+    convert_pixels(
+        s, row, [cols](int32_t i) { return cols[i]; }, n, out);
 }
 
 // The fast paths in force (null: the plain path), set by
@@ -152,7 +159,8 @@ void convert_and_expand(const Source& s, const uint8_t* row, const int32_t* cols
     if (widen_565) {
         active_fast_paths.widen_565(row + 2 * first, used, converted);
     } else {
-        convert_pixels(s, row, [first](int32_t i) { return first + i; }, used, converted);
+        convert_pixels(
+            s, row, [first](int32_t i) { return first + i; }, used, converted);
     }
     active_fast_paths.expand(out, cols, n, converted, used);
 }
@@ -168,8 +176,8 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
                             int32_t dst_w, int32_t dst_h, int32_t src_x, int32_t src_y,
                             int32_t src_w, int32_t src_h, const void* pixels, const void* header,
                             uint32_t usage, const PfPaletteEntry* palette, int32_t palette_count) {
-    if (dst_w < 1 || dst_h < 1 || src_w < 1 || src_h < 1 || pixels == nullptr || header == nullptr ||
-        image.pixels == nullptr)
+    if (dst_w < 1 || dst_h < 1 || src_w < 1 || src_h < 1 || pixels == nullptr ||
+        header == nullptr || image.pixels == nullptr)
         return 0;
     PfBitmapInfoHeader info;
     std::memcpy(&info, header, sizeof info);
@@ -181,7 +189,8 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
     s.width = info.width;
     s.height = info.height;
     s.bits = info.bit_count;
-    s.pitch = static_cast<size_t>((static_cast<uint64_t>(info.width) * static_cast<uint64_t>(s.bits) + 31) / 32 * 4);
+    s.pitch = static_cast<size_t>(
+        (static_cast<uint64_t>(info.width) * static_cast<uint64_t>(s.bits) + 31) / 32 * 4);
 
     uint32_t colours[256] = {};
     Masks masks{0xF800, 0x07E0, 0x001F};
@@ -190,13 +199,15 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
             // The colour part follows the header: quads, or indices into the DC's palette.
             const uint8_t* part = head + info.size;
             const int32_t used = info.colors_used == 0 || info.colors_used > 256
-                                     ? 256 : static_cast<int32_t>(info.colors_used);
+                                     ? 256
+                                     : static_cast<int32_t>(info.colors_used);
             for (int32_t i = 0; i < used; ++i) {
                 if (usage == PF_DIB_PAL_COLORS) {
                     const uint16_t index = load16(part + 2 * i);
                     if (palette != nullptr && index < palette_count) {
                         const PfPaletteEntry& e = palette[index];
-                        colours[i] = static_cast<uint32_t>(e.red) << 16 | static_cast<uint32_t>(e.green) << 8 | e.blue;
+                        colours[i] = static_cast<uint32_t>(e.red) << 16 |
+                                     static_cast<uint32_t>(e.green) << 8 | e.blue;
                     }
                 } else {
                     colours[i] = load32(part + 4 * i) & 0x00FFFFFF;
@@ -215,8 +226,7 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
             }
             s.lookup = table16(masks);
             break;
-        case 24:
-            break;
+        case 24: break;
         case 32: {
             s.plain32 = true;
             if (info.compression == PF_BI_BITFIELDS) {
@@ -231,8 +241,7 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
             }
             break;
         }
-        default:
-            return 0;
+        default: return 0;
     }
 
     // Columns: the image-clipped destination range, trimmed to those whose
@@ -269,10 +278,11 @@ int32_t pf_portable_stretch(const PfPortableImage& image, int32_t dst_x, int32_t
         if (source == previous_source) {
             std::memcpy(out, previous, static_cast<size_t>(n) * 4);
         } else if (enlarging) {
-            convert_and_expand(s, s.pixels + static_cast<size_t>(source) * s.pitch, image.column_table,
-                               n, widen_565, out);
+            convert_and_expand(s, s.pixels + static_cast<size_t>(source) * s.pitch,
+                               image.column_table, n, widen_565, out);
         } else {
-            convert_row(s, s.pixels + static_cast<size_t>(source) * s.pitch, image.column_table, n, out);
+            convert_row(s, s.pixels + static_cast<size_t>(source) * s.pitch, image.column_table, n,
+                        out);
         }
         previous = out;
         previous_source = source;

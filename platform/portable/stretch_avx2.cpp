@@ -16,9 +16,9 @@ void expand(uint32_t* out, const int32_t* columns, int32_t count, const uint32_t
     for (; i + 8 <= count; i += 8) {
         const int32_t from = columns[i] - first;
         if (from + 8 > source_count) break;  // the last pixels, one by one
-        const __m256i offsets =
-            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i)),
-                             _mm256_set1_epi32(columns[i]));
+        const __m256i offsets = _mm256_sub_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i)),
+            _mm256_set1_epi32(columns[i]));
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + from));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
                             _mm256_permutevar8x32_epi32(pixels, offsets));

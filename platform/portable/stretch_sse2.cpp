@@ -28,7 +28,8 @@ void widen_565(const uint8_t* pixels, int32_t count, uint32_t* out) {
         const __m128i blue = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
         const __m128i green_blue = _mm_or_si128(_mm_slli_epi16(green, 8), blue);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(green_blue, red));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(green_blue, red));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4),
+                         _mm_unpackhi_epi16(green_blue, red));
     }
     for (; i < count; ++i) {
         uint16_t p;

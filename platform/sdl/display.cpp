@@ -21,8 +21,8 @@ namespace {
 // SDL has no system palette. This one holds the twenty colours a palette
 // screen reserves (entries 0 to 9 and 246 to 255); the others are black.
 constexpr uint8_t STATIC_LOW[10][3] = {
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-    {128, 0, 128},   {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {164, 200, 240},
+    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+    {128, 0, 128}, {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {164, 200, 240},
 };
 constexpr uint8_t STATIC_HIGH[10][3] = {
     {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},

@@ -28,8 +28,8 @@ void show_client_image(PfDC dc, SDL_Window* window) {
     const int copy_height = SDL_min(height, surface->h);
     if (copy_width > 0 && copy_height > 0) {
         if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-        SDL_ConvertPixels(copy_width, copy_height, SDL_PIXELFORMAT_RGB888, image,
-                          width * 4, surface->format->format, surface->pixels, surface->pitch);
+        SDL_ConvertPixels(copy_width, copy_height, SDL_PIXELFORMAT_RGB888, image, width * 4,
+                          surface->format->format, surface->pixels, surface->pitch);
         if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     }
     SDL_UpdateWindowSurface(window);

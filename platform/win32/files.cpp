@@ -5,7 +5,8 @@ static_assert(PF_SEEK_BEGIN == FILE_BEGIN);
 static_assert(PF_SEEK_END == FILE_END);
 
 PfFile pf_file_open_read(const char* name) {
-    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     return file == INVALID_HANDLE_VALUE ? nullptr : pf_from_hfile(file);
 }
 

@@ -5,7 +5,9 @@ static_assert(PF_MEM_FIXED == GMEM_FIXED);
 static_assert(PF_MEM_MOVEABLE == GMEM_MOVEABLE);
 static_assert(PF_MEM_ZEROINIT == GMEM_ZEROINIT);
 
-PfMem pf_mem_alloc(unsigned flags, size_t bytes) { return pf_from_hglobal(GlobalAlloc(flags, bytes)); }
+PfMem pf_mem_alloc(unsigned flags, size_t bytes) {
+    return pf_from_hglobal(GlobalAlloc(flags, bytes));
+}
 
 void* pf_mem_lock(PfMem block) { return GlobalLock(hglobal_from_pf(block)); }
 

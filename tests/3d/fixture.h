@@ -16,9 +16,7 @@
 inline bool operator==(const Vertex3& a, const Vertex3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
-inline bool operator==(const TexCoord& a, const TexCoord& b) {
-    return a.u == b.u && a.v == b.v;
-}
+inline bool operator==(const TexCoord& a, const TexCoord& b) { return a.u == b.u && a.v == b.v; }
 inline bool operator==(const ScreenPoint& a, const ScreenPoint& b) {
     return a.x == b.x && a.y == b.y;
 }

@@ -89,13 +89,21 @@ TEST(CosSin, HandWorkedAngles) {
         double c, s;
         bool zero_sine_negative;  // for a sine of 0: its sign
     };
-    const Case cases[] = {
-        {0, 1.0, 0.0, false},          {900, 0.0, 1.0, false},      {1800, -1.0, 0.0, false},
-        {2700, 0.0, -1.0, false},      {300, T[300], 0.5, false},   {1200, -0.5, T[300], false},
-        {2100, -T[300], -0.5, false},  {3000, 0.5, -T[300], false}, {-1, T[1], -T[899], false},
-        {-3600, 1.0, 0.0, false},      {3600, 1.0, 0.0, true},      {7200, 1.0, 0.0, true},
-        {3601, T[1], T[899], false},   {INT32_MAX, T[847], T[53], false},
-        {INT32_MIN, T[848], -T[52], false}};
+    const Case cases[] = {{0, 1.0, 0.0, false},
+                          {900, 0.0, 1.0, false},
+                          {1800, -1.0, 0.0, false},
+                          {2700, 0.0, -1.0, false},
+                          {300, T[300], 0.5, false},
+                          {1200, -0.5, T[300], false},
+                          {2100, -T[300], -0.5, false},
+                          {3000, 0.5, -T[300], false},
+                          {-1, T[1], -T[899], false},
+                          {-3600, 1.0, 0.0, false},
+                          {3600, 1.0, 0.0, true},
+                          {7200, 1.0, 0.0, true},
+                          {3601, T[1], T[899], false},
+                          {INT32_MAX, T[847], T[53], false},
+                          {INT32_MIN, T[848], -T[52], false}};
     for (const Case& c : cases) {
         const CosSin r = cos_sin(c.angle);
         EXPECT_EQ(r.c, c.c) << c.angle;

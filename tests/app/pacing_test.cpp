@@ -22,14 +22,18 @@ TEST(TickClock, TicksAndWaits) {
         uint32_t wait_ms;  // before the tick_due call
         bool due;
     };
-    const Step steps[] = {
-        {T0, 0, true},           {T0, 17, false},  // 16.67 MS left
-        {T0 + 16 * MS, 1, false},  // 0.67 MS left
-        {tick(1) - 1, 1, false}, {tick(1), 0, true}, {tick(1) + 1, 17, false},
-        {tick(2) - 1, 1, false}, {tick(2), 0, true}, {T0 + 100 * MS, 0, true},
-        {T0 + 100 * MS, 17, false},
-        {tick(7) - 1, 1, false},  // tick 7 at 116.67 MS
-        {tick(7), 0, true}};
+    const Step steps[] = {{T0, 0, true},
+                          {T0, 17, false},           // 16.67 MS left
+                          {T0 + 16 * MS, 1, false},  // 0.67 MS left
+                          {tick(1) - 1, 1, false},
+                          {tick(1), 0, true},
+                          {tick(1) + 1, 17, false},
+                          {tick(2) - 1, 1, false},
+                          {tick(2), 0, true},
+                          {T0 + 100 * MS, 0, true},
+                          {T0 + 100 * MS, 17, false},
+                          {tick(7) - 1, 1, false},  // tick 7 at 116.67 MS
+                          {tick(7), 0, true}};
     TickClock clock;
     for (const Step& s : steps) {
         EXPECT_EQ(tick_wait_ms(clock, s.at), s.wait_ms) << s.at - T0;

@@ -22,7 +22,8 @@ TEST_F(Blocks, SixteenBitBlockComesBottomRowFirst) {
     gx_get_block(block.data(), 64, 64);
     for (int32_t k = 0; k < 64; ++k)
         for (int32_t i = 0; i < 64; ++i)
-            ASSERT_EQ(block[static_cast<size_t>(k * 64 + i)], (63 - k) << 10 | (128 + i)) << k << "," << i;
+            ASSERT_EQ(block[static_cast<size_t>(k * 64 + i)], (63 - k) << 10 | (128 + i))
+                << k << "," << i;
     EXPECT_EQ(block[4096], 0xEEEE);  // 8192 bytes exactly
     EXPECT_EQ(gx_state.pos_x, 128);
     EXPECT_EQ(gx_state.pos_y, 63);
@@ -47,7 +48,8 @@ TEST_F(Blocks, ThreeBytesPerPixelAtTwentyFourAndThirtyTwoBits) {
     open_buffer(24, 4, 3);
     for (int32_t y = 0; y < 3; ++y)
         for (int32_t x = 0; x < 4; ++x)
-            for (int32_t c = 0; c < 3; ++c) at(x, y, 3)[c] = static_cast<uint8_t>(y * 100 + x * 10 + c);
+            for (int32_t c = 0; c < 3; ++c)
+                at(x, y, 3)[c] = static_cast<uint8_t>(y * 100 + x * 10 + c);
     uint8_t block24[18];
     gx_move_to(2, 2);
     gx_get_block(block24, 2, 3);
@@ -73,12 +75,18 @@ TEST_F(Blocks, NothingUnlessTheBlockLiesInsideTheBuffer) {
     const struct {
         int32_t x, y, w, h;
     } outside[] = {
-        {-1, 7, 2, 2},         {15, 7, 2, 1},        {0, 8, 1, 1},          {0, 0, 1, 2},
-        {0, 7, 17, 1},         {0, 7, 1, 9},         {0, 7, 0, 1},          {0, 7, 1, 0},
-        {0, 7, -3, 2},         {0, 7, -4, 4},        {0, 7, 4, INT32_MIN},  {INT32_MAX, 7, 1, 1},
-        {0, INT32_MIN, 1, 1},  {4, 7, INT32_MAX, 1}, {0, 7, 1, INT32_MAX},  {INT32_MAX, 3, 4, 4},
-        {INT32_MIN, 3, 4, 4},  {3, INT32_MAX, 4, 4}, {3, INT32_MIN, 4, 4},  {INT32_MAX - 2, INT32_MAX, 4, 4},
-        {13, 3, 4, 4},         {3, 2, 4, 4},         {-1, 3, 4, 4},         {8, 7, INT32_MAX, 1},
+        {-1, 7, 2, 2},        {15, 7, 2, 1},
+        {0, 8, 1, 1},         {0, 0, 1, 2},
+        {0, 7, 17, 1},        {0, 7, 1, 9},
+        {0, 7, 0, 1},         {0, 7, 1, 0},
+        {0, 7, -3, 2},        {0, 7, -4, 4},
+        {0, 7, 4, INT32_MIN}, {INT32_MAX, 7, 1, 1},
+        {0, INT32_MIN, 1, 1}, {4, 7, INT32_MAX, 1},
+        {0, 7, 1, INT32_MAX}, {INT32_MAX, 3, 4, 4},
+        {INT32_MIN, 3, 4, 4}, {3, INT32_MAX, 4, 4},
+        {3, INT32_MIN, 4, 4}, {INT32_MAX - 2, INT32_MAX, 4, 4},
+        {13, 3, 4, 4},        {3, 2, 4, 4},
+        {-1, 3, 4, 4},        {8, 7, INT32_MAX, 1},
         {8, 7, 1, INT32_MAX},
     };
     // The 16 x 8 buffer filled with 0x123456: a 4 x 4 block's size and last byte.
@@ -95,7 +103,8 @@ TEST_F(Blocks, NothingUnlessTheBlockLiesInsideTheBuffer) {
         for (const auto& o : outside) {
             gx_move_to(o.x, o.y);
             EXPECT_EQ(gx_get_block(block.data(), o.w, o.h), 0);
-            for (uint8_t b : block) ASSERT_EQ(b, 0xCD) << o.x << "," << o.y << " " << o.w << "x" << o.h;
+            for (uint8_t b : block)
+                ASSERT_EQ(b, 0xCD) << o.x << "," << o.y << " " << o.w << "x" << o.h;
         }
         gx_move_to(0, 7);
         EXPECT_EQ(gx_get_block(nullptr, 4, 4), 0);
@@ -141,8 +150,8 @@ TEST_F(Blocks, InvertIgnoresSizesBelowOne) {
         if (open) open_buffer(24, 8, 8);
         uint8_t block[12];
         std::iota(block, block + 12, 0);
-        const int32_t sizes[][2] = {{0, 3},  {-2, 3}, {2, -3},        {2, 0},         {2, 1},
-                                    {0, 4},  {4, 0},  {-4, 4},        {4, INT32_MIN}, {INT32_MAX, 0}};
+        const int32_t sizes[][2] = {{0, 3}, {-2, 3}, {2, -3}, {2, 0},         {2, 1},
+                                    {0, 4}, {4, 0},  {-4, 4}, {4, INT32_MIN}, {INT32_MAX, 0}};
         for (const auto& s : sizes) EXPECT_EQ(gx_invert_block(block, s[0], s[1]), 0);
         EXPECT_EQ(gx_invert_block(nullptr, 2, 3), 0);
         EXPECT_EQ(gx_invert_block(nullptr, 4, 4), 0);

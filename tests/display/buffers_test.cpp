@@ -27,8 +27,9 @@ TEST_F(Buffers, GeometryAndHeadersAtEveryDeepDepth) {
         const int32_t slot = gx_buffer_alloc(c.w, c.h);
         ASSERT_GE(slot, 0);
         const BufferSlot& b = gx_state.buffer_slots[slot];
-        EXPECT_EQ((std::array{b.width, b.pitch, b.height, b.depth, b.min_x, b.min_y, b.max_x, b.max_y}),
-                  (std::array{c.width, c.pitch, c.h, c.depth, 0, 0, c.width - 1, c.h - 1}));
+        EXPECT_EQ(
+            (std::array{b.width, b.pitch, b.height, b.depth, b.min_x, b.min_y, b.max_x, b.max_y}),
+            (std::array{c.width, c.pitch, c.h, c.depth, 0, 0, c.width - 1, c.h - 1}));
         const PfBitmapV4Header h = header_of(slot);
         EXPECT_EQ(h.info.size, 40u);
         EXPECT_EQ(h.info.width, c.width);
@@ -55,11 +56,13 @@ TEST_F(Buffers, GeometryAndHeadersAtEveryDeepDepth) {
 TEST_F(Buffers, OpenSetsTheActiveFields) {
     const int32_t slot = open_buffer(16, 640, 480);
     const GraphicsState& s = gx_state;
-    EXPECT_EQ((std::array{s.active_buffer, s.active_depth, s.active_width, s.active_height, s.active_max_y,
-                          s.active_pitch, s.active_size}),
+    EXPECT_EQ((std::array{s.active_buffer, s.active_depth, s.active_width, s.active_height,
+                          s.active_max_y, s.active_pitch, s.active_size}),
               (std::array{slot, 16, 640, 480, 479, 1280, 614400}));
-    EXPECT_EQ((std::array{s.clip_min_x, s.clip_max_x, s.clip_min_y, s.clip_max_y}), (std::array{0, 639, 0, 479}));
-    EXPECT_EQ((std::array{s.header_size, s.header_alloc_size, s.dib_usage}), (std::array{108, 108, 0}));
+    EXPECT_EQ((std::array{s.clip_min_x, s.clip_max_x, s.clip_min_y, s.clip_max_y}),
+              (std::array{0, 639, 0, 479}));
+    EXPECT_EQ((std::array{s.header_size, s.header_alloc_size, s.dib_usage}),
+              (std::array{108, 108, 0}));
     EXPECT_EQ(s.active_pixels, s.buffer_slots[slot].pixels);
     EXPECT_EQ(s.active_header, s.buffer_slots[slot].header);
 }
@@ -129,7 +132,8 @@ TEST_F(Buffers, InvalidDepthsAndSizesGiveMinusTwo) {
         EXPECT_EQ(gx_buffer_alloc(16, 16), -2) << depth;
     }
     gx_set_buffer_depth(16);
-    for (const auto& size : {std::pair{0, 16}, std::pair{16, 0}, std::pair{-4, 16}, std::pair{16, -1}})
+    for (const auto& size :
+         {std::pair{0, 16}, std::pair{16, 0}, std::pair{-4, 16}, std::pair{16, -1}})
         EXPECT_EQ(gx_buffer_alloc(size.first, size.second), -2) << size.first << "x" << size.second;
     EXPECT_EQ(headless_live_blocks(), blocks);
     EXPECT_EQ(gx_buffer_alloc(16, 16), 0);  // the slot stayed free
@@ -146,7 +150,8 @@ TEST_F(Buffers, FailedHeaderOrBitmapGivesMinusTwoAndLeavesNothing) {
     const int32_t blocks = headless_live_blocks();
     const int32_t objects = headless_live_objects();
     gx_set_buffer_depth(16);
-    for (int32_t skip : {0, 1}) {  // the header block fails; the header succeeds and the bitmap fails
+    for (int32_t skip :
+         {0, 1}) {  // the header block fails; the header succeeds and the bitmap fails
         SCOPED_TRACE(skip);
         headless_fail_allocations(skip, 1);
         EXPECT_EQ(gx_buffer_alloc(64, 64), -2);

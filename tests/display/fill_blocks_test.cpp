@@ -22,10 +22,11 @@ std::vector<uint8_t> pixel_bytes(int32_t depth, uint32_t color) {
 }
 
 TEST_F(FillBlocks, EveryByteHoldsThePattern) {
-    const int32_t sizes[][2] = {{1, 1},   {4, 3},     {7, 5},    {64, 12},  {256, 3}, {257, 9}, {640, 480},
-                                {641, 10}, {1000, 7}, {3, 1025}, {5, 3},    {3, 2},   {6, 2}};
-    const uint32_t colors[] = {0x00FFFFFFu, 0x0000u,     0x00123456u, 0x00ABCDEFu, 0x7Fu,
-                               0xFFFFFFFFu, 0x1234u,     0x00112233u, 0x1FEu};
+    const int32_t sizes[][2] = {{1, 1},   {4, 3},     {7, 5},    {64, 12},  {256, 3},
+                                {257, 9}, {640, 480}, {641, 10}, {1000, 7}, {3, 1025},
+                                {5, 3},   {3, 2},     {6, 2}};
+    const uint32_t colors[] = {0x00FFFFFFu, 0x0000u, 0x00123456u, 0x00ABCDEFu, 0x7Fu,
+                               0xFFFFFFFFu, 0x1234u, 0x00112233u, 0x1FEu};
     for (const int32_t depth : {8, 16, 24, 32}) {
         for (const auto& size : sizes) {
             open_buffer(depth, size[0], size[1]);
@@ -39,9 +40,10 @@ TEST_F(FillBlocks, EveryByteHoldsThePattern) {
                 gx_fill_buffer();
                 // The first byte that differs, if any.
                 const auto first_wrong = static_cast<size_t>(
-                    std::mismatch(want.begin(), want.end(), gx_state.active_pixels).first - want.begin());
-                EXPECT_EQ(first_wrong, bytes)
-                    << "depth " << depth << ", " << size[0] << "x" << size[1] << ", colour " << color;
+                    std::mismatch(want.begin(), want.end(), gx_state.active_pixels).first -
+                    want.begin());
+                EXPECT_EQ(first_wrong, bytes) << "depth " << depth << ", " << size[0] << "x"
+                                              << size[1] << ", colour " << color;
             }
             gx_buffer_close();
             gx_buffer_free(-1);

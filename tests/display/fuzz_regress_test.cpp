@@ -14,15 +14,23 @@ using BadDisplayInput = Started;
 // with -2.
 TEST_F(BadDisplayInput, BufferWhoseByteCountOverflowsSixtyFourBitsIsRefused) {
     const int32_t blocks = headless_live_blocks();
-    const int32_t refused[][3] = {  // depth, width, height
+    const int32_t refused[][3] = {
+        // depth, width, height
         {24, 2105363273, 1768491785},  // the fuzzer's input
-        {16, INT32_MAX - 3, INT32_MAX}, {24, INT32_MAX - 3, INT32_MAX}, {32, INT32_MAX - 3, INT32_MAX},
-        {16, INT32_MAX - 3, 2},         {24, INT32_MAX - 3, 2},         {32, INT32_MAX - 3, 2},
-        {16, 2, INT32_MAX},             {24, 2, INT32_MAX},             {32, 2, INT32_MAX},
-        {32, INT32_MAX, 1},              // the padding overflows
-        {32, 65536, 8192},               // 2^31 bytes
-        {32, 1, INT32_MAX},             {24, INT32_MAX - 3, 1},
-        {32, 4, INT32_MAX / 16 + 1},     // one row past INT32_MAX bytes: 2^27 rows of 16 bytes
+        {16, INT32_MAX - 3, INT32_MAX},
+        {24, INT32_MAX - 3, INT32_MAX},
+        {32, INT32_MAX - 3, INT32_MAX},
+        {16, INT32_MAX - 3, 2},
+        {24, INT32_MAX - 3, 2},
+        {32, INT32_MAX - 3, 2},
+        {16, 2, INT32_MAX},
+        {24, 2, INT32_MAX},
+        {32, 2, INT32_MAX},
+        {32, INT32_MAX, 1},  // the padding overflows
+        {32, 65536, 8192},   // 2^31 bytes
+        {32, 1, INT32_MAX},
+        {24, INT32_MAX - 3, 1},
+        {32, 4, INT32_MAX / 16 + 1},  // one row past INT32_MAX bytes: 2^27 rows of 16 bytes
     };
     for (const auto& r : refused) {
         gx_set_buffer_depth(r[0]);
@@ -47,7 +55,8 @@ TEST_F(BadDisplayInput, UnknownStockObjectNumbersKeepTheFont) {
 // buffer stays open and usable.
 TEST_F(BadDisplayInput, FreeingEverySlotNumberKeepsTheOpenBuffer) {
     const int32_t slot = open_buffer(16, 8, 8);
-    for (int32_t s : {INT32_MIN, -1, 0, 1, 255, 256, 100000, INT32_MAX}) EXPECT_EQ(gx_buffer_free(s), 0);
+    for (int32_t s : {INT32_MIN, -1, 0, 1, 255, 256, 100000, INT32_MAX})
+        EXPECT_EQ(gx_buffer_free(s), 0);
     EXPECT_NE(gx_state.buffer_slots[slot].pixels, nullptr);
     EXPECT_EQ(gx_state.active_buffer, slot);
     gx_set_color(0x0F0F);

@@ -20,7 +20,8 @@ protected:
         headless_set_screen(bits, 1);
         std::vector<PfPaletteEntry> sys(256);
         for (int i = 0; i < 256; ++i)
-            sys[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, 4};
+            sys[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                                           7, 4};
         headless_set_system_palette(0, 256, sys.data());
         create();
     }
@@ -35,21 +36,21 @@ protected:
 };
 
 // The listed values, written out by hand.
-const Rgb LOW[10] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-                      {128, 0, 128}, {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {164, 200, 240}};
-const Rgb SIXTEEN[16] = {{0, 0, 0},      {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
-                          {170, 0, 0},    {170, 0, 170},  {170, 85, 0},   {170, 170, 170},
-                          {85, 85, 85},   {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
-                          {255, 85, 85},  {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
+const Rgb LOW[10] = {{0, 0, 0},       {128, 0, 0},    {0, 128, 0},   {128, 128, 0},
+                     {0, 0, 128},     {128, 0, 128},  {0, 128, 128}, {192, 192, 192},
+                     {192, 220, 192}, {164, 200, 240}};
+const Rgb SIXTEEN[16] = {{0, 0, 0},     {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
+                         {170, 0, 0},   {170, 0, 170},  {170, 85, 0},   {170, 170, 170},
+                         {85, 85, 85},  {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
+                         {255, 85, 85}, {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
 const Rgb GREY[4] = {{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}};
 const Rgb HIGH[10] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},
-                       {0, 255, 0},     {255, 255, 0},   {0, 0, 255},     {255, 0, 255},
-                       {0, 255, 255},   {255, 255, 255}};
-const int RING_LEVELS[9][5] = {{0, 64, 125, 190, 255},  {125, 157, 190, 222, 255},
-                               {182, 198, 218, 234, 255}, {0, 28, 56, 85, 113},
-                               {56, 68, 85, 97, 113},   {80, 89, 97, 105, 113},
-                               {0, 16, 32, 48, 64},     {32, 40, 48, 56, 64},
-                               {44, 48, 52, 60, 64}};
+                      {0, 255, 0},     {255, 255, 0},   {0, 0, 255},     {255, 0, 255},
+                      {0, 255, 255},   {255, 255, 255}};
+const int RING_LEVELS[9][5] = {
+    {0, 64, 125, 190, 255}, {125, 157, 190, 222, 255}, {182, 198, 218, 234, 255},
+    {0, 28, 56, 85, 113},   {56, 68, 85, 97, 113},     {80, 89, 97, 105, 113},
+    {0, 16, 32, 48, 64},    {32, 40, 48, 56, 64},      {44, 48, 52, 60, 64}};
 
 TEST_F(Palette, DefaultPaletteOnADeepScreen) {
     create();
@@ -63,10 +64,11 @@ TEST_F(Palette, DefaultPaletteOnADeepScreen) {
     for (int ring = 0; ring < 9; ++ring) {
         const int L = RING_LEVELS[ring][0], m1 = RING_LEVELS[ring][1], m2 = RING_LEVELS[ring][2],
                   m3 = RING_LEVELS[ring][3], H = RING_LEVELS[ring][4];
-        const Rgb want[24] = {{L, L, H},  {m1, L, H}, {m2, L, H}, {m3, L, H}, {H, L, H},  {H, L, m3},
-                              {H, L, m2}, {H, L, m1}, {H, L, L},  {H, m1, L}, {H, m2, L}, {H, m3, L},
-                              {H, H, L},  {m3, H, L}, {m2, H, L}, {m1, H, L}, {L, H, L},  {L, H, m1},
-                              {L, H, m2}, {L, H, m3}, {L, H, H},  {L, m3, H}, {L, m2, H}, {L, m1, H}};
+        const Rgb want[24] = {{L, L, H},  {m1, L, H}, {m2, L, H}, {m3, L, H}, {H, L, H},
+                              {H, L, m3}, {H, L, m2}, {H, L, m1}, {H, L, L},  {H, m1, L},
+                              {H, m2, L}, {H, m3, L}, {H, H, L},  {m3, H, L}, {m2, H, L},
+                              {m1, H, L}, {L, H, L},  {L, H, m1}, {L, H, m2}, {L, H, m3},
+                              {L, H, H},  {L, m3, H}, {L, m2, H}, {L, m1, H}};
         for (int k = 0; k < 24; ++k) expect_entry(30 + ring * 24 + k, want[k], 1);
     }
     expect_entry(30, {0, 0, 255}, 1);
@@ -75,7 +77,8 @@ TEST_F(Palette, DefaultPaletteOnADeepScreen) {
     for (int i = 0; i < 256; ++i) {
         const RgbQuad& q = gx_state.rgb_table[i];
         const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
-        ASSERT_EQ((std::array{q.red, q.green, q.blue, q.reserved}), (std::array{e.red, e.green, e.blue, uint8_t{0}}))
+        ASSERT_EQ((std::array{q.red, q.green, q.blue, q.reserved}),
+                  (std::array{e.red, e.green, e.blue, uint8_t{0}}))
             << i;
     }
     EXPECT_EQ(gx_state.rgb_table[30].blue, 255);
@@ -127,10 +130,10 @@ TEST_F(Palette, LookupOnOpen) {
         int32_t depth, entry;
         uint32_t value;
     } cases[] = {
-        {16, 25, 0xFFFFu},          {16, 249, 0xF800u},        {16, 250, 0x07E0u},
-        {16, 30, 0x001Fu},          {16, 247, 0xA514u},        // (160, 160, 164)
-        {24, 249, 0x0000FF00u},     {24, 30, 0xFF000000u},     {24, 246, 0xF0FBFF00u},  // (255, 251, 240)
-        {32, 249, 0x0000FF00u},     {32, 30, 0xFF000000u},     {32, 246, 0xF0FBFF00u},
+        {16, 25, 0xFFFFu},      {16, 249, 0xF800u},    {16, 250, 0x07E0u},
+        {16, 30, 0x001Fu},      {16, 247, 0xA514u},                             // (160, 160, 164)
+        {24, 249, 0x0000FF00u}, {24, 30, 0xFF000000u}, {24, 246, 0xF0FBFF00u},  // (255, 251, 240)
+        {32, 249, 0x0000FF00u}, {32, 30, 0xFF000000u}, {32, 246, 0xF0FBFF00u},
     };
     for (const auto& c : cases) {
         if (gx_state.active_depth != c.depth) open_buffer(c.depth, 8, 8);
@@ -146,7 +149,8 @@ TEST_F(Palette, SetPaletteUpdatesEntryColourTableAndLookup) {
     EXPECT_EQ(gx_state.color_lookup[10], 0xF800u);
     expect_entry(10, {255, 0, 0}, 1);
     const RgbQuad& q = gx_state.rgb_table[10];
-    EXPECT_EQ((std::array{q.blue, q.green, q.red, q.reserved}), (std::array<uint8_t, 4>{0, 0, 255, 0}));
+    EXPECT_EQ((std::array{q.blue, q.green, q.red, q.reserved}),
+              (std::array<uint8_t, 4>{0, 0, 255, 0}));
     const uint8_t two[6] = {255, 255, 255, 8, 4, 8};
     gx_set_palette(11, 2, two);
     EXPECT_EQ(gx_state.color_lookup[11], 0xFFFFu);

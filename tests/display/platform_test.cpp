@@ -97,9 +97,11 @@ TEST_F(Platform, DibSectionGeometry) {
     const struct {
         int32_t width, height, bits;
         size_t bytes;
-    } cases[] = {{3, 2, 24, 24}, {5, 3, 8, 24}, {1, 1, 16, 4}, {640, 480, 16, 614400}, {3, 1, 32, 12}};
+    } cases[] = {
+        {3, 2, 24, 24}, {5, 3, 8, 24}, {1, 1, 16, 4}, {640, 480, 16, 614400}, {3, 1, 32, 12}};
     for (const auto& c : cases) {
-        PfBitmapInfoHeader h{40, c.width, c.height, 1, static_cast<uint16_t>(c.bits), 0, 0, 0, 0, 0, 0};
+        PfBitmapInfoHeader h{40, c.width, c.height, 1, static_cast<uint16_t>(c.bits), 0, 0,
+                             0,  0,       0,        0};
         void* pixels = nullptr;
         const PfBitmap bitmap = pf_create_dib_section(nullptr, &h, PF_DIB_RGB_COLORS, &pixels);
         ASSERT_NE(bitmap, nullptr);

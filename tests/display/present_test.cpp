@@ -21,13 +21,15 @@ protected:
         open_buffer(16, 640, 480);
         for (int32_t y = 0; y < 480; ++y)
             for (int32_t x = 0; x < 640; ++x)
-                put16(x, y, static_cast<uint16_t>((y == 0 ? 31 << 11 : 0) | (y % 64) << 5 | (x % 32)));
+                put16(x, y,
+                      static_cast<uint16_t>((y == 0 ? 31 << 11 : 0) | (y % 64) << 5 | (x % 32)));
     }
 
     // What the coordinate buffer's pixel (x, y) shows as: every channel
     // widened by repeating its bits.
     static uint32_t widened(int32_t x, int32_t y) {
-        const uint32_t r5 = y == 0 ? 31 : 0, g6 = static_cast<uint32_t>(y % 64), b5 = static_cast<uint32_t>(x % 32);
+        const uint32_t r5 = y == 0 ? 31 : 0, g6 = static_cast<uint32_t>(y % 64),
+                       b5 = static_cast<uint32_t>(x % 32);
         return (r5 << 3 | r5 >> 2) << 16 | (g6 << 2 | g6 >> 4) << 8 | (b5 << 3 | b5 >> 2);
     }
 
@@ -57,7 +59,8 @@ TEST_F(Present, SixteenBitWideningByBitReplication) {
     put16(2, 0, 0x7BEF);
     put16(3, 0, 0xF800);
     gx_buffer_scale_blit(0, 3, 0, 0, 0, 3, 0, 0);
-    const uint32_t want[5] = {0x00FFFFFFu, 0x00080408u, 0x007B7D7Bu, 0x00FF0000u, 0u};  // the last outside
+    const uint32_t want[5] = {0x00FFFFFFu, 0x00080408u, 0x007B7D7Bu, 0x00FF0000u,
+                              0u};  // the last outside
     for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(shown(x, 0), want[x]) << x;
 }
 
@@ -71,7 +74,8 @@ TEST_F(Present, WholeBufferOntoLargerWindows) {
         gx_buffer_scale_blit(0, 639, 0, 479, 0, w - 1, 0, h - 1);
         for (int32_t y : {0, 1, 2, 3, 100, 101, h - 2, h - 1})
             for (int32_t x : {0, 1, 2, 3, 4, 5, 63, 64, w - 2, w - 1})
-                ASSERT_EQ(shown(x, y), widened((2 * x + 1) * 640 / (2 * w), (2 * y + 1) * 480 / (2 * h)))
+                ASSERT_EQ(shown(x, y),
+                          widened((2 * x + 1) * 640 / (2 * w), (2 * y + 1) * 480 / (2 * h)))
                     << w << "x" << h << ": " << x << "," << y;
         if (w == 800) {  // by hand: floor(3.5 * 0.8) = 2, floor(599.5 * 0.8) = 479
             EXPECT_EQ(shown(0, 3), widened(0, 2));

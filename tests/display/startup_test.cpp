@@ -11,8 +11,9 @@ using Startup = Library;
 TEST_F(Startup, DisplayDepthMultipliesBitsAndPlanes) {
     const struct {
         int32_t bits, planes, depth;
-    } cases[] = {{15, 1, 16}, {16, 1, 16}, {8, 1, 8},         {24, 1, 24},        {32, 1, 32},       {1, 4, 4},
-                 {4, 1, 4},   {8, 2, 16},  {65536, 65536, 0}, {INT32_MAX, 2, 0}, {INT32_MIN, 2, 0}};
+    } cases[] = {{15, 1, 16},       {16, 1, 16},       {8, 1, 8},        {24, 1, 24},
+                 {32, 1, 32},       {1, 4, 4},         {4, 1, 4},        {8, 2, 16},
+                 {65536, 65536, 0}, {INT32_MAX, 2, 0}, {INT32_MIN, 2, 0}};
     for (const auto& c : cases) {
         headless_set_screen(c.bits, c.planes);
         EXPECT_EQ(gx_display_depth(), c.depth) << c.bits << " x " << c.planes;
@@ -33,7 +34,8 @@ TEST_F(Startup, FieldsAfterStartUp) {
     EXPECT_EQ(s.text_dc, window_);
     // The fixed-pitch OEM font of the headless backend is 8 x 12.
     EXPECT_EQ(s.stock_font, pf_stock_object(10));
-    EXPECT_EQ((std::array{s.line_height, s.external_leading, s.avg_char_width}), (std::array{12, 0, 8}));
+    EXPECT_EQ((std::array{s.line_height, s.external_leading, s.avg_char_width}),
+              (std::array{12, 0, 8}));
 }
 
 // Palette screens (depth 8 or less, or too deep to count) get 8-bit buffers
@@ -83,8 +85,8 @@ TEST_F(Startup, ShutdownReleasesTheTextureTableAndMemoryContext) {
     gx_initialize();
     const int32_t blocks = headless_live_blocks();
     const int32_t objects = headless_live_objects();
-    gx_state.texture_table =
-        static_cast<TextureSlot*>(pf_mem_lock(pf_mem_alloc(PF_MEM_ZEROINIT, 6 * sizeof(TextureSlot))));
+    gx_state.texture_table = static_cast<TextureSlot*>(
+        pf_mem_lock(pf_mem_alloc(PF_MEM_ZEROINIT, 6 * sizeof(TextureSlot))));
     ASSERT_NE(gx_state.texture_table, nullptr);
     EXPECT_EQ(headless_live_blocks(), blocks + 1);
     gx_state.active_buffer = 3;

@@ -49,11 +49,14 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
         for (uint8_t& b : header.rest) b = static_cast<uint8_t>(random());
         if (bits == 8) {
             usage = random() % 2 == 0 ? PF_DIB_RGB_COLORS : PF_DIB_PAL_COLORS;
-            header.info.colors_used = random() % 3 == 0 ? static_cast<uint32_t>(uniform(random, 1, 256)) : 0;
+            header.info.colors_used = random() % 3 == 0
+                                          ? static_cast<uint32_t>(uniform(random, 1, 256))
+                                          : 0;
         } else if (bits == 16 || bits == 32) {
             // No masks, the buffers' own, or some other layout.
-            static const uint32_t MASKS[2][2][3] = {{{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
-                                                     {{0xFF0000, 0xFF00, 0xFF}, {0x3FF, 0xFFC00, 0x3FF00000}}};
+            static const uint32_t MASKS[2][2][3] = {
+                {{0xF800, 0x07E0, 0x001F}, {0x001F, 0x03E0, 0x7C00}},
+                {{0xFF0000, 0xFF00, 0xFF}, {0x3FF, 0xFFC00, 0x3FF00000}}};
             const uint32_t kind = random() % 3u;
             if (kind != 0) header.info.compression = PF_BI_BITFIELDS;
             std::memcpy(header.rest, MASKS[bits == 32][kind == 2], sizeof MASKS[0][0]);
@@ -67,7 +70,8 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
         const bool enlarging = random() % 4 != 0;
         const int32_t src_w = uniform(random, 1, width + 4);
         const int32_t src_h = uniform(random, 1, height + 4);
-        const int32_t dst_w = enlarging ? uniform(random, src_w, src_w * 5) : uniform(random, 1, src_w);
+        const int32_t dst_w = enlarging ? uniform(random, src_w, src_w * 5)
+                                        : uniform(random, 1, src_w);
         const int32_t dst_h = uniform(random, 1, 80);
         const int32_t dst_x = uniform(random, -dst_w / 2, image_w / 2);
         const int32_t dst_y = uniform(random, -dst_h / 2, image_h / 2);
@@ -79,10 +83,10 @@ TEST_F(StretchLevels, EveryLevelGivesThePlainPathsImage) {
             std::vector<uint32_t> image(static_cast<size_t>(image_w) * static_cast<size_t>(image_h),
                                         0xDEADBEEF);
             std::vector<int32_t> columns(static_cast<size_t>(image_w));
-            const int32_t rows = pf_portable_stretch({image.data(), image_w, image_h, columns.data()},
-                                                     dst_x, dst_y, dst_w, dst_h, src_x, src_y, src_w,
-                                                     src_h, pixels.data(), &header, usage, palette.data(),
-                                                     static_cast<int32_t>(palette.size()));
+            const int32_t rows = pf_portable_stretch(
+                {image.data(), image_w, image_h, columns.data()}, dst_x, dst_y, dst_w, dst_h, src_x,
+                src_y, src_w, src_h, pixels.data(), &header, usage, palette.data(),
+                static_cast<int32_t>(palette.size()));
             image.push_back(static_cast<uint32_t>(rows));
             return image;
         };
@@ -113,10 +117,11 @@ TEST_F(StretchLevels, BufferOntoLargerWindows) {
         std::vector<uint32_t> images[3];
         for (int32_t level = 0; level <= supported; ++level) {
             gx_simd_select(level);
-            images[level].assign(static_cast<size_t>(size.first) * static_cast<size_t>(size.second), 0);
+            images[level].assign(static_cast<size_t>(size.first) * static_cast<size_t>(size.second),
+                                 0);
             std::vector<int32_t> columns(static_cast<size_t>(size.first));
-            pf_portable_stretch({images[level].data(), size.first, size.second, columns.data()}, 0, 0,
-                                size.first, size.second, 0, 0, 640, 480, pixels.data(), &header,
+            pf_portable_stretch({images[level].data(), size.first, size.second, columns.data()}, 0,
+                                0, size.first, size.second, 0, 0, 640, 480, pixels.data(), &header,
                                 PF_DIB_RGB_COLORS, nullptr, 0);
             if (level > 0) ASSERT_EQ(images[level], images[0]) << size.first << " level " << level;
         }

@@ -42,14 +42,17 @@ uint32_t colour_at(const Bitmap& b, int32_t r, int32_t c) {
             return rep((v >> 10) & 31, 5) << 16 | rep((v >> 5) & 31, 5) << 8 | rep(v & 31, 5);
         }
         case 24:
-            return static_cast<uint32_t>(p[3 * c + 2]) << 16 | static_cast<uint32_t>(p[3 * c + 1]) << 8 | p[3 * c];
+            return static_cast<uint32_t>(p[3 * c + 2]) << 16 |
+                   static_cast<uint32_t>(p[3 * c + 1]) << 8 | p[3 * c];
         default:
-            return static_cast<uint32_t>(p[4 * c + 2]) << 16 | static_cast<uint32_t>(p[4 * c + 1]) << 8 | p[4 * c];
+            return static_cast<uint32_t>(p[4 * c + 2]) << 16 |
+                   static_cast<uint32_t>(p[4 * c + 1]) << 8 | p[4 * c];
     }
 }
 
 void expect_matches_reference(const Bitmap& b, int32_t iw, int32_t ih, int32_t dx, int32_t dy,
-                              int32_t dw, int32_t dh, int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
+                              int32_t dw, int32_t dh, int32_t sx, int32_t sy, int32_t sw,
+                              int32_t sh) {
     std::vector<uint32_t> image(static_cast<size_t>(iw) * static_cast<size_t>(ih), 0xDEADBEEF);
     std::vector<int32_t> columns(static_cast<size_t>(iw));
     pf_portable_stretch({image.data(), iw, ih, columns.data()}, dx, dy, dw, dh, sx, sy, sw, sh,
@@ -67,7 +70,9 @@ void expect_matches_reference(const Bitmap& b, int32_t iw, int32_t ih, int32_t d
                 if (col >= 0 && col < b.header.info.width && row >= 0 && row < b.header.info.height)
                     want = colour_at(b, static_cast<int32_t>(row), static_cast<int32_t>(col));
             }
-            ASSERT_EQ(image[static_cast<size_t>(y) * static_cast<size_t>(iw) + static_cast<size_t>(x)], want)
+            ASSERT_EQ(
+                image[static_cast<size_t>(y) * static_cast<size_t>(iw) + static_cast<size_t>(x)],
+                want)
                 << "pixel " << x << "," << y;
         }
 }
@@ -76,7 +81,11 @@ TEST(Stretch, MatchesTheReferenceAtEveryDepthAndScale) {
     const struct {
         int32_t bits;
         uint32_t compression;
-    } formats[] = {{16, PF_BI_BITFIELDS}, {16, PF_BI_RGB}, {24, PF_BI_RGB}, {32, PF_BI_RGB}, {32, PF_BI_BITFIELDS}};
+    } formats[] = {{16, PF_BI_BITFIELDS},
+                   {16, PF_BI_RGB},
+                   {24, PF_BI_RGB},
+                   {32, PF_BI_RGB},
+                   {32, PF_BI_BITFIELDS}};
     for (const auto& f : formats) {
         Bitmap b = make(13, 11, f.bits, f.compression, 7);
         if (f.compression == PF_BI_BITFIELDS) {
@@ -85,13 +94,14 @@ TEST(Stretch, MatchesTheReferenceAtEveryDepthAndScale) {
             b.header.blue_mask = f.bits == 16 ? 0x001F : 0xFF;
         }
         SCOPED_TRACE(f.bits);
-        expect_matches_reference(b, 40, 30, 0, 0, 13, 11, 0, 0, 13, 11);   // 1:1
-        expect_matches_reference(b, 40, 30, 1, 2, 26, 22, 0, 0, 13, 11);   // 2x
-        expect_matches_reference(b, 40, 30, 3, 1, 37, 29, 0, 0, 13, 11);   // up, odd
-        expect_matches_reference(b, 40, 30, 0, 0, 7, 5, 0, 0, 13, 11);     // down
-        expect_matches_reference(b, 40, 30, 2, 3, 9, 6, 4, 2, 5, 7);       // part of the source
-        expect_matches_reference(b, 20, 10, -5, -4, 31, 19, 0, 0, 13, 11); // clipped by the image
-        expect_matches_reference(b, 40, 30, 0, 0, 30, 25, -3, -2, 20, 16); // source beyond the bitmap
+        expect_matches_reference(b, 40, 30, 0, 0, 13, 11, 0, 0, 13, 11);    // 1:1
+        expect_matches_reference(b, 40, 30, 1, 2, 26, 22, 0, 0, 13, 11);    // 2x
+        expect_matches_reference(b, 40, 30, 3, 1, 37, 29, 0, 0, 13, 11);    // up, odd
+        expect_matches_reference(b, 40, 30, 0, 0, 7, 5, 0, 0, 13, 11);      // down
+        expect_matches_reference(b, 40, 30, 2, 3, 9, 6, 4, 2, 5, 7);        // part of the source
+        expect_matches_reference(b, 20, 10, -5, -4, 31, 19, 0, 0, 13, 11);  // clipped by the image
+        expect_matches_reference(b, 40, 30, 0, 0, 30, 25, -3, -2, 20,
+                                 16);  // source beyond the bitmap
     }
 }
 
@@ -129,15 +139,22 @@ TEST(Stretch, EmptyRectanglesDrawNothing) {
     const Bitmap b = make(4, 4, 32, PF_BI_RGB, 3);
     uint32_t image[16] = {};
     int32_t columns[4];
-    const int32_t cases[][8] = {  // destination x, y, w, h; source x, y, w, h
-        {0, 0, 0, 4, 0, 0, 4, 4}, {0, 0, 4, 0, 0, 0, 4, 4}, {0, 0, 4, 4, 0, 0, 0, 4},
-        {0, 0, 4, 4, 0, 0, 4, 0}, {0, 0, -4, 4, 0, 0, 4, 4}, {0, 0, 4, 4, 0, 0, -1, 4},
+    const int32_t cases[][8] = {
+        // destination x, y, w, h; source x, y, w, h
+        {0, 0, 0, 4, 0, 0, 4, 4},
+        {0, 0, 4, 0, 0, 0, 4, 4},
+        {0, 0, 4, 4, 0, 0, 0, 4},
+        {0, 0, 4, 4, 0, 0, 4, 0},
+        {0, 0, -4, 4, 0, 0, 4, 4},
+        {0, 0, 4, 4, 0, 0, -1, 4},
         // Wholly outside the image or the bitmap.
-        {4, 0, 4, 4, 0, 0, 4, 4}, {0, -4, 4, 4, 0, 0, 4, 4}, {0, 0, 4, 4, 4, 0, 4, 4},
+        {4, 0, 4, 4, 0, 0, 4, 4},
+        {0, -4, 4, 4, 0, 0, 4, 4},
+        {0, 0, 4, 4, 4, 0, 4, 4},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(pf_portable_stretch({image, 4, 4, columns}, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7],
-                                      b.pixels.data(), &b.header, 0, nullptr, 0),
+        EXPECT_EQ(pf_portable_stretch({image, 4, 4, columns}, c[0], c[1], c[2], c[3], c[4], c[5],
+                                      c[6], c[7], b.pixels.data(), &b.header, 0, nullptr, 0),
                   0);
     for (uint32_t v : image) EXPECT_EQ(v, 0u);
 }
@@ -150,11 +167,12 @@ TEST(Stretch, ExtremeScalesStayInRange) {
     uint32_t image[8 * 4] = {};
     int32_t columns[8];
     // A huge destination rectangle, of which the image shows a corner.
-    EXPECT_EQ(pf_portable_stretch({image, 8, 4, columns}, -1000000000, -1000000000, INT32_MAX, INT32_MAX,
-                                  0, 0, 3, 2, b.pixels.data(), &b.header, 0, nullptr, 0), 4);
+    EXPECT_EQ(pf_portable_stretch({image, 8, 4, columns}, -1000000000, -1000000000, INT32_MAX,
+                                  INT32_MAX, 0, 0, 3, 2, b.pixels.data(), &b.header, 0, nullptr, 0),
+              4);
     // A huge source onto a few pixels: most fall outside the bitmap.
-    pf_portable_stretch({image, 8, 4, columns}, 0, 0, 8, 4, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX,
-                        b.pixels.data(), &b.header, 0, nullptr, 0);
+    pf_portable_stretch({image, 8, 4, columns}, 0, 0, 8, 4, INT32_MIN, INT32_MIN, INT32_MAX,
+                        INT32_MAX, b.pixels.data(), &b.header, 0, nullptr, 0);
 }
 
 }  // namespace

@@ -27,7 +27,9 @@ using namespace pcxtest;
 
 // 0 when the command succeeded.
 int run(const std::string& command) { return std::system(command.c_str()); }
-bool have(const char* command) { return run(std::string("command -v ") + command + " >/dev/null 2>&1") == 0; }
+bool have(const char* command) {
+    return run(std::string("command -v ") + command + " >/dev/null 2>&1") == 0;
+}
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 // ---- Pictures --------------------------------------------------------------------
@@ -49,8 +51,11 @@ Picture palette_picture(uint32_t w, uint32_t h, uint32_t colors) {
     Picture p{w, h, {}};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
-            const uint32_t i = (y * w + x) < colors ? (y * w + x) : ((x / 9 + (y / 3) * 5 + (x * y) % 7) % colors);
-            p.add(((i * 67 + 13) & 0xFF) << 16 | ((i * 149 + 101) & 0xFF) << 8 | ((i * 29 + 200) & 0xFF));
+            const uint32_t i = (y * w + x) < colors
+                                   ? (y * w + x)
+                                   : ((x / 9 + (y / 3) * 5 + (x * y) % 7) % colors);
+            p.add(((i * 67 + 13) & 0xFF) << 16 | ((i * 149 + 101) & 0xFF) << 8 |
+                  ((i * 29 + 200) & 0xFF));
         }
     return p;
 }
@@ -59,12 +64,14 @@ Picture gradient_picture(uint32_t w, uint32_t h) {
     Picture p{w, h, {}};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
-            p.add((x * 255 / (w - 1)) << 16 | (y * 255 / (h - 1)) << 8 | ((x * y * 7 + x / 3) & 0xFF));
+            p.add((x * 255 / (w - 1)) << 16 | (y * 255 / (h - 1)) << 8 |
+                  ((x * y * 7 + x / 3) & 0xFF));
     return p;
 }
 
 void write_ppm(const std::string& path, const Picture& p) {
-    const std::string head = "P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) + "\n255\n";
+    const std::string head = "P6\n" + std::to_string(p.width) + " " + std::to_string(p.height) +
+                             "\n255\n";
     Bytes bytes(head.begin(), head.end());
     bytes.insert(bytes.end(), p.rgb.begin(), p.rgb.end());
     write_file(path, bytes);
@@ -72,15 +79,18 @@ void write_ppm(const std::string& path, const Picture& p) {
 
 std::optional<Picture> read_ppm(const std::string& path) {
     const Bytes b = read_file(path);
-    const std::string head(b.begin(), b.begin() + static_cast<ptrdiff_t>(std::min<size_t>(b.size(), 64)));
+    const std::string head(b.begin(),
+                           b.begin() + static_cast<ptrdiff_t>(std::min<size_t>(b.size(), 64)));
     Picture p;
     unsigned max = 0;
     int used = 0;
-    if (std::sscanf(head.c_str(), "P6 %u %u %u%n", &p.width, &p.height, &max, &used) != 3 || max != 255)
+    if (std::sscanf(head.c_str(), "P6 %u %u %u%n", &p.width, &p.height, &max, &used) != 3 ||
+        max != 255)
         return std::nullopt;
     const size_t at = static_cast<size_t>(used) + 1, size = 3ull * p.width * p.height;
     if (b.size() < at + size) return std::nullopt;
-    p.rgb.assign(b.begin() + static_cast<ptrdiff_t>(at), b.begin() + static_cast<ptrdiff_t>(at + size));
+    p.rgb.assign(b.begin() + static_cast<ptrdiff_t>(at),
+                 b.begin() + static_cast<ptrdiff_t>(at + size));
     return p;
 }
 
@@ -89,7 +99,6 @@ std::optional<Picture> read_ppm(const std::string& path) {
 uint32_t triple(const uint8_t* p, uint32_t n) {
     return static_cast<uint32_t>(p[3 * n] << 16 | p[3 * n + 1] << 8 | p[3 * n + 2]);
 }
-
 
 // What the reader makes of the file's source pixels: colour numbers for
 // palette layouts, 0x00RRGGBB for true colour.
@@ -109,7 +118,9 @@ struct Layout {
     // The colour of number n from a palette whose number 0 is entry `first`:
     // a two-colour file whose two colours are one is black and white.
     uint32_t shown(const uint8_t* palette, uint32_t first, uint32_t n) const {
-        if (bits == 1 && planes == 1 && n < 2 && triple(palette, first) == triple(palette, first + 1)) return n == 0 ? 0 : 0xFFFFFF;
+        if (bits == 1 && planes == 1 && n < 2 &&
+            triple(palette, first) == triple(palette, first + 1))
+            return n == 0 ? 0 : 0xFFFFFF;
         return triple(palette, first + n);
     }
 };
@@ -148,7 +159,8 @@ std::vector<Bytes> scan_lines(const Bytes& f, const Layout& l) {
     all.resize(line * l.height, 0);
     std::vector<Bytes> lines;
     for (uint32_t y = 0; y < l.height; ++y)
-        lines.emplace_back(all.begin() + static_cast<ptrdiff_t>(y * line), all.begin() + static_cast<ptrdiff_t>((y + 1) * line));
+        lines.emplace_back(all.begin() + static_cast<ptrdiff_t>(y * line),
+                           all.begin() + static_cast<ptrdiff_t>((y + 1) * line));
     return lines;
 }
 
@@ -162,7 +174,8 @@ uint32_t source_value(Kind kind, const Layout& l, const Bytes& line, uint32_t x)
             return n;
         }
         case Kind::indexed: return line[x];
-        case Kind::true_color: return static_cast<uint32_t>(line[x] << 16 | line[pb + x] << 8 | line[2 * pb + x]);
+        case Kind::true_color:
+            return static_cast<uint32_t>(line[x] << 16 | line[pb + x] << 8 | line[2 * pb + x]);
         case Kind::none: break;
     }
     return 0;
@@ -202,13 +215,16 @@ protected:
         }
         m.layout = layout_of(m.file);
         const std::string ppm = out + ".pcxtoppm.ppm";
-        if (run("pcxtoppm " + quoted(out) + " >" + quoted(ppm) + " 2>/dev/null") == 0) m.decoded = read_ppm(ppm);
+        if (run("pcxtoppm " + quoted(out) + " >" + quoted(ppm) + " 2>/dev/null") == 0)
+            m.decoded = read_ppm(ppm);
         return m;
     }
 
     Made netpbm(const std::string& name, const Picture& p, const std::string& options) {
         const std::string out = temp_path(name + ".pcx");
-        return make(name, "ppmtopcx " + options + " " + quoted(picture_file(name, p)) + " >" + quoted(out), out);
+        return make(
+            name, "ppmtopcx " + options + " " + quoted(picture_file(name, p)) + " >" + quoted(out),
+            out);
     }
 
     Made magick(const std::string& name, const std::string& source, const std::string& options) {
@@ -238,16 +254,20 @@ protected:
                 values.push_back(source_value(kind, l, lines[y], x));
                 if (numbers) seen[values.back()] = true;
             }
-        const auto used = std::count(std::begin(seen), std::end(seen), true);  // distinct colour numbers
+        const auto used = std::count(std::begin(seen), std::end(seen),
+                                     true);  // distinct colour numbers
         const bool at_header = (flags & GX_PCX_AT_POSITION) == 0;
         const int32_t x0 = at_header ? static_cast<int32_t>(l.xmin) : 0;
         const int32_t y0 = at_header ? static_cast<int32_t>(l.ymin) : 0;
         for (int32_t depth : {8, 16, 24, 32}) {
             for (bool memory : {false, true}) {
-                SCOPED_TRACE(m.name + " at depth " + std::to_string(depth) + (memory ? " from memory" : " from a file"));
-                open_buffer(depth, x0 + static_cast<int32_t>(l.width), y0 + static_cast<int32_t>(l.height));
+                SCOPED_TRACE(m.name + " at depth " + std::to_string(depth) +
+                             (memory ? " from memory" : " from a file"));
+                open_buffer(depth, x0 + static_cast<int32_t>(l.width),
+                            y0 + static_cast<int32_t>(l.height));
                 const Bytes before = palette_rgb();
-                const int32_t result = memory ? load_memory(m.file, flags) : load_file(m.file, flags);
+                const int32_t result = memory ? load_memory(m.file, flags)
+                                              : load_file(m.file, flags);
                 if (kind == Kind::none || (kind == Kind::true_color && depth == 8)) {
                     EXPECT_EQ(result, 3);
                     EXPECT_EQ(palette_rgb(), before);
@@ -259,28 +279,41 @@ protected:
                 // trailing palette, 10 to 25 from the header.
                 const Bytes after = palette_rgb();
                 auto loaded = [&](uint32_t slot) {
-                    if (l.trailing) return slot >= 10 && slot <= 245 ? l.shown(l.trailing_palette, 10, slot - 10) : triple(before.data(), slot);
-                    return slot >= 10 && slot <= 25 ? l.shown(l.header_palette, 0, slot - 10) : triple(before.data(), slot);
+                    if (l.trailing)
+                        return slot >= 10 && slot <= 245
+                                   ? l.shown(l.trailing_palette, 10, slot - 10)
+                                   : triple(before.data(), slot);
+                    return slot >= 10 && slot <= 25 ? l.shown(l.header_palette, 0, slot - 10)
+                                                    : triple(before.data(), slot);
                 };
                 for (uint32_t y = 0; y < l.height; ++y) {
                     for (uint32_t x = 0; x < l.width; ++x) {
                         const uint32_t v = values[y * l.width + x];
-                        const uint32_t got = pixel(x0 + static_cast<int32_t>(x), y0 + static_cast<int32_t>(y));
+                        const uint32_t got = pixel(x0 + static_cast<int32_t>(x),
+                                                   y0 + static_cast<int32_t>(y));
                         uint32_t want_rgb = v;
                         if (numbers)
                             want_rgb = l.trailing ? l.shown(l.trailing_palette, 0, v)
-                                                  : v < 16 ? l.shown(l.header_palette, 0, v) : triple(before.data(), v);
+                                       : v < 16   ? l.shown(l.header_palette, 0, v)
+                                                  : triple(before.data(), v);
                         if (depth == 8 && reduced) {
                             ASSERT_TRUE(got >= 10 && got <= 245) << x << "," << y;
-                            // Palette layouts are stored as 10 + number before the reduction sees them.
-                            const uint32_t want8 = kind == Kind::indexed ? want_rgb : l.shown(l.trailing_palette, 10, v);
-                            // Unknown when more than 236 colours had to be merged; else every colour is kept.
-                            if (used <= 236) ASSERT_EQ(triple(after.data(), got), want8) << x << "," << y;
+                            // Palette layouts are stored as 10 + number before the reduction sees
+                            // them.
+                            const uint32_t want8 = kind == Kind::indexed
+                                                       ? want_rgb
+                                                       : l.shown(l.trailing_palette, 10, v);
+                            // Unknown when more than 236 colours had to be merged; else every
+                            // colour is kept.
+                            if (used <= 236)
+                                ASSERT_EQ(triple(after.data(), got), want8) << x << "," << y;
                         } else if (depth == 8) {
                             ASSERT_EQ(got, kind == Kind::indexed ? v : 10 + v) << x << "," << y;
                             ASSERT_EQ(triple(after.data(), got), loaded(got)) << x << "," << y;
                         } else if (depth == 16) {
-                            ASSERT_EQ(got, rgb565(want_rgb >> 16, (want_rgb >> 8) & 0xFF, want_rgb & 0xFF)) << x << "," << y;
+                            ASSERT_EQ(got, rgb565(want_rgb >> 16, (want_rgb >> 8) & 0xFF,
+                                                  want_rgb & 0xFF))
+                                << x << "," << y;
                         } else {
                             ASSERT_EQ(got & 0xFFFFFF, want_rgb) << x << "," << y;
                             if (depth == 32 && !memory) colors32.push_back(got & 0xFFFFFF);
@@ -301,7 +334,8 @@ protected:
         ASSERT_EQ(colors32.size(), static_cast<size_t>(d.width) * d.height) << m.name;
         for (uint32_t y = 0; y < d.height; ++y)
             for (uint32_t x = 0; x < d.width; ++x)
-                ASSERT_EQ(colors32[y * d.width + x], d.at(x, y)) << m.name << " at " << x << "," << y;
+                ASSERT_EQ(colors32[y * d.width + x], d.at(x, y))
+                    << m.name << " at " << x << "," << y;
     }
 
     void expect_layout(const Made& m, uint32_t bits, uint32_t planes, bool trailing) {
@@ -363,23 +397,34 @@ TEST_F(ExternalEncoders, EveryEncodersLayoutsReadAsPcxtoppmReadsThem) {
     // Pillow may live only with the system's Python when another comes first on PATH.
     std::string python;
     for (const char* candidate : {"python3", "/usr/bin/python3"})
-        if (python.empty() && run(std::string(candidate) + " -c 'import PIL' 2>/dev/null") == 0) python = candidate;
-    const bool has[] = {true, have("convert") && run("convert -version 2>/dev/null | grep -q ImageMagick") == 0,
-                        have("gm"), !python.empty()};
+        if (python.empty() && run(std::string(candidate) + " -c 'import PIL' 2>/dev/null") == 0)
+            python = candidate;
+    const bool has[] = {
+        true, have("convert") && run("convert -version 2>/dev/null | grep -q ImageMagick") == 0,
+        have("gm"), !python.empty()};
     for (const Case& c : cases) {
         if (!has[c.encoder]) {
             std::printf("%s: skipped, the encoder is not installed\n", c.name);
             continue;
         }
-        const std::string source = c.picture ? quoted(picture_file(c.name, *c.picture)) : "-seed 7 -size 97x41 plasma:fractal";
+        const std::string source = c.picture ? quoted(picture_file(c.name, *c.picture))
+                                             : "-seed 7 -size 97x41 plasma:fractal";
         const std::string out = temp_path(std::string(c.name) + ".pcx");
         std::string command;
         switch (c.encoder) {
-            case NETPBM: command = "ppmtopcx " + std::string(c.options) + " " + source + " >" + quoted(out); break;
-            case MAGICK: command = "convert " + source + " " + c.options + " PCX:" + quoted(out); break;
-            case GM: command = "gm convert " + source + " " + c.options + " PCX:" + quoted(out); break;
+            case NETPBM:
+                command = "ppmtopcx " + std::string(c.options) + " " + source + " >" + quoted(out);
+                break;
+            case MAGICK:
+                command = "convert " + source + " " + c.options + " PCX:" + quoted(out);
+                break;
+            case GM:
+                command = "gm convert " + source + " " + c.options + " PCX:" + quoted(out);
+                break;
             case PILLOW:
-                command = python + " -c 'import sys; from PIL import Image; Image.open(sys.argv[1]).convert(sys.argv[2]).save(sys.argv[3])' " +
+                command = python +
+                          " -c 'import sys; from PIL import Image; "
+                          "Image.open(sys.argv[1]).convert(sys.argv[2]).save(sys.argv[3])' " +
                           source + " " + c.options + " " + quoted(out);
                 break;
         }
@@ -420,7 +465,8 @@ protected:
     void SetUp() override {
         ExternalEncoders::SetUp();
         if (IsSkipped()) return;
-        if (!have("convert") || run("convert -version 2>/dev/null | grep -q ImageMagick") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+        if (!have("convert") || run("convert -version 2>/dev/null | grep -q ImageMagick") != 0)
+            GTEST_SKIP() << "ImageMagick is not installed";
     }
 };
 

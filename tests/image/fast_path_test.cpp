@@ -22,7 +22,8 @@ using namespace pcxtest;
 
 std::vector<int32_t> fast_levels() {
     std::vector<int32_t> levels;
-    for (int32_t level = GX_SIMD_SSE2; level <= gx_simd_supported(); ++level) levels.push_back(level);
+    for (int32_t level = GX_SIMD_SSE2; level <= gx_simd_supported(); ++level)
+        levels.push_back(level);
     return levels;
 }
 
@@ -84,9 +85,11 @@ protected:
 
     // Reads the file once at the reference level and once at each fast
     // level, from the same library state and buffer bytes.
-    void same_at_every_level(const Bytes& file, int32_t flags, bool memory, const std::string& what) {
+    void same_at_every_level(const Bytes& file, int32_t flags, bool memory,
+                             const std::string& what) {
         std::mt19937 random(static_cast<uint32_t>(file.size()));
-        for (int32_t i = 0; i < gx_state.active_size; ++i) gx_state.active_pixels[i] = static_cast<uint8_t>(random());
+        for (int32_t i = 0; i < gx_state.active_size; ++i)
+            gx_state.active_pixels[i] = static_cast<uint8_t>(random());
         const Bytes start(gx_state.active_pixels, gx_state.active_pixels + gx_state.active_size);
         static GraphicsState state;  // large: kept out of the stack
         state = gx_state;
@@ -101,9 +104,12 @@ protected:
         const Bytes want_palette = palette_rgb();
         for (int32_t level : fast_levels()) {
             EXPECT_EQ(read(level), want_result) << what;
-            const size_t at = static_cast<size_t>(std::mismatch(want.begin(), want.end(), gx_state.active_pixels).first - want.begin());
-            ASSERT_EQ(at, want.size()) << what << ": level " << level << ", byte " << at << " is "
-                                       << int{gx_state.active_pixels[at]} << ", reference " << int{want[at]};
+            const size_t at = static_cast<size_t>(
+                std::mismatch(want.begin(), want.end(), gx_state.active_pixels).first -
+                want.begin());
+            ASSERT_EQ(at, want.size())
+                << what << ": level " << level << ", byte " << at << " is "
+                << int{gx_state.active_pixels[at]} << ", reference " << int{want[at]};
             EXPECT_EQ(palette_rgb(), want_palette) << what;
         }
     }
@@ -121,12 +127,15 @@ TEST_F(ReaderFastPaths, RandomFilesReadTheSameAtEveryLevel) {
         const auto width = static_cast<uint32_t>(uniform(random, 1, kind < 6 ? 300 : 100));
         const auto height = static_cast<uint32_t>(uniform(random, 1, 30));
         const uint32_t needed = h.bits == 1 ? (width + 7) / 8 : width;
-        h.plane_bytes = needed + static_cast<uint32_t>(random() % 3 == 0 ? uniform(random, 1, 5) : 0);
+        h.plane_bytes = needed +
+                        static_cast<uint32_t>(random() % 3 == 0 ? uniform(random, 1, 5) : 0);
         h.xmax = width - 1;
         h.ymax = height - 1;
         h.version = random() % 4 == 0 ? 3 : 5;
         for (uint8_t& c : h.palette) c = static_cast<uint8_t>(random());
-        Bytes file = pcx_file(h, encode_mixed(random, raw_bytes(random, static_cast<size_t>(h.plane_bytes) * h.planes * height)));
+        Bytes file = pcx_file(
+            h, encode_mixed(random, raw_bytes(random, static_cast<size_t>(h.plane_bytes) *
+                                                          h.planes * height)));
         if (h.version == 5 && h.planes == 1 && h.bits == 8) {
             Bytes colors(768);
             for (uint8_t& c : colors) c = static_cast<uint8_t>(random());
@@ -166,7 +175,8 @@ TEST_F(ReaderFastPaths, LongLinesAcrossChunksReadTheSame) {
         h.plane_bytes = width;
         h.xmax = width - 1;
         h.ymax = 11;
-        Bytes file = pcx_file(h, encode_mixed(random, raw_bytes(random, static_cast<size_t>(width) * h.planes * 12)));
+        Bytes file = pcx_file(
+            h, encode_mixed(random, raw_bytes(random, static_cast<size_t>(width) * h.planes * 12)));
         if (trial % 3 == 1) file.resize(128 + 4096 * (1 + random() % 2));  // ends at a chunk's end
         if (trial % 3 == 2) file.resize(128 + 4096 + 1 + random() % 4000);
         for (const int32_t depth : {16, 32}) {
@@ -200,10 +210,13 @@ TEST_F(ReaderFastPaths, CutLineKeepsThePreviousLine) {
         gx_simd_select(level);
         for (const bool memory : {true, false}) {
             open_buffer(8, 100, 2);
-            ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE), GX_PCX_TRUNCATED);
+            ASSERT_EQ(
+                memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE),
+                GX_PCX_TRUNCATED);
             for (int32_t x = 0; x < 100; ++x) {
                 ASSERT_EQ(pixel(x, 0), 0x11u) << level << " " << x;
-                ASSERT_EQ(pixel(x, 1), x < 40 ? 0x40u + static_cast<uint32_t>(x) : 0x11u) << level << " " << x;
+                ASSERT_EQ(pixel(x, 1), x < 40 ? 0x40u + static_cast<uint32_t>(x) : 0x11u)
+                    << level << " " << x;
             }
             free_buffers();
         }

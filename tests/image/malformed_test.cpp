@@ -26,13 +26,16 @@ protected:
     };
     static Rect visible(const Bytes& file, int32_t flags) {
         if (file.size() < 128) return {0, 0, 0, 0};
-        auto r16 = [&file](size_t at) { return static_cast<int64_t>(file[at] | file[at + 1] << 8); };
+        auto r16 = [&file](size_t at) {
+            return static_cast<int64_t>(file[at] | file[at + 1] << 8);
+        };
         const bool at_position = (flags & GX_PCX_AT_POSITION) != 0;
         const int64_t x = at_position ? gx_state.pos_x : r16(4);
         const int64_t y = at_position ? gx_state.pos_y : r16(6);
         const int64_t w = r16(8) - r16(4) + 1;
         const int64_t h = r16(10) - r16(6) + 1;
-        Rect r{std::max<int64_t>(x, 0), std::max<int64_t>(y, 0), std::min<int64_t>(x + w, gx_state.active_width),
+        Rect r{std::max<int64_t>(x, 0), std::max<int64_t>(y, 0),
+               std::min<int64_t>(x + w, gx_state.active_width),
                std::min<int64_t>(y + h, gx_state.active_height)};
         if (r.x1 <= r.x0 || r.y1 <= r.y0) return {0, 0, 0, 0};
         return r;
@@ -42,7 +45,8 @@ protected:
     // checking the result code and that nothing outside the visible
     // rectangle changed. Depth 8 with the reduction may renumber the whole
     // buffer, so there the reduction is switched off.
-    void read_everywhere(const Bytes& file, int32_t flags, const std::string& what, bool file_mode = true) {
+    void read_everywhere(const Bytes& file, int32_t flags, const std::string& what,
+                         bool file_mode = true) {
         std::string path;
         if (file_mode) {
             path = temp_path("hostile.pcx");
@@ -62,8 +66,9 @@ protected:
                 for (int32_t y = 0; y < BUFFER_HEIGHT; ++y)
                     for (int32_t x = 0; x < BUFFER_WIDTH; ++x)
                         if (y < r.y0 || y >= r.y1 || x < r.x0 || x >= r.x1)
-                            ASSERT_EQ(pixel(x, y), filled) << what << ": pixel " << x << "," << y << " at depth "
-                                                           << depth << (memory ? " from memory" : " from a file");
+                            ASSERT_EQ(pixel(x, y), filled)
+                                << what << ": pixel " << x << "," << y << " at depth " << depth
+                                << (memory ? " from memory" : " from a file");
                 free_buffers();
             }
         }
@@ -114,7 +119,8 @@ TEST_F(Malformed, TruncatedAnywhere) {
     for (const auto& [name, file] : valid_files()) {
         for (size_t size = 0; size <= file.size(); ++size) {
             const Bytes cut(file.begin(), file.begin() + static_cast<ptrdiff_t>(size));
-            read_everywhere(cut, GX_PCX_AT_POSITION, name + " cut to " + std::to_string(size), size % 7 == 0);
+            read_everywhere(cut, GX_PCX_AT_POSITION, name + " cut to " + std::to_string(size),
+                            size % 7 == 0);
             if (HasFatalFailure()) return;
         }
     }
@@ -132,7 +138,11 @@ TEST_F(Malformed, WrongMarker) {
 }
 
 TEST_F(Malformed, AbsurdSizesAndPositions) {
-    const struct { const char* what; Header h; Bytes data; } cases[] = {
+    const struct {
+        const char* what;
+        Header h;
+        Bytes data;
+    } cases[] = {
         {"65536 pixels, 65535 bytes per line", header_of(0, 0, 65535, 65535, 65535), {0xFF, 0x01}},
         {"65535 pixels", header_of(0, 0, 65534, 65535, 65535), {0xFF, 0x01}},
         {"255 planes of 65535 bytes", header_of(0, 0, 65534, 65535, 65535, 255), {0xFF, 0x01, 0x02}},
@@ -140,12 +150,20 @@ TEST_F(Malformed, AbsurdSizesAndPositions) {
     };
     for (const auto& c : cases) read_everywhere(pcx_file(c.h, c.data), 0, c.what);
     const Bytes file = pcx_file(header_of(0, 0, 40, 30, 41), Bytes(3000, 0x42));
-    const int32_t positions[][2] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, {-40, -30}, {-39, -29},
-                                    {INT32_MIN, 0},         {0, INT32_MIN},         {-10, 5},   {BUFFER_WIDTH - 1, BUFFER_HEIGHT - 1},
-                                    {INT32_MAX - 5, 3},     {3, INT32_MAX - 5}};
+    const int32_t positions[][2] = {{INT32_MIN, INT32_MIN},
+                                    {INT32_MAX, INT32_MAX},
+                                    {-40, -30},
+                                    {-39, -29},
+                                    {INT32_MIN, 0},
+                                    {0, INT32_MIN},
+                                    {-10, 5},
+                                    {BUFFER_WIDTH - 1, BUFFER_HEIGHT - 1},
+                                    {INT32_MAX - 5, 3},
+                                    {3, INT32_MAX - 5}};
     for (const auto& at : positions) {
         gx_move_to(at[0], at[1]);
-        read_everywhere(file, GX_PCX_AT_POSITION, "at " + std::to_string(at[0]) + "," + std::to_string(at[1]));
+        read_everywhere(file, GX_PCX_AT_POSITION,
+                        "at " + std::to_string(at[0]) + "," + std::to_string(at[1]));
     }
 }
 
@@ -160,8 +178,8 @@ TEST_F(Malformed, EveryPlaneAndBitCount) {
                 Bytes file = pcx_file(h, data);
                 append_trailing(file, colors.data());
                 read_everywhere(file, GX_PCX_AT_POSITION,
-                                "planes " + std::to_string(planes) + " bits " + std::to_string(bits) + " bpl " +
-                                    std::to_string(plane_bytes),
+                                "planes " + std::to_string(planes) + " bits " +
+                                    std::to_string(bits) + " bpl " + std::to_string(plane_bytes),
                                 plane_bytes == 3);
                 if (HasFatalFailure()) return;
             }
@@ -170,13 +188,19 @@ TEST_F(Malformed, EveryPlaneAndBitCount) {
 }
 
 TEST_F(Malformed, RunsOnly) {
-    const struct { const char* what; uint32_t plane_bytes; Bytes data; } cases[] = {
+    const struct {
+        const char* what;
+        uint32_t plane_bytes;
+        Bytes data;
+    } cases[] = {
         {"0xFF only", 31, Bytes(5000, 0xFF)},
         {"0xC0 only", 31, Bytes(5000, 0xC0)},
         {"one run code", 31, Bytes(1, 0xFF)},
         {"long lines of runs", 1000, Bytes(33, 0xFF)},
     };
-    for (const auto& c : cases) read_everywhere(pcx_file(header_of(0, 0, 30, 20, c.plane_bytes), c.data), GX_PCX_AT_POSITION, c.what);
+    for (const auto& c : cases)
+        read_everywhere(pcx_file(header_of(0, 0, 30, 20, c.plane_bytes), c.data),
+                        GX_PCX_AT_POSITION, c.what);
 }
 
 TEST_F(Malformed, RandomHeadersAndData) {
@@ -198,7 +222,8 @@ TEST_F(Malformed, RandomHeadersAndData) {
         Bytes data(rng() % 3000);
         for (auto& b : data) b = static_cast<uint8_t>(rng() % 3 == 0 ? 0xC0 | rng() : rng());
         Bytes file = pcx_file(h, data);
-        if (rng() % 2) append_trailing(file, colors.data(), static_cast<uint8_t>(rng() % 3 ? 12 : rng()));
+        if (rng() % 2)
+            append_trailing(file, colors.data(), static_cast<uint8_t>(rng() % 3 ? 12 : rng()));
         gx_move_to(static_cast<int32_t>(rng() % 40) - 20, static_cast<int32_t>(rng() % 30) - 15);
         const int32_t flags = static_cast<int32_t>(rng() % 16) & ~GX_PCX_FROM_MEMORY;
         read_everywhere(file, flags, "trial " + std::to_string(trial), trial % 10 == 0);
@@ -227,7 +252,8 @@ TEST_F(Malformed, DescriptorSizesBeyondTheLibrarysInputArea) {
     gx_set_input(gx_state.input_buffer, 0xFFFFFFFFu);
     EXPECT_EQ(gx_load_pcx(path.c_str(), GX_PCX_AT_POSITION), 0);
     EXPECT_LE(gx_state.pcx_transferred, 4096u);
-    for (size_t i = 0; i < sizeof gx_state.scratch_area; ++i) ASSERT_EQ(gx_state.scratch_area[i], 0xA7) << i;
+    for (size_t i = 0; i < sizeof gx_state.scratch_area; ++i)
+        ASSERT_EQ(gx_state.scratch_area[i], 0xA7) << i;
     EXPECT_EQ(pixel(99, 99), gx_state.color_lookup[raw[99 * 100 + 99]] & 0xFFFF);
     // The same in memory mode from the middle of the area.
     std::memcpy(gx_state.input_buffer + 1000, file.data(), 2000);

@@ -26,7 +26,8 @@ const Bytes COLORS = [] {
 
 // Colour n of a list of triples as 0x00RRGGBB.
 uint32_t rgb32(const uint8_t* triples, uint32_t n) {
-    return (static_cast<uint32_t>(triples[3 * n]) << 16) | (triples[3 * n + 1] << 8) | triples[3 * n + 2];
+    return (static_cast<uint32_t>(triples[3 * n]) << 16) | (triples[3 * n + 1] << 8) |
+           triples[3 * n + 2];
 }
 
 // A header with sixteen distinct colours.
@@ -69,7 +70,8 @@ Bytes bit_planes_file(uint32_t planes, uint32_t w, uint32_t h, uint32_t (*n)(uin
         Bytes line(planes * pb, 0);
         for (uint32_t x = 0; x < w; ++x)
             for (uint32_t p = 0; p < planes; ++p)
-                if ((n(x, y) >> p) & 1) line[p * pb + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+                if ((n(x, y) >> p) & 1)
+                    line[p * pb + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         return line;
     });
 }
@@ -114,8 +116,8 @@ class PcxReader : public LibraryTest {
 protected:
     // Reads `file` into a fresh buffer filled with `fill`, from a file or
     // from memory, keeping the palette and lookup as they were before.
-    int32_t read(const Bytes& file, int32_t depth, int32_t w, int32_t h, int32_t flags = 0, uint8_t fill = 0,
-                 bool memory = false) {
+    int32_t read(const Bytes& file, int32_t depth, int32_t w, int32_t h, int32_t flags = 0,
+                 uint8_t fill = 0, bool memory = false) {
         free_buffers();
         open_buffer(depth, w, h);
         fill_bytes(fill);
@@ -134,19 +136,27 @@ TEST_F(PcxReader, IndexedIntoSixteenBitsSetsTheWholeLookupBeforeTheRows) {
     ASSERT_EQ(read(file, 16, 8, 4), 0);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(gx_state.color_lookup[i] & 0xFFFF,
-                  rgb565(COLORS[3 * i], COLORS[3 * i + 1], COLORS[3 * i + 2])) << "entry " << i;
-    EXPECT_EQ(area(0, 0, 5, 3), (Pixels{rgb565(0, 0, 255), 0xF800u, 0x0821u, rgb565(255, 253, 0), 0u,  //
-                                       0xFFFFu, 0xFFFFu, rgb565(200, 88, 55), rgb565(10, 30, 245), 0u,  //
-                                       0u, 0u, 0u, 0u, 0u}));
+                  rgb565(COLORS[3 * i], COLORS[3 * i + 1], COLORS[3 * i + 2]))
+            << "entry " << i;
+    EXPECT_EQ(area(0, 0, 5, 3),
+              (Pixels{rgb565(0, 0, 255), 0xF800u, 0x0821u, rgb565(255, 253, 0), 0u,    //
+                      0xFFFFu, 0xFFFFu, rgb565(200, 88, 55), rgb565(10, 30, 245), 0u,  //
+                      0u, 0u, 0u, 0u, 0u}));
 }
 
 TEST_F(PcxReader, IndexedIntoTwentyFourAndThirtyTwoBits) {
     const Bytes file = indexed_file(3, 1, {1, 2, 77}, 4, 5, COLORS.data());
     // At 32 bits the fourth byte is the entry's low byte, 0; pixel 3 is not covered.
-    const struct { int32_t depth; uint8_t fill; uint32_t uncovered; } cases[] = {{24, 0, 0u}, {32, 0xAB, 0xABABABABu}};
+    const struct {
+        int32_t depth;
+        uint8_t fill;
+        uint32_t uncovered;
+    } cases[] = {{24, 0, 0u}, {32, 0xAB, 0xABABABABu}};
     for (const auto& c : cases) {
         ASSERT_EQ(read(file, c.depth, 4, 1, 0, c.fill), 0);
-        EXPECT_EQ(area(0, 0, 4, 1), (Pixels{0xFF0000u, 0x080408u, rgb32(COLORS.data(), 77), c.uncovered})) << c.depth;
+        EXPECT_EQ(area(0, 0, 4, 1),
+                  (Pixels{0xFF0000u, 0x080408u, rgb32(COLORS.data(), 77), c.uncovered}))
+            << c.depth;
     }
 }
 
@@ -163,12 +173,15 @@ TEST_F(PcxReader, IndexedIntoEightBitsIsReducedIntoSlotsTenTo245) {
     // there (colours 5 to 235); slots below 10 and above 245 are never written.
     Bytes want = with_slots(before_, 15, 231, COLORS.data() + 15);
     const int survivors[5] = {0, 3, 7, 200, 255};
-    for (int k = 0; k < 5; ++k) want = with_slots(want, 10 + k, 1, COLORS.data() + 3 * survivors[k]);
+    for (int k = 0; k < 5; ++k)
+        want = with_slots(want, 10 + k, 1, COLORS.data() + 3 * survivors[k]);
     EXPECT_EQ(palette_rgb(), want);
 }
 
 TEST_F(PcxReader, IndexedIntoEightBitsWithoutReductionKeepsTheIndices) {
-    ASSERT_EQ(read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, COLORS.data()), 8, 4, 1, GX_PCX_NO_REDUCE), 0);
+    ASSERT_EQ(
+        read(indexed_file(4, 1, {3, 255, 7, 0}, 4, 5, COLORS.data()), 8, 4, 1, GX_PCX_NO_REDUCE),
+        0);
     EXPECT_EQ(area(0, 0, 4, 1), (Pixels{3, 255, 7, 0}));
     EXPECT_EQ(palette_rgb(), with_slots(before_, 10, 236, COLORS.data() + 30));
 }
@@ -178,7 +191,8 @@ TEST_F(PcxReader, VersionThreeUsesTheHeaderColoursEvenWithATrailingPalette) {
     Bytes file = indexed_file(3, 1, {0, 1, 15}, 4, 3, COLORS.data());
     std::memcpy(&file[16], h.palette, 48);
     ASSERT_EQ(read(file, 16, 4, 1), 0);
-    for (uint32_t n = 0; n < 16; ++n) EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF, header_pixel(h, n, 16)) << n;
+    for (uint32_t n = 0; n < 16; ++n)
+        EXPECT_EQ(gx_state.color_lookup[n] & 0xFFFF, header_pixel(h, n, 16)) << n;
     EXPECT_EQ(gx_state.color_lookup[16], lookup_before_[16]);
     EXPECT_EQ(pixel(0, 0), rgb565(0, 255, 1));
     EXPECT_EQ(pixel(2, 0), rgb565(240, 15, 76));
@@ -207,7 +221,8 @@ TEST_F(PcxReader, KeepPaletteConvertsThroughTheLookupAsItStood) {
     gx_set_palette(0, 3, mine);
     const Pixels lookup_before = lookup();
     const Bytes before = palette_rgb();
-    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, COLORS.data()), GX_PCX_KEEP_PALETTE), 0);
+    ASSERT_EQ(load_file(indexed_file(3, 1, {0, 1, 2}, 4, 5, COLORS.data()), GX_PCX_KEEP_PALETTE),
+              0);
     EXPECT_EQ(area(0, 0, 3, 1), (Pixels{0x001Fu, 0x07E0u, 0xF800u}));
     EXPECT_EQ(lookup(), lookup_before);
     EXPECT_EQ(palette_rgb(), before);
@@ -218,8 +233,10 @@ TEST_F(PcxReader, KeepPaletteConvertsThroughTheLookupAsItStood) {
 // Slots 10 to 25 at depth 8; deeper, through lookup entries 0 to 15 only.
 TEST_F(PcxReader, TwoAndSixteenColoursAtEveryDepth) {
     const Header h = colored_header();
-    const struct { uint32_t planes, w, h; uint32_t (*n)(uint32_t, uint32_t); } layouts[] = {
-        {1, 11, 2, two_pattern}, {4, 10, 3, sixteen_pattern}};
+    const struct {
+        uint32_t planes, w, h;
+        uint32_t (*n)(uint32_t, uint32_t);
+    } layouts[] = {{1, 11, 2, two_pattern}, {4, 10, 3, sixteen_pattern}};
     for (const auto& l : layouts) {
         const Bytes file = bit_planes_file(l.planes, l.w, l.h, l.n);
         for (int32_t depth : {8, 16, 24, 32}) {
@@ -227,7 +244,8 @@ TEST_F(PcxReader, TwoAndSixteenColoursAtEveryDepth) {
             ASSERT_EQ(read(file, depth, 12, static_cast<int32_t>(l.h)), 0);
             for (uint32_t y = 0; y < l.h; ++y)
                 for (uint32_t x = 0; x < l.w; ++x)
-                    ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), header_pixel(h, l.n(x, y), depth))
+                    ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)),
+                              header_pixel(h, l.n(x, y), depth))
                         << x << "," << y;
             EXPECT_EQ(pixel(static_cast<int32_t>(l.w), 0), 0u);
             if (depth == 8)
@@ -247,7 +265,8 @@ TEST_F(PcxReader, TrueColourAtSixteenTwentyFourAndThirtyTwoBits) {
             for (uint32_t x = 0; x < 5; ++x) {
                 const uint32_t r = true_red(x, y), g = true_green(x, y), b = true_blue(x, y);
                 const uint32_t want = depth == 16 ? rgb565(r, g, b) : (r << 16 | g << 8 | b);
-                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want) << x << "," << y;
+                ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), want)
+                    << x << "," << y;
             }
         EXPECT_EQ(pixel(5, 0), depth == 16 ? 0x5A5Au : depth == 24 ? 0x5A5A5Au : 0x5A5A5A5Au);
         EXPECT_EQ(palette_rgb(), before_) << "a true-colour image has no palette stage";
@@ -286,7 +305,8 @@ TEST_F(PcxReader, PlanesOfOneBitMakeTheColourNumber) {
     // At depth 32 the numbers take the header's colours.
     ASSERT_EQ(read(pcx_file(h, encode({0xA5, 0x0F, 0x3C})), 32, 8, 1), 0);
     for (int32_t x = 0; x < 8; ++x)
-        EXPECT_EQ(pixel(x, 0) & 0xFFFFFF, rgb32(h.palette, Pixels{1, 0, 5, 4, 6, 7, 2, 3}[static_cast<size_t>(x)]));
+        EXPECT_EQ(pixel(x, 0) & 0xFFFFFF,
+                  rgb32(h.palette, Pixels{1, 0, 5, 4, 6, 7, 2, 3}[static_cast<size_t>(x)]));
 
     // Plane counts and bits that describe no image: refused.
     const int layouts[][2] = {{5, 8}, {9, 8}, {2, 8}, {0, 8}, {5, 1}, {0, 1}, {4, 2}, {3, 4}};
@@ -294,7 +314,8 @@ TEST_F(PcxReader, PlanesOfOneBitMakeTheColourNumber) {
         h.planes = static_cast<uint8_t>(planes);
         h.bits = static_cast<uint8_t>(bits);
         h.plane_bytes = 8;
-        EXPECT_EQ(load_file(pcx_file(h, encode(Bytes(64, 9))), KEEP_INDICES), 3) << planes << " planes of " << bits;
+        EXPECT_EQ(load_file(pcx_file(h, encode(Bytes(64, 9))), KEEP_INDICES), 3)
+            << planes << " planes of " << bits;
     }
 }
 
@@ -325,20 +346,58 @@ TEST_F(PcxReader, DecoderRunsAndEarlyEnds) {
     Pixels long_run(63, 7);
     long_run.insert(long_run.end(), {8, 1, 2, 3, 4});
     const Case cases[] = {
-        {"run code 0xC0 consumes its value and stores nothing", 4, 1, 4, {0x01, 0xC0, 0x77, 0x02, 0x03, 0x04},
-         4, 1, 0, {1, 2, 3, 4}},
+        {"run code 0xC0 consumes its value and stores nothing",
+         4,
+         1,
+         4,
+         {0x01, 0xC0, 0x77, 0x02, 0x03, 0x04},
+         4,
+         1,
+         0,
+         {1, 2, 3, 4}},
         // Line 0: 1 2 3 and a run of eight 9s, five of which belong to line 1.
-        {"a run past the end of a line starts the next line", 6, 3, 6,
-         {0x01, 0x02, 0x03, 0xC8, 0x09, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0A, 0x0B}, 8, 3, 0,
+        {"a run past the end of a line starts the next line",
+         6,
+         3,
+         6,
+         {0x01, 0x02, 0x03, 0xC8, 0x09, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0A, 0x0B},
+         8,
+         3,
+         0,
          {1, 2, 3, 9, 9, 9, 0, 0, 9, 9, 9, 9, 9, 4, 0, 0, 5, 6, 7, 8, 10, 11, 0, 0}},
-        {"one run covers several whole lines", 4, 17, 4, {0xFF, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04}, 4, 17, 0, long_run},
+        {"one run covers several whole lines",
+         4,
+         17,
+         4,
+         {0xFF, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04},
+         4,
+         17,
+         0,
+         long_run},
         {"the padding byte is decoded but not stored", 5, 3, 6, padded, 8, 3, 0x55, padded_want},
         // The line stops where it is, and the rest of the line buffer is still zero.
-        {"input ending with a run code", 4, 2, 4, {0x09, 0xC3}, 4, 2, 0x77, {9, 0, 0, 0, 9, 0, 0, 0}, true},
+        {"input ending with a run code",
+         4,
+         2,
+         4,
+         {0x09, 0xC3},
+         4,
+         2,
+         0x77,
+         {9, 0, 0, 0, 9, 0, 0, 0},
+         true},
         {"no data at all", 4, 2, 4, {}, 4, 2, 0x77, Pixels(8, 0), true},
         // Line 0 complete, line 1 two bytes, then the input ends: every visible row is stored.
-        {"input ending early", 4, 4, 4, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}, 4, 5, 0x77,
-         {1, 2, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 0x77, 0x77, 0x77, 0x77}, true},
+        {"input ending early",
+         4,
+         4,
+         4,
+         {0x01, 0x02, 0x03, 0x04, 0x05, 0x06},
+         4,
+         5,
+         0x77,
+         {1, 2, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 5, 6, 3, 4, 0x77, 0x77, 0x77, 0x77},
+         true},
     };
     const Bytes white(48, 0xFF), black(48, 0);
     for (const Case& c : cases) {
@@ -349,8 +408,9 @@ TEST_F(PcxReader, DecoderRunsAndEarlyEnds) {
             fill_bytes(c.fill);
             gx_set_palette(10, 16, white.data());
             const Bytes before = palette_rgb();
-            ASSERT_EQ(memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE),
-                      c.cut ? GX_PCX_TRUNCATED : GX_PCX_OK);
+            ASSERT_EQ(
+                memory ? load_memory(file, GX_PCX_NO_REDUCE) : load_file(file, GX_PCX_NO_REDUCE),
+                c.cut ? GX_PCX_TRUNCATED : GX_PCX_OK);
             EXPECT_EQ(area(0, 0, c.buffer_w, c.buffer_h), c.want);
             // The palette stage still ran: version 5 but no trailing palette,
             // so the header's colours (all black here) went to slots 10 to 25.
@@ -378,7 +438,8 @@ uint32_t pattern_at(uint32_t x, uint32_t y) { return (x + 7 * y) & 0x7F; }
 Bytes pattern_file(uint32_t w, uint32_t h) {
     Bytes indices(w * h);
     for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) indices[y * w + x] = static_cast<uint8_t>(pattern_at(x, y));
+        for (uint32_t x = 0; x < w; ++x)
+            indices[y * w + x] = static_cast<uint8_t>(pattern_at(x, y));
     return indexed_file(w, h, indices, w + (w & 1));
 }
 
@@ -411,8 +472,10 @@ TEST_F(PcxReader, PlacementAndClippingAtEveryEdge) {
             for (int32_t x = 0; x < c.buffer_w; ++x) {
                 const int32_t ix = x - c.ox, iy = y - c.oy;
                 uint32_t want = c.depth == 8 ? 0xF0u : 0xF0F0F0F0u;
-                if (ix >= 0 && iy >= 0 && ix < static_cast<int32_t>(c.w) && iy < static_cast<int32_t>(c.h)) {
-                    const uint32_t n = pattern_at(static_cast<uint32_t>(ix), static_cast<uint32_t>(iy));
+                if (ix >= 0 && iy >= 0 && ix < static_cast<int32_t>(c.w) &&
+                    iy < static_cast<int32_t>(c.h)) {
+                    const uint32_t n = pattern_at(static_cast<uint32_t>(ix),
+                                                  static_cast<uint32_t>(iy));
                     want = c.depth == 8 ? n : entry_rgb(gx_state.color_lookup[n]);
                 }
                 ASSERT_EQ(pixel(x, y), want) << x << "," << y;
@@ -423,7 +486,8 @@ TEST_F(PcxReader, PlacementAndClippingAtEveryEdge) {
     ASSERT_EQ(read(bit_planes_file(1, 21, 2, two_pattern), 8, 24, 2, GX_PCX_AT_POSITION), 0);
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 16; ++x)
-            EXPECT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), 10 + two_pattern(x + 5, y));
+            EXPECT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)),
+                      10 + two_pattern(x + 5, y));
 }
 
 TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
@@ -431,7 +495,8 @@ TEST_F(PcxReader, DecodingStopsAfterTheLastVisibleRow) {
     // in chunks of one byte into a block of our own, which afterwards holds
     // the last byte read.
     Bytes data;
-    for (uint8_t y = 0; y < 20; ++y) data.insert(data.end(), {y, 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(0x40 + y)});
+    for (uint8_t y = 0; y < 20; ++y)
+        data.insert(data.end(), {y, 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(0x40 + y)});
     open_buffer(16, 640, 480);
     uint8_t chunk[1] = {0xFF};
     gx_set_input(chunk, 1);
@@ -460,7 +525,8 @@ TEST_F(PcxReader, ImageAtOrPastTheEdgesDrawsNothing) {
     const Bytes before = palette_rgb();
     const Pixels lookup_before = lookup();
     const int fds = open_descriptors();
-    const int32_t positions[][2] = {{8, 0}, {0, 4}, {-4, 0}, {0, -2}, {1000000, 0}, {INT32_MIN, INT32_MIN},
+    const int32_t positions[][2] = {{8, 0},         {0, 4},        {-4, 0},
+                                    {0, -2},        {1000000, 0},  {INT32_MIN, INT32_MIN},
                                     {INT32_MAX, 0}, {0, INT32_MAX}};
     for (const auto& at : positions) {
         gx_move_to(at[0], at[1]);
@@ -504,7 +570,12 @@ TEST_F(PcxReader, PlaneLinesTooShortForTheWidthAreRejected) {
     };
     Bytes true_color = true_color_file(5, 1, 5);
     true_color[66] = 4;
-    const struct { const char* what; Bytes file; int32_t result; bool memory; } cases[] = {
+    const struct {
+        const char* what;
+        Bytes file;
+        int32_t result;
+        bool memory;
+    } cases[] = {
         {"256 colours: 5 pixels in 4 bytes", indexed_file(5, 1, Bytes(5, 1), 4), 3, false},
         {"256 colours: 5 pixels in 5 bytes", indexed_file(5, 1, Bytes(5, 1), 5), 0, false},
         {"true colour: 5 pixels in three planes of 4 bytes", true_color, 3, false},
@@ -541,7 +612,8 @@ TEST_F(PcxReader, EveryChunkSizeAndMemoryGiveTheSamePixels) {
     ASSERT_EQ(load_file(file, 0), 0);
     for (uint32_t y = 0; y < 23; ++y)
         for (uint32_t x = 0; x < 37; ++x)
-            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), rgb32(COLORS.data(), busy_index(x, y)));
+            ASSERT_EQ(pixel(static_cast<int32_t>(x), static_cast<int32_t>(y)),
+                      rgb32(COLORS.data(), busy_index(x, y)));
     const Pixels reference = area(0, 0, 40, 23);
 
     const std::string path = temp_path("chunks.pcx");
@@ -592,7 +664,9 @@ TEST_F(PcxReader, MemoryBlocksShorterThanTheirPartsAreReadOnlyWithinBounds) {
     fill_bytes(0x22);
     const Bytes file = indexed_file(2, 1, {0, 1}, 2, 5);
     for (size_t size : {size_t{0}, size_t{1}, size_t{127}})
-        EXPECT_EQ(load_memory(Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)), 0), 2) << size;
+        EXPECT_EQ(load_memory(Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)), 0),
+                  2)
+            << size;
     gx_set_input(nullptr, 4096);
     EXPECT_EQ(gx_load_pcx(nullptr, GX_PCX_FROM_MEMORY), 2);
     gx_reset_input();

@@ -58,7 +58,8 @@ void append_trailing(Bytes& file, const uint8_t* colors768, uint8_t marker) {
     file.insert(file.end(), colors768, colors768 + 768);
 }
 
-Bytes lines_file(Header header, uint32_t w, uint32_t h, const std::function<Bytes(uint32_t)>& line) {
+Bytes lines_file(Header header, uint32_t w, uint32_t h,
+                 const std::function<Bytes(uint32_t)>& line) {
     header.xmax = w - 1;
     header.ymax = h - 1;
     Bytes data;
@@ -95,7 +96,8 @@ std::string temp_path(const std::string& name) {
 
 void write_file(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes read_file(const std::string& path) {
@@ -115,7 +117,8 @@ int open_descriptors() {
 
 void remove_released(const std::string& path) {
     std::error_code error;
-    EXPECT_TRUE(std::filesystem::remove(path, error)) << path << " is still held: " << error.message();
+    EXPECT_TRUE(std::filesystem::remove(path, error))
+        << path << " is still held: " << error.message();
 }
 
 void LibraryTest::SetUp() {
@@ -159,14 +162,16 @@ void LibraryTest::free_buffers() {
 uint32_t LibraryTest::pixel(int32_t x, int32_t y) const {
     const GraphicsState& s = gx_state;
     const int32_t bpp = s.active_depth / 8;
-    const uint8_t* p = s.active_pixels + static_cast<ptrdiff_t>(s.active_max_y - y) * s.active_pitch +
+    const uint8_t* p = s.active_pixels +
+                       static_cast<ptrdiff_t>(s.active_max_y - y) * s.active_pitch +
                        static_cast<ptrdiff_t>(x) * bpp;
     switch (s.active_depth) {
         case 8: return p[0];
         case 16: return static_cast<uint32_t>(p[0] | (p[1] << 8));
         case 24: return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
-        default: return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) |
-                        (static_cast<uint32_t>(p[3]) << 24);
+        default:
+            return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) |
+                   (static_cast<uint32_t>(p[3]) << 24);
     }
 }
 

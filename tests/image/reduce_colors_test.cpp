@@ -50,49 +50,114 @@ struct MergeCase {
     std::vector<std::array<uint8_t, 4>> set;  // palette changes: index, red, green, blue
     Bytes pixels;                             // a multiple of 4
     int first, count;
-    Bytes row;                                      // the row afterwards
-    std::vector<std::pair<int, uint32_t>> counts;   // index, pixels counted for it
-    std::vector<std::pair<int, int>> map;           // index, its survivor's dense number
-    std::vector<std::pair<int, int>> colors;        // slot, index whose colour it holds (-1: black)
-    int shifted_from = 0, shifted_to = -1, shift = 0;  // slots holding the colour `shift` places lower
+    Bytes row;                                     // the row afterwards
+    std::vector<std::pair<int, uint32_t>> counts;  // index, pixels counted for it
+    std::vector<std::pair<int, int>> map;          // index, its survivor's dense number
+    std::vector<std::pair<int, int>> colors;       // slot, index whose colour it holds (-1: black)
+    int shifted_from = 0, shifted_to = -1,
+        shift = 0;  // slots holding the colour `shift` places lower
 };
 
 TEST_F(ReduceColors, MergeRulesOnHandMadeRows) {
     const MergeCase cases[] = {
         // Survivors are renumbered in index order, compacted and shifted to
         // `first`; positions past them keep what the array held there.
-        {"few enough colours", {}, {2, 5, 9, 2, 5, 5, 9, 2}, 10, 236, {10, 11, 12, 10, 11, 11, 12, 10},
-         {{2, 3}, {5, 3}, {9, 2}}, {},
-         {{10, 2}, {11, 5}, {12, 9}, {0, -1}, {5, -1}, {9, -1}, {246, -1}, {250, -1}, {255, -1}}, 13, 245, 10},
-        {"first 0 moves and clears nothing", {}, {200, 100, 100, 200}, 0, 2, {1, 0, 0, 1}, {}, {},
-         {{0, 100}, {1, 200}}, 2, 255, 0},
-        {"a single index becomes first", {}, Bytes(8, 77), 10, 236, Bytes(8, 10), {}, {},
+        {"few enough colours",
+         {},
+         {2, 5, 9, 2, 5, 5, 9, 2},
+         10,
+         236,
+         {10, 11, 12, 10, 11, 11, 12, 10},
+         {{2, 3}, {5, 3}, {9, 2}},
+         {},
+         {{10, 2}, {11, 5}, {12, 9}, {0, -1}, {5, -1}, {9, -1}, {246, -1}, {250, -1}, {255, -1}},
+         13,
+         245,
+         10},
+        {"first 0 moves and clears nothing",
+         {},
+         {200, 100, 100, 200},
+         0,
+         2,
+         {1, 0, 0, 1},
+         {},
+         {},
+         {{0, 100}, {1, 200}},
+         2,
+         255,
+         0},
+        {"a single index becomes first",
+         {},
+         Bytes(8, 77),
+         10,
+         236,
+         Bytes(8, 10),
+         {},
+         {},
          {{10, 77}, {11, 1}, {9, -1}, {246, -1}}},
         // 7 has the colour of 4 and goes into it, which has more pixels.
-        {"identical colours", {{7, 4, 251, 68}}, runs({{4, 3}, {7, 1}, {100, 2}, {200, 2}}), 0, 3,
-         {0, 0, 0, 0, 1, 1, 2, 2}, {{4, 4}, {7, 0}}, {}, {{0, 4}}},
+        {"identical colours",
+         {{7, 4, 251, 68}},
+         runs({{4, 3}, {7, 1}, {100, 2}, {200, 2}}),
+         0,
+         3,
+         {0, 0, 0, 0, 1, 1, 2, 2},
+         {{4, 4}, {7, 0}},
+         {},
+         {{0, 4}}},
         // The keeper keeps its own colour: nothing is averaged.
-        {"equal counts: the lower index goes into the higher", {{4, 50, 50, 50}, {7, 50, 50, 51}},
-         runs({{4, 2}, {7, 2}, {200, 4}}), 0, 2, {0, 0, 0, 0, 1, 1, 1, 1}, {{4, 0}, {7, 4}}, {}, {{0, 7}, {1, 200}}},
+        {"equal counts: the lower index goes into the higher",
+         {{4, 50, 50, 50}, {7, 50, 50, 51}},
+         runs({{4, 2}, {7, 2}, {200, 4}}),
+         0,
+         2,
+         {0, 0, 0, 0, 1, 1, 1, 1},
+         {{4, 0}, {7, 4}},
+         {},
+         {{0, 7}, {1, 200}}},
         // 10 into 20 (distance 4, fewer pixels), then 20 (now 3 pixels) into 30.
-        {"chains end at the last keeper", {{10, 0, 0, 0}, {20, 0, 0, 2}, {30, 0, 0, 5}, {40, 255, 255, 255}},
-         runs({{10, 1}, {20, 2}, {30, 4}, {40, 9}}), 0, 2, runs({{0, 7}, {1, 9}}), {{30, 7}}, {{10, 0}, {20, 0}},
+        {"chains end at the last keeper",
+         {{10, 0, 0, 0}, {20, 0, 0, 2}, {30, 0, 0, 5}, {40, 255, 255, 255}},
+         runs({{10, 1}, {20, 2}, {30, 4}, {40, 9}}),
+         0,
+         2,
+         runs({{0, 7}, {1, 9}}),
+         {{30, 7}},
+         {{10, 0}, {20, 0}},
          {{0, 30}, {1, 40}}},
         // Two pairs at the same distance (100), (1,2) and (3,4): the later
         // pair replaces the earlier one only when its second member has fewer
         // pixels than both of the earlier pair. 4 has 4 pixels, fewer than 1
         // (5) and 2 (6): 4 goes into 3.
-        {"tie: the later pair wins", {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
-         runs({{1, 5}, {2, 6}, {3, 7}, {4, 4}, {2, 2}}), 0, 3, runs({{0, 5}, {1, 6}, {2, 11}, {1, 2}}),
-         {{4, 0}, {3, 11}}, {{4, 2}, {1, 0}}, {}},
+        {"tie: the later pair wins",
+         {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
+         runs({{1, 5}, {2, 6}, {3, 7}, {4, 4}, {2, 2}}),
+         0,
+         3,
+         runs({{0, 5}, {1, 6}, {2, 11}, {1, 2}}),
+         {{4, 0}, {3, 11}},
+         {{4, 2}, {1, 0}},
+         {}},
         // 4 has 5 pixels, not fewer than min(5, 6): 1 goes into 2.
-        {"tie: the earlier pair stays", {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
-         runs({{1, 5}, {2, 6}, {3, 7}, {4, 5}, {2, 1}}), 0, 3, runs({{0, 11}, {1, 7}, {2, 5}, {0, 1}}),
-         {{1, 0}, {4, 5}}, {{1, 0}, {2, 0}}, {}},
+        {"tie: the earlier pair stays",
+         {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
+         runs({{1, 5}, {2, 6}, {3, 7}, {4, 5}, {2, 1}}),
+         0,
+         3,
+         runs({{0, 11}, {1, 7}, {2, 5}, {0, 1}}),
+         {{1, 0}, {4, 5}},
+         {{1, 0}, {2, 0}},
+         {}},
         // Only j's count counts: 3 has 1 pixel, 4 has 9: 1 goes into 2.
-        {"tie: only the second member counts", {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
-         runs({{1, 5}, {2, 6}, {3, 1}, {4, 9}, {2, 3}}), 0, 3, runs({{0, 11}, {1, 1}, {2, 9}, {0, 3}}),
-         {{1, 0}, {4, 9}}, {{1, 0}, {2, 0}}, {}},
+        {"tie: only the second member counts",
+         {{1, 0, 0, 0}, {2, 0, 0, 10}, {3, 100, 100, 100}, {4, 100, 100, 110}},
+         runs({{1, 5}, {2, 6}, {3, 1}, {4, 9}, {2, 3}}),
+         0,
+         3,
+         runs({{0, 11}, {1, 1}, {2, 9}, {0, 3}}),
+         {{1, 0}, {4, 9}},
+         {{1, 0}, {2, 0}},
+         {}},
     };
     for (const MergeCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -106,10 +171,12 @@ TEST_F(ReduceColors, MergeRulesOnHandMadeRows) {
         Bytes rgb = original;
         EXPECT_EQ(gx_reduce_colors(c.first, c.count, rgb.data()), 0);
         EXPECT_EQ(row(), c.row);
-        for (const auto& [i, n] : c.counts) EXPECT_EQ(gx_state.reduce_counts[i], n) << "count of " << i;
+        for (const auto& [i, n] : c.counts)
+            EXPECT_EQ(gx_state.reduce_counts[i], n) << "count of " << i;
         for (const auto& [i, n] : c.map) EXPECT_EQ(gx_state.reduce_map[i], n) << "map of " << i;
         for (const auto& [slot, from] : c.colors)
-            EXPECT_EQ(color(rgb, slot), (from < 0 ? Bytes(3, 0) : color(original, from))) << "slot " << slot;
+            EXPECT_EQ(color(rgb, slot), (from < 0 ? Bytes(3, 0) : color(original, from)))
+                << "slot " << slot;
         for (int slot = c.shifted_from; slot <= c.shifted_to; ++slot)
             ASSERT_EQ(color(rgb, slot), color(original, slot - c.shift)) << slot;
         free_buffers();
@@ -126,7 +193,8 @@ TEST_F(ReduceColors, OtherDepthsAndNoBufferChangeNothing) {
         fill_bytes(0x3C);
         gx_reduce_colors(10, 1, rgb.data());
         EXPECT_EQ(rgb, original) << depth;
-        for (int32_t i = 0; i < gx_state.active_size; ++i) ASSERT_EQ(gx_state.active_pixels[i], 0x3C);
+        for (int32_t i = 0; i < gx_state.active_size; ++i)
+            ASSERT_EQ(gx_state.active_pixels[i], 0x3C);
         free_buffers();
     }
 }
@@ -134,8 +202,8 @@ TEST_F(ReduceColors, OtherDepthsAndNoBufferChangeNothing) {
 TEST_F(ReduceColors, SlotRangesOutsideThePaletteChangeNothing) {
     buffer_of({1, 2, 3, 4});
     const Bytes original = spread_palette();
-    const int32_t ranges[][2] = {{10, 0}, {10, -1}, {-1, 10}, {0, 257}, {250, 7}, {256, 1},
-                                 {INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MIN, 5}};
+    const int32_t ranges[][2] = {{10, 0},  {10, -1},       {-1, 10},       {0, 257},      {250, 7},
+                                 {256, 1}, {INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MIN, 5}};
     for (const auto& r : ranges) {
         Bytes rgb = original;
         EXPECT_EQ(gx_reduce_colors(r[0], r[1], rgb.data()), 0);
@@ -223,10 +291,13 @@ TEST_F(ReduceColors, MatchesThePlainReferenceOnRandomBuffers) {
         // Small colour sets make many exact ties; wide ones many distinct distances.
         const int levels = trial % 3 == 0 ? 3 : trial % 3 == 1 ? 6 : 256;
         Bytes rgb(768);
-        for (auto& v : rgb) v = static_cast<uint8_t>((rng() % static_cast<uint32_t>(levels)) * (255 / std::max(levels - 1, 1)));
+        for (auto& v : rgb)
+            v = static_cast<uint8_t>((rng() % static_cast<uint32_t>(levels)) *
+                                     (255 / std::max(levels - 1, 1)));
         const int distinct = 20 + static_cast<int>(rng() % 237);
         Bytes pixels(256 * 4);
-        for (auto& p : pixels) p = static_cast<uint8_t>(rng() % static_cast<uint32_t>(distinct) * 251 % 256);
+        for (auto& p : pixels)
+            p = static_cast<uint8_t>(rng() % static_cast<uint32_t>(distinct) * 251 % 256);
         const int first = trial % 4 == 0 ? 0 : static_cast<int>(rng() % 20);
         // Up to 24 merges, or down to a single colour now and then.
         const int merges = trial % 10 == 9 ? 255 : static_cast<int>(rng() % 25);
@@ -240,7 +311,8 @@ TEST_F(ReduceColors, MatchesThePlainReferenceOnRandomBuffers) {
         gx_reduce_colors(first, count, rgb.data());
         ASSERT_EQ(row(), want_pixels) << "trial " << trial;
         ASSERT_EQ(rgb, want_rgb) << "trial " << trial;
-        ASSERT_EQ(std::memcmp(gx_state.reduce_counts, ref.counts, sizeof ref.counts), 0) << "trial " << trial;
+        ASSERT_EQ(std::memcmp(gx_state.reduce_counts, ref.counts, sizeof ref.counts), 0)
+            << "trial " << trial;
         free_buffers();
     }
 }
@@ -276,7 +348,8 @@ TEST_F(ReduceColors, ReaderReducesTwoHundredFortyIndicesIntoTenTo245) {
         if (color(after, static_cast<int>(p)) != color(colors, i)) ++merged;
     }
     EXPECT_EQ(merged, 4);
-    for (int slot = 10; slot <= 245; ++slot) ASSERT_EQ(color(after, slot), color(want_rgb, slot)) << slot;
+    for (int slot = 10; slot <= 245; ++slot)
+        ASSERT_EQ(color(after, slot), color(want_rgb, slot)) << slot;
     for (int slot : {0, 9, 246, 255}) EXPECT_EQ(color(after, slot), color(before, slot)) << slot;
 }
 

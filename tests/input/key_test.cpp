@@ -18,12 +18,13 @@ protected:
 
 TEST_F(Keys, ScanCodesOfTheProgramsKeys) {
     const std::pair<uint32_t, uint32_t> keys[] = {
-        {42, 0x10},  {54, 0x10},               // left and right Shift
-        {45, 'X'},   {21, 'Y'},   {44, 'Z'},   //
-        {74, 0x6D},  {78, 0x6B},               // keypad minus and plus
-        {72, 0x26},  {75, 0x25},  {77, 0x27}, {80, 0x28},  // keypad 8, 4, 6, 2: up, left, right, down
-        {1, 0x1B},                             // Escape
-        {0, 0},      {0x59, 0},   {0xFFFFFFFF, 0},
+        {42, 0x10}, {54, 0x10},             // left and right Shift
+        {45, 'X'},  {21, 'Y'},  {44, 'Z'},  //
+        {74, 0x6D}, {78, 0x6B},             // keypad minus and plus
+        {72, 0x26}, {75, 0x25}, {77, 0x27},
+        {80, 0x28},  // keypad 8, 4, 6, 2: up, left, right, down
+        {1, 0x1B},   // Escape
+        {0, 0},     {0x59, 0},  {0xFFFFFFFF, 0},
     };
     for (const auto& [scan, vk] : keys) EXPECT_EQ(pf_scan_to_virtual_key(scan), vk) << scan;
 }
@@ -36,7 +37,8 @@ TEST_F(Keys, OneKeyLooksAtTheSignBitOnly) {
     EXPECT_EQ(gx_key_test(45), 0);
     headless_set_scan_key(42, false);
     EXPECT_EQ(gx_key_test(42), 0);
-    const std::pair<uint8_t, int32_t> states[] = {{0x01, 0}, {0x81, 1}, {0x7F, 0}};  // toggled, down, not down
+    const std::pair<uint8_t, int32_t> states[] = {
+        {0x01, 0}, {0x81, 1}, {0x7F, 0}};  // toggled, down, not down
     for (const auto& [state, down] : states) {
         headless_set_key_byte('X', state);
         EXPECT_EQ(gx_key_test(45), down) << int{state};
@@ -51,10 +53,10 @@ TEST_F(Keys, AnyKeyWantsExactlyDownOrDownAndToggledFromEntryTwoOn) {
         int32_t any;
     } cases[] = {
         {{}, 0},
-        {{{0x14, 0x01}}, 0},  // Caps Lock toggled, nothing held
-        {{{0x14, 0x81}}, 1},  // and now held down
-        {{{255, 0x80}}, 1},   // the last entry is searched
-        {{{0, 0x80}, {1, 0x80}}, 0},  // entry 1: the left mouse button
+        {{{0x14, 0x01}}, 0},                     // Caps Lock toggled, nothing held
+        {{{0x14, 0x81}}, 1},                     // and now held down
+        {{{255, 0x80}}, 1},                      // the last entry is searched
+        {{{0, 0x80}, {1, 0x80}}, 0},             // entry 1: the left mouse button
         {{{0, 0x80}, {1, 0x80}, {2, 0x80}}, 1},  // entry 2: the right mouse button
         {{{'A', 0x82}, {'B', 0xC0}}, 0},
         {{{'A', 0x82}, {'B', 0xC0}, {'C', 0x80}}, 1},

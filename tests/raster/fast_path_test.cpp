@@ -21,7 +21,8 @@ namespace {
 
 std::vector<int32_t> fast_levels() {
     std::vector<int32_t> levels;
-    for (int32_t level = GX_SIMD_SSE2; level <= gx_simd_supported(); ++level) levels.push_back(level);
+    for (int32_t level = GX_SIMD_SSE2; level <= gx_simd_supported(); ++level)
+        levels.push_back(level);
     return levels;
 }
 
@@ -208,13 +209,12 @@ TEST_F(FastPaths, MappersDrawTheSameAtEveryLevel) {
 // render flags, onto every buffer depth.
 TEST_F(FastPaths, CubeInRandomPosesDrawsTheSameAtEveryLevel) {
     if (fast_levels().empty()) GTEST_SKIP() << "no vector level on this processor";
-    const Vertex3 faces[6][4] = {
-        {{20, -20, -20}, {-20, -20, -20}, {-20, 20, -20}, {20, 20, -20}},
-        {{-20, -20, 20}, {20, -20, 20}, {20, 20, 20}, {-20, 20, 20}},
-        {{-20, -20, -20}, {-20, -20, 20}, {-20, 20, 20}, {-20, 20, -20}},
-        {{20, -20, 20}, {20, -20, -20}, {20, 20, -20}, {20, 20, 20}},
-        {{-20, 20, -20}, {-20, 20, 20}, {20, 20, 20}, {20, 20, -20}},
-        {{-20, -20, 20}, {-20, -20, -20}, {20, -20, -20}, {20, -20, 20}}};
+    const Vertex3 faces[6][4] = {{{20, -20, -20}, {-20, -20, -20}, {-20, 20, -20}, {20, 20, -20}},
+                                 {{-20, -20, 20}, {20, -20, 20}, {20, 20, 20}, {-20, 20, 20}},
+                                 {{-20, -20, -20}, {-20, -20, 20}, {-20, 20, 20}, {-20, 20, -20}},
+                                 {{20, -20, 20}, {20, -20, -20}, {20, 20, -20}, {20, 20, 20}},
+                                 {{-20, 20, -20}, {-20, 20, 20}, {20, 20, 20}, {20, 20, -20}},
+                                 {{-20, -20, 20}, {-20, -20, -20}, {20, -20, -20}, {20, -20, 20}}};
     const TexCoord texcoords[4] = {{63, 63}, {0, 63}, {0, 0}, {63, 0}};
     std::mt19937 random(77);
     for (const int32_t depth : {8, 16, 24, 32}) {
@@ -253,10 +253,11 @@ TEST_F(FastPaths, LongSpansDrawTheSameAtEveryLevel) {
         random_texture(random, 64, 64);
         for (int32_t trial = 0; trial < 12; ++trial) {
             scramble(random);
-            const std::vector<ScreenPoint> points = {{uniform(random, -30, 10), -3},
-                                                     {uniform(random, 680, 730), uniform(random, -3, 5)},
-                                                     {uniform(random, 680, 730), 43},
-                                                     {uniform(random, -30, 10), uniform(random, 35, 43)}};
+            const std::vector<ScreenPoint> points = {
+                {uniform(random, -30, 10), -3},
+                {uniform(random, 680, 730), uniform(random, -3, 5)},
+                {uniform(random, 680, 730), 43},
+                {uniform(random, -30, 10), uniform(random, 35, 43)}};
             const std::vector<TexCoord> texcoords = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
             std::vector<double> z;
             for (int32_t i = 0; i < 4; ++i) z.push_back(uniform_real(random, 2.0, 300.0));
@@ -293,8 +294,8 @@ TEST(FastPathLimits, KernelsReadOnlyInsideTheTexture) {
     gx_raster::TexelRun run{};
     run.count = 8;
     run.u = 0;
-    run.du = 0x3000;  // columns 0 to 1 (7 * 0.1875 = 1.3125)
-    run.v = 2u << 16;  // the last row
+    run.du = 0x3000;                                        // columns 0 to 1 (7 * 0.1875 = 1.3125)
+    run.v = 2u << 16;                                       // the last row
     EXPECT_TRUE(gx_raster::fetch_within<2>(texture, run));  // furthest offset 18
     run.u = 2u << 16;  // columns 2 to 3: offset 22 leaves 2 bytes
     EXPECT_FALSE(gx_raster::fetch_within<2>(texture, run));

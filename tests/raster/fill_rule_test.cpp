@@ -12,9 +12,7 @@ const std::vector<TexCoord> TEX4 = {{0, 0}, {9, 0}, {9, 9}, {0, 9}};
 const std::vector<TexCoord> TEX3 = {{0, 0}, {9, 0}, {0, 9}};
 
 // ceil(a / b) for b > 0.
-int32_t ceil_div(int32_t a, int32_t b) {
-    return a >= 0 ? (a + b - 1) / b : -(-a / b);
-}
+int32_t ceil_div(int32_t a, int32_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
 
 std::vector<int32_t> range(int32_t first, int32_t last) {
     std::vector<int32_t> r(static_cast<size_t>(last - first + 1));
@@ -141,8 +139,8 @@ TEST_P(FillRule, EdgeColumnsAreTheCeilingOfTheExactLine) {
         std::vector<int32_t> expected;
         if (y >= 1 && y < 90) {
             const int32_t left = 3 + ceil_div((y - 1) * 17, 89);
-            const int32_t right =
-                y < 40 ? 3 + ceil_div((y - 1) * 67, 39) : 70 + ceil_div((y - 40) * -50, 50);
+            const int32_t right = y < 40 ? 3 + ceil_div((y - 1) * 67, 39)
+                                         : 70 + ceil_div((y - 40) * -50, 50);
             expected = range(left, right - 1);
         }
         EXPECT_EQ(drawn_columns(y), expected) << "row " << y;

@@ -184,6 +184,4 @@ int32_t RasterTest::texel_v(int32_t x, int32_t y) const {
     return static_cast<int32_t>(pixel(x, y) / (texture_width_ > 64 ? 8192u : 64u));
 }
 
-uint32_t RasterTest::depth_word(int32_t x, int32_t y) const {
-    return *gx_depth_word(x, y);
-}
+uint32_t RasterTest::depth_word(int32_t x, int32_t y) const { return *gx_depth_word(x, y); }

@@ -97,7 +97,7 @@ TEST_F(KernelPaths, DepthsBeyondTheRangeAreHeldAtTheLargest) {
 TEST_F(KernelPaths, TheLastTexelIsReadWithinTheTexture) {
     std::vector<uint8_t> texels(64 * 64 * 3);
     for (size_t i = 0; i < texels.size(); i += 3) {
-        texels[i] = static_cast<uint8_t>(i / 3 % 64);  // column
+        texels[i] = static_cast<uint8_t>(i / 3 % 64);      // column
         texels[i + 1] = static_cast<uint8_t>(i / 3 / 64);  // row
         texels[i + 2] = 0x5A;
     }

@@ -66,8 +66,8 @@ TEST(TexelRun, ExactAndClampedLoopsAgreeInRange) {
         const int64_t last = run.count - 1;
         const int64_t u_end = static_cast<int64_t>(run.u) + last * du;
         const int64_t v_end = static_cast<int64_t>(run.v) + last * dv;
-        const int64_t d_end =
-            static_cast<int64_t>(run.depth) + last * static_cast<int32_t>(run.depth_step);
+        const int64_t d_end = static_cast<int64_t>(run.depth) +
+                              last * static_cast<int32_t>(run.depth_step);
         if (u_end < 0 || u_end >= (64 << 16) || v_end < 0 || v_end >= (48 << 16) || d_end < 0 ||
             d_end > 0xFFFFFF) {
             continue;
@@ -105,8 +105,8 @@ TEST(TexelRun, ClampedLoopHoldsTexelsAtTheEdges) {
     std::vector<uint16_t> expected;
     for (int32_t k = 0; k < 13; ++k) {
         const int32_t u = std::clamp(k - 3, 0, 7);  // floor(-2.5 + k)
-        const int32_t v =
-            std::clamp(static_cast<int32_t>((5 * 65536 - k * (65536 / 3)) >> 16), 0, 3);
+        const int32_t v = std::clamp(static_cast<int32_t>((5 * 65536 - k * (65536 / 3)) >> 16), 0,
+                                     3);
         expected.push_back(static_cast<uint16_t>(v * 256 + u));
     }
     EXPECT_EQ(out.pixels, expected);

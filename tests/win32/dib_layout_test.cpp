@@ -41,7 +41,8 @@ TEST_F(DibLayout, RowRuleMatchesWhatGdiReadsAtEveryDepth) {
                 for (int32_t x = 0; x < 8; ++x) {
                     const bool here = x == m[0] && y == m[1];
                     ASSERT_EQ(rgb_of(GetPixel(memory, x, y)), here ? c.expected : 0u)
-                        << "marker at (" << m[0] << ", " << m[1] << "), read at (" << x << ", " << y << ")";
+                        << "marker at (" << m[0] << ", " << m[1] << "), read at (" << x << ", " << y
+                        << ")";
                 }
             }
         }

@@ -11,7 +11,8 @@ namespace {
 // Both kinds start zeroed and are known by their address; a fixed block's
 // handle is its address.
 TEST(GlobalMemory, BlocksAreZeroedAndKnownByAddress) {
-    for (const auto& [flags, size] : {std::pair{PF_MEM_MOVEABLE, 1064}, std::pair{PF_MEM_FIXED, 4096}}) {
+    for (const auto& [flags, size] :
+         {std::pair{PF_MEM_MOVEABLE, 1064}, std::pair{PF_MEM_FIXED, 4096}}) {
         SCOPED_TRACE(flags);
         const PfMem block = pf_mem_alloc(flags | PF_MEM_ZEROINIT, static_cast<size_t>(size));
         ASSERT_NE(block, nullptr);
@@ -32,8 +33,10 @@ protected:
     void SetUp() override {
         char dir[MAX_PATH];
         ASSERT_GT(GetTempPathA(MAX_PATH, dir), 0u);
-        path_ = std::string(dir) + "gx_win32_test_" + std::to_string(GetCurrentProcessId()) + ".bin";
-        const HANDLE f = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        path_ = std::string(dir) + "gx_win32_test_" + std::to_string(GetCurrentProcessId()) +
+                ".bin";
+        const HANDLE f = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                     nullptr);
         ASSERT_NE(f, INVALID_HANDLE_VALUE);
         DWORD written = 0;
         WriteFile(f, "0123456789", 10, &written, nullptr);

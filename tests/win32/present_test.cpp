@@ -22,7 +22,8 @@ uint32_t shown(int32_t depth, uint32_t value) {
 
 void fill_pattern(int32_t depth) {
     for (int32_t y = 0; y < gx_state.active_height; ++y)
-        for (int32_t x = 0; x < gx_state.active_width; ++x) put_pixel(x, y, depth, pattern(x, y) & 0xFFFFFFu);
+        for (int32_t x = 0; x < gx_state.active_width; ++x)
+            put_pixel(x, y, depth, pattern(x, y) & 0xFFFFFFu);
 }
 
 // The window's client area read back through a top-down 32-bit DIB section.
@@ -57,8 +58,8 @@ TEST_F(Present, OneToOneShowsTheBufferExactly) {
         const int32_t slot = open_buffer(depth, CLIENT_WIDTH, CLIENT_HEIGHT);
         ASSERT_GE(slot, 0);
         fill_pattern(depth);
-        EXPECT_EQ(gx_buffer_scale_blit(0, CLIENT_WIDTH - 1, 0, CLIENT_HEIGHT - 1, 0, CLIENT_WIDTH - 1, 0,
-                                       CLIENT_HEIGHT - 1),
+        EXPECT_EQ(gx_buffer_scale_blit(0, CLIENT_WIDTH - 1, 0, CLIENT_HEIGHT - 1, 0,
+                                       CLIENT_WIDTH - 1, 0, CLIENT_HEIGHT - 1),
                   0);
         const std::vector<uint32_t> screen = read_window(dc_);
         ASSERT_EQ(screen.size(), static_cast<size_t>(CLIENT_WIDTH * CLIENT_HEIGHT));
@@ -68,8 +69,8 @@ TEST_F(Present, OneToOneShowsTheBufferExactly) {
                 const uint32_t want = shown(depth, pattern(x, y));
                 const uint32_t got = screen[static_cast<size_t>(y * CLIENT_WIDTH + x)];
                 if (got != want && ++wrong <= 5) {
-                    ADD_FAILURE() << "(" << x << ", " << y << "): shows " << std::hex << got << ", buffer holds "
-                                  << want;
+                    ADD_FAILURE() << "(" << x << ", " << y << "): shows " << std::hex << got
+                                  << ", buffer holds " << want;
                 }
             }
         }
@@ -93,7 +94,8 @@ TEST_F(Present, SourceRectangleComesFromTheRowsItNames) {
     ASSERT_EQ(screen.size(), static_cast<size_t>(CLIENT_WIDTH * CLIENT_HEIGHT));
     for (int32_t y = 0; y < 20; ++y) {
         for (int32_t x = 0; x < 32; ++x) {
-            ASSERT_EQ(screen[static_cast<size_t>(y * CLIENT_WIDTH + x)], pattern(8 + x, 10 + y) & 0xFFFFFFu)
+            ASSERT_EQ(screen[static_cast<size_t>(y * CLIENT_WIDTH + x)],
+                      pattern(8 + x, 10 + y) & 0xFFFFFFu)
                 << "window (" << x << ", " << y << ")";
         }
     }

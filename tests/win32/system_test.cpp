@@ -72,7 +72,8 @@ TEST_F(System, PaletteIsMadeSelectedAndPutBack) {
 // the any-key test, answer 0. The scan codes translate as on Windows.
 TEST_F(System, KeyTestWithNoKeyDown) {
     EXPECT_EQ(gx_key_test(0), 0);
-    for (int32_t code : {42, 54, 45, 21, 44, 74, 78, 72, 75, 77, 80}) EXPECT_EQ(gx_key_test(code), 0) << code;
+    for (int32_t code : {42, 54, 45, 21, 44, 74, 78, 72, 75, 77, 80})
+        EXPECT_EQ(gx_key_test(code), 0) << code;
     EXPECT_EQ(pf_scan_to_virtual_key(42), static_cast<uint32_t>(VK_SHIFT));
     EXPECT_EQ(pf_scan_to_virtual_key(54), static_cast<uint32_t>(VK_SHIFT));
     EXPECT_EQ(pf_scan_to_virtual_key(45), static_cast<uint32_t>('X'));

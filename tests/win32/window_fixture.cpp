@@ -29,7 +29,8 @@ void GdiWindow::pump_messages() {
 HWND GdiWindow::shared_window() {
     static const HWND window = [] {
         const HWND w = CreateWindowExA(0, window_class(), "gx test", WS_POPUP, 0, 0, CLIENT_WIDTH,
-                                       CLIENT_HEIGHT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                                       CLIENT_HEIGHT, nullptr, nullptr, GetModuleHandleA(nullptr),
+                                       nullptr);
         if (w != nullptr) {
             ShowWindow(w, SW_SHOWNORMAL);
             UpdateWindow(w);

@@ -5,7 +5,8 @@
 
 namespace tools {
 
-bool CommandLine::parse(int argc, char** argv, std::initializer_list<OptionSpec> known, std::string& error) {
+bool CommandLine::parse(int argc, char** argv, std::initializer_list<OptionSpec> known,
+                        std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--") {

@@ -25,7 +25,8 @@ bool OutputFile::open(std::string& error) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     const fs::path destination(path_);
-    const fs::path folder = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
+    const fs::path folder = destination.has_parent_path() ? destination.parent_path()
+                                                          : fs::path(".");
     std::random_device random;
     for (int attempt = 0; attempt < 100 && stream_ == nullptr; ++attempt) {
         std::string name(1, '.');  // hidden, and named after the file it will become

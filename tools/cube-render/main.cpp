@@ -93,10 +93,17 @@ struct KeyName {
 };
 
 constexpr KeyName KEY_NAMES[] = {
-    {"kpminus", KEY_PAD_MINUS}, {"kpplus", KEY_PAD_PLUS}, {"left", KEY_LEFT},
-    {"right", KEY_RIGHT},       {"up", KEY_UP},           {"down", KEY_DOWN},
-    {"x", KEY_X},               {"y", KEY_Y},             {"z", KEY_Z},
-    {"lshift", KEY_LEFT_SHIFT}, {"rshift", KEY_RIGHT_SHIFT},
+    {"kpminus", KEY_PAD_MINUS},
+    {"kpplus", KEY_PAD_PLUS},
+    {"left", KEY_LEFT},
+    {"right", KEY_RIGHT},
+    {"up", KEY_UP},
+    {"down", KEY_DOWN},
+    {"x", KEY_X},
+    {"y", KEY_Y},
+    {"z", KEY_Z},
+    {"lshift", KEY_LEFT_SHIFT},
+    {"rshift", KEY_RIGHT_SHIFT},
 };
 
 // Turns of the frame step with one set of keys held.
@@ -145,7 +152,8 @@ Group parse_group(const std::string& text) {
         keys = text.substr(0, star);
         unsigned long long turns = 0;
         if (!parse_number(text.substr(star + 1), 1, MOST_TURNS, &turns)) {
-            usage_error("bad turn count in '" + text + "': N must be a whole number from 1 to 1000000000");
+            usage_error("bad turn count in '" + text +
+                        "': N must be a whole number from 1 to 1000000000");
         }
         group.turns = turns;
     }
@@ -182,8 +190,10 @@ std::vector<Group> parse_script(const std::string& script) {
     }
     if (groups.empty()) usage_error("the key script is empty");
     unsigned long long total = 0;
-    for (const Group& g : groups) total += g.turns;  // far from overflowing: each group is at most 2^30
-    if (total > MOST_TOTAL_TURNS) usage_error("the key script has more than 10000000000 turns in all");
+    for (const Group& g : groups)
+        total += g.turns;  // far from overflowing: each group is at most 2^30
+    if (total > MOST_TOTAL_TURNS)
+        usage_error("the key script has more than 10000000000 turns in all");
     return groups;
 }
 
@@ -191,8 +201,14 @@ Options parse_options(int argc, char** argv) {
     tools::CommandLine line;
     std::string error;
     if (!line.parse(argc, argv,
-                    {{"--help", false}, {"--version", false}, {"--keys", true}, {"--flags", true}, {"--bpp", true},
-                     {"--out", true}, {"--texture", true}, {"--allow-missing-texture", false}},
+                    {{"--help", false},
+                     {"--version", false},
+                     {"--keys", true},
+                     {"--flags", true},
+                     {"--bpp", true},
+                     {"--out", true},
+                     {"--texture", true},
+                     {"--allow-missing-texture", false}},
                     error)) {
         usage_error(error);
     }
@@ -242,7 +258,8 @@ Options parse_options(int argc, char** argv) {
 const uint8_t* buffer_row(int32_t y) { return gx_pixel_address(0, y, 1); }
 
 void write_raw(tools::OutputFile& out, const Options& options) {
-    const size_t row_bytes = static_cast<size_t>(BUFFER_WIDTH) * static_cast<size_t>(options.bpp / 8);
+    const size_t row_bytes = static_cast<size_t>(BUFFER_WIDTH) *
+                             static_cast<size_t>(options.bpp / 8);
     for (int32_t y = 0; y < BUFFER_HEIGHT; ++y) out.write(buffer_row(y), row_bytes);
 }
 
@@ -265,7 +282,8 @@ void pixel_rgb(const uint8_t* p, int32_t bpp, uint8_t* rgb) {
 
 // libpng reports errors by a long jump back here; the row buffer lives
 // outside the jump so nothing is skipped over.
-bool png_rows(png_structp png, png_infop info, std::FILE* file, const Options& options, uint8_t* row) {
+bool png_rows(png_structp png, png_infop info, std::FILE* file, const Options& options,
+              uint8_t* row) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
     png_set_IHDR(png, info, BUFFER_WIDTH, BUFFER_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -274,7 +292,8 @@ bool png_rows(png_structp png, png_infop info, std::FILE* file, const Options& o
     const int32_t bytes = options.bpp / 8;
     for (int32_t y = 0; y < BUFFER_HEIGHT; ++y) {
         const uint8_t* source = buffer_row(y);
-        for (int32_t x = 0; x < BUFFER_WIDTH; ++x) pixel_rgb(source + x * bytes, options.bpp, row + x * 3);
+        for (int32_t x = 0; x < BUFFER_WIDTH; ++x)
+            pixel_rgb(source + x * bytes, options.bpp, row + x * 3);
         png_write_row(png, row);
     }
     png_write_end(png, nullptr);
@@ -313,7 +332,8 @@ void on_interrupt(int) { interrupted = 1; }
 // and the time left at the pace so far.
 class Progress {
 public:
-    explicit Progress(unsigned long long total) : total_(total), start_(Clock::now()), next_(start_ + PROGRESS_AFTER) {}
+    explicit Progress(unsigned long long total)
+        : total_(total), start_(Clock::now()), next_(start_ + PROGRESS_AFTER) {}
 
     void turn_done(unsigned long long done) {
         if ((done & 15) != 0 && done != total_) return;  // look at the clock now and then
@@ -321,7 +341,8 @@ public:
         if (now < next_) return;
         next_ = now + PROGRESS_EVERY;
         const double elapsed = std::chrono::duration<double>(now - start_).count();
-        const double left = elapsed / static_cast<double>(done) * static_cast<double>(total_ - done);
+        const double left = elapsed / static_cast<double>(done) *
+                            static_cast<double>(total_ - done);
         std::fprintf(stderr, "\rcube-render: turn %llu of %llu, about %s left   ", done, total_,
                      duration_text(left).c_str());
         std::fflush(stderr);
@@ -365,8 +386,9 @@ bool run_script(const Options& options) {
         for (unsigned long long turn = 0; turn < group.turns; ++turn) {
             if (interrupted) {
                 progress.finish();
-                std::fprintf(stderr, "cube-render: stopped after %llu of %llu turns; nothing was written\n", done,
-                             total);
+                std::fprintf(stderr,
+                             "cube-render: stopped after %llu of %llu turns; nothing was written\n",
+                             done, total);
                 return false;
             }
             frame_step();
@@ -393,13 +415,16 @@ int main(int argc, char** argv) {
     const std::string problem = texture_problem(options.texture, app_texture_result);
     if (!problem.empty()) {
         if (!options.allow_missing_texture) {
-            std::fprintf(stderr, "cube-render: %s Nothing was rendered (--allow-missing-texture renders anyway).\n",
-                         problem.c_str());
+            std::fprintf(
+                stderr,
+                "cube-render: %s Nothing was rendered (--allow-missing-texture renders anyway).\n",
+                problem.c_str());
             app_tear_down();
             pf_delete_dc(window);
             return EXIT_FAILURE_TO_RUN;
         }
-        std::fprintf(stderr, "cube-render: warning: %s %s\n", problem.c_str(), texture_fallback(app_texture_result).c_str());
+        std::fprintf(stderr, "cube-render: warning: %s %s\n", problem.c_str(),
+                     texture_fallback(app_texture_result).c_str());
     }
     app_size(BUFFER_WIDTH, BUFFER_HEIGHT);
     if (options.set_flags) gx_3d_render_flags(options.flags);
@@ -419,7 +444,8 @@ int main(int argc, char** argv) {
             if (out.commit(error)) error.clear();
         }
         if (!error.empty()) {
-            std::fprintf(stderr, "cube-render: cannot write %s: %s\n", options.out.c_str(), error.c_str());
+            std::fprintf(stderr, "cube-render: cannot write %s: %s\n", options.out.c_str(),
+                         error.c_str());
             status = EXIT_FAILURE_TO_RUN;
         }
     }

@@ -96,7 +96,8 @@ struct Options {
 enum class Format { raw, ppm, png };
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "pcx-convert: %s\nTry 'pcx-convert --help' for more information.\n", message.c_str());
+    std::fprintf(stderr, "pcx-convert: %s\nTry 'pcx-convert --help' for more information.\n",
+                 message.c_str());
     return EXIT_USAGE;
 }
 
@@ -118,7 +119,8 @@ bool parse_int(const std::string& text, long long low, long long high, int32_t& 
     return true;
 }
 
-bool parse_pair(const std::string& text, char separator, long long low, long long high, int32_t& a, int32_t& b) {
+bool parse_pair(const std::string& text, char separator, long long low, long long high, int32_t& a,
+                int32_t& b) {
     const size_t at = text.find(separator);
     return at != std::string::npos && parse_int(text.substr(0, at), low, high, a) &&
            parse_int(text.substr(at + 1), low, high, b);
@@ -129,8 +131,14 @@ int parse(int argc, char** argv, Options& o) {
     tools::CommandLine line;
     std::string error;
     if (!line.parse(argc, argv,
-                    {{"--help", false}, {"--version", false}, {"--bpp", true}, {"--flags", true},
-                     {"--buffer", true}, {"--at", true}, {"--palette-out", true}, {"--max-pixels", true}},
+                    {{"--help", false},
+                     {"--version", false},
+                     {"--bpp", true},
+                     {"--flags", true},
+                     {"--buffer", true},
+                     {"--at", true},
+                     {"--palette-out", true},
+                     {"--max-pixels", true}},
                     error))
         return usage_error(error);
     if (line.has("--help")) {
@@ -145,11 +153,13 @@ int parse(int argc, char** argv, Options& o) {
     if (!parse_int(bpp, 0, 32, o.bpp) || (o.bpp != 8 && o.bpp != 16 && o.bpp != 24 && o.bpp != 32))
         return usage_error("--bpp takes 8, 16, 24 or 32, not '" + bpp + "'");
     const std::string flags = line.value("--flags", "2");
-    if (!parse_int(flags, 0, 15, o.flags)) return usage_error("--flags takes a number from 0 to 15, not '" + flags + "'");
+    if (!parse_int(flags, 0, 15, o.flags))
+        return usage_error("--flags takes a number from 0 to 15, not '" + flags + "'");
     if (line.has("--buffer")) {
         const std::string value = line.value("--buffer");
         if (!parse_pair(value, 'x', 1, 1 << 20, o.width, o.height))
-            return usage_error("--buffer takes WxH with W and H from 1 to 1048576, not '" + value + "'");
+            return usage_error("--buffer takes WxH with W and H from 1 to 1048576, not '" + value +
+                               "'");
         o.buffer_given = true;
     }
     const std::string at = line.value("--at", "0,0");
@@ -162,10 +172,13 @@ int parse(int argc, char** argv, Options& o) {
     if (line.has("--max-pixels")) {
         const std::string value = line.value("--max-pixels");
         if (!parse_int(value, 1, MOST_PIXELS, o.max_pixels))
-            return usage_error("--max-pixels takes a whole number from 1 to 1099511627776, not '" + value + "'");
+            return usage_error("--max-pixels takes a whole number from 1 to 1099511627776, not '" +
+                               value + "'");
     }
     const std::vector<std::string>& names = line.operands();
-    if (names.size() != 2) return usage_error(names.size() < 2 ? "INPUT and OUTPUT are needed" : "too many file names");
+    if (names.size() != 2)
+        return usage_error(names.size() < 2 ? "INPUT and OUTPUT are needed"
+                                            : "too many file names");
     o.input = names[0];
     o.output = names[1];
     if (!tools::has_extension(o.output, ".raw") && !tools::has_extension(o.output, ".ppm") &&
@@ -177,7 +190,8 @@ int parse(int argc, char** argv, Options& o) {
     if (o.palette_out == o.output || tools::same_file(o.output, o.palette_out))
         return usage_error("OUTPUT and --palette-out name the same file");
     if (!TOOL_HAS_PNG && tools::has_extension(o.output, ".png"))
-        return usage_error("this build has no PNG support (libpng was not found); write .raw or .ppm");
+        return usage_error(
+            "this build has no PNG support (libpng was not found); write .raw or .ppm");
     return -1;
 }
 
@@ -204,7 +218,8 @@ const char* reader_failure(int32_t result) {
     switch (result) {
         case GX_PCX_CANNOT_OPEN: return "cannot open the file";
         case GX_PCX_NOT_PCX: return "not a PCX file";
-        case GX_PCX_NO_CONVERTER: return "the header describes no image that can be converted at this depth";
+        case GX_PCX_NO_CONVERTER:
+            return "the header describes no image that can be converted at this depth";
         case GX_PCX_NO_MEMORY: return "out of memory for the line buffer";
         case GX_PCX_TRUNCATED: return "the file ends before the image's last row";
         default: return "unknown failure";
@@ -246,7 +261,8 @@ void write_raw(tools::OutputFile& out) {
 }
 
 void write_ppm(tools::OutputFile& out, int32_t width, int32_t height) {
-    const std::string head = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    const std::string head = "P6\n" + std::to_string(width) + " " + std::to_string(height) +
+                             "\n255\n";
     out.write(head.data(), head.size());
     for (int32_t y = 0; y < height; ++y) {
         const std::vector<uint8_t> row = rgb_row(y, width);
@@ -262,7 +278,8 @@ bool png_rows(png_structp png, png_infop info, std::FILE* f, int32_t width, int3
     if (setjmp(png_jmpbuf(png)) != 0) return false;
     png_init_io(png, f);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int32_t y = 0; y < height; ++y) {
         row = rgb_row(y, width);
@@ -282,7 +299,9 @@ void write_png(tools::OutputFile& out, int32_t width, int32_t height) {
     if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
 }
 #else
-void write_png(tools::OutputFile& out, int32_t, int32_t) { out.fail("no PNG support"); }  // parse() refuses .png
+void write_png(tools::OutputFile& out, int32_t, int32_t) {
+    out.fail("no PNG support");
+}  // parse() refuses .png
 #endif
 
 void write_palette(tools::OutputFile& out) {
@@ -301,7 +320,8 @@ bool write_output(const std::string& path, Writer writer) {
         writer(out);
         if (out.commit(error)) return true;
     }
-    std::fprintf(stderr, "pcx-convert: %s: cannot write the file: %s\n", path.c_str(), error.c_str());
+    std::fprintf(stderr, "pcx-convert: %s: cannot write the file: %s\n", path.c_str(),
+                 error.c_str());
     return false;
 }
 
@@ -324,7 +344,8 @@ int convert(const Options& o) {
     gx_set_buffer_depth(o.bpp);
     const int32_t slot = gx_buffer_alloc(width, height);
     if (slot < 0 || gx_buffer_open(slot) != 0) {
-        std::fprintf(stderr, "pcx-convert: cannot allocate a %dx%d buffer at %d bits per pixel\n", width, height, o.bpp);
+        std::fprintf(stderr, "pcx-convert: cannot allocate a %dx%d buffer at %d bits per pixel\n",
+                     width, height, o.bpp);
         return EXIT_NO_BUFFER;
     }
     gx_set_color(0);
@@ -348,7 +369,8 @@ int convert(const Options& o) {
 
     int status = 0;
     if (result != GX_PCX_OK) {
-        std::fprintf(stderr, "pcx-convert: %s: %s (result %d)%s\n", o.input.c_str(), reader_failure(result), result,
+        std::fprintf(stderr, "pcx-convert: %s: %s (result %d)%s\n", o.input.c_str(),
+                     reader_failure(result), result,
                      result == GX_PCX_TRUNCATED ? "; the rows that were read are written" : "");
         status = result;
     }
