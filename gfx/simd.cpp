@@ -11,6 +11,9 @@ namespace {
 int32_t detect() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl"))
+        return GX_SIMD_AVX512;
     if (__builtin_cpu_supports("avx2")) return GX_SIMD_AVX2;
     if (__builtin_cpu_supports("sse2")) return GX_SIMD_SSE2;
 #endif
