@@ -113,13 +113,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
                     error) ||
         !line.operands().empty()) {
         if (error.empty()) error = "unexpected argument '" + line.operands().front() + "'";
-        MessageBoxA(nullptr, (error + "\n\n" + usage_text).c_str(), caption, MB_OK | MB_ICONERROR);
+        MessageBoxA(nullptr, (error + "\n\n" + usage_text).c_str(), CAPTION, MB_OK | MB_ICONERROR);
         return 2;
     }
     if (line.has("--help") || line.has("--version")) {
         const std::string text = line.has("--help") ? usage_text
                                                     : std::string("cube ") + GX_VERSION;
-        MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_ICONINFORMATION);
+        MessageBoxA(nullptr, text.c_str(), CAPTION, MB_OK | MB_ICONINFORMATION);
         return 0;
     }
     const std::string texture = line.has("--texture") ? line.value("--texture")
@@ -149,7 +149,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     if (!problem.empty()) {
         problem[0] = static_cast<char>(problem[0] - 'a' +
                                        'A');  // the sentences start in lower case
-        MessageBoxA(window, problem.c_str(), caption, MB_OK | MB_ICONWARNING);
+        MessageBoxA(window, problem.c_str(), CAPTION, MB_OK | MB_ICONWARNING);
     }
 
     TickClock clock;
