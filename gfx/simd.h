@@ -15,7 +15,7 @@
 // module, files named *_<level>.cpp defining that module's hooks for it
 // (the hooks' declarations sit in the headers above) and one line in the
 // module's select function; its compiler flags in CMakeLists.txt, as for
-// *_avx2.cpp.
+// *_avx2.cpp, and its suffix in tests/build/vector_isolation.cmake.
 #pragma once
 
 #include <cstdint>
