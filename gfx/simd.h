@@ -23,7 +23,8 @@
 inline constexpr int32_t GX_SIMD_SCALAR = 0;  // the plain reference code
 inline constexpr int32_t GX_SIMD_SSE2 = 1;    // 128-bit integer vectors
 inline constexpr int32_t GX_SIMD_AVX2 = 2;    // 256-bit vectors and gathers
-inline constexpr int32_t GX_SIMD_AVX512 = 3;  // AVX-512 F, BW and VL: masks, word permutes
+// AVX-512 F, BW and VL (masks, word permutes), on processors with VBMI.
+inline constexpr int32_t GX_SIMD_AVX512 = 3;
 
 // The highest level this processor (and this build) can run.
 int32_t gx_simd_supported();
