@@ -15,7 +15,7 @@
 // module, files named *_<level>.cpp defining that module's hooks for it
 // (the hooks' declarations sit in the headers above) and one line in the
 // module's select function; its compiler flags in CMakeLists.txt, as for
-// *_avx2.cpp.
+// *_avx2.cpp, and its suffix in tests/build/vector_isolation.cmake.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,8 @@
 inline constexpr int32_t GX_SIMD_SCALAR = 0;  // the plain reference code
 inline constexpr int32_t GX_SIMD_SSE2 = 1;    // 128-bit integer vectors
 inline constexpr int32_t GX_SIMD_AVX2 = 2;    // 256-bit vectors and gathers
+// AVX-512 F, BW and VL (masks, word permutes), on processors with VBMI.
+inline constexpr int32_t GX_SIMD_AVX512 = 3;
 
 // The highest level this processor (and this build) can run.
 int32_t gx_simd_supported();

@@ -42,6 +42,7 @@ void select_fast_paths(int32_t level) {
         avx2_run_kernels(paths);
         avx2_batch_setup(paths);
     }
+    if (level >= GX_SIMD_AVX512) avx512_run_kernels(paths);
     active_fast_paths = paths;
 }
 

@@ -35,5 +35,6 @@ void sse2_run_kernels(FastPaths& paths);
 void sse2_run_setup(FastPaths& paths);
 void avx2_run_kernels(FastPaths& paths);
 void avx2_batch_setup(FastPaths& paths);
+void avx512_run_kernels(FastPaths& paths);
 
 }  // namespace gx_raster

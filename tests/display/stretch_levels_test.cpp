@@ -114,16 +114,19 @@ TEST_F(StretchLevels, BufferOntoLargerWindows) {
     std::mt19937 random(3);
     for (uint8_t& b : pixels) b = static_cast<uint8_t>(random());
     for (const auto& size : {std::pair{1280, 960}, std::pair{1920, 1080}, std::pair{641, 481}}) {
-        std::vector<uint32_t> images[3];
+        std::vector<std::vector<uint32_t>> images(static_cast<size_t>(supported) + 1);
         for (int32_t level = 0; level <= supported; ++level) {
             gx_simd_select(level);
-            images[level].assign(static_cast<size_t>(size.first) * static_cast<size_t>(size.second),
-                                 0);
+            images[static_cast<size_t>(level)].assign(
+                static_cast<size_t>(size.first) * static_cast<size_t>(size.second), 0);
             std::vector<int32_t> columns(static_cast<size_t>(size.first));
-            pf_portable_stretch({images[level].data(), size.first, size.second, columns.data()}, 0,
-                                0, size.first, size.second, 0, 0, 640, 480, pixels.data(), &header,
-                                PF_DIB_RGB_COLORS, nullptr, 0);
-            if (level > 0) ASSERT_EQ(images[level], images[0]) << size.first << " level " << level;
+            pf_portable_stretch({images[static_cast<size_t>(level)].data(), size.first, size.second,
+                                 columns.data()},
+                                0, 0, size.first, size.second, 0, 0, 640, 480, pixels.data(),
+                                &header, PF_DIB_RGB_COLORS, nullptr, 0);
+            if (level > 0)
+                ASSERT_EQ(images[static_cast<size_t>(level)], images[0])
+                    << size.first << " level " << level;
         }
     }
 }

@@ -1,6 +1,6 @@
 # Lists the weak functions (nm type W: inline functions and templates
-# emitted out of line) that members *_avx2.cpp.o of LIBRARY define; fails if
-# there are any. Weak data (types V, u) holds no instructions.
+# emitted out of line) that members *_avx2.cpp.o and *_avx512.cpp.o of
+# LIBRARY define; fails if there are any. Weak data (types V, u) holds no instructions.
 execute_process(COMMAND ${NM} -A -C ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${NM} could not read ${LIBRARY}")
@@ -9,7 +9,7 @@ string(REPLACE "\n" ";" lines "${symbols}")
 set(members 0)
 set(shared "")
 foreach(line IN LISTS lines)
-  if(line MATCHES "_avx2\\.cpp\\.o(bj)?:")
+  if(line MATCHES "_avx(2|512)\\.cpp\\.o(bj)?:")
     math(EXPR members "${members} + 1")
     if(line MATCHES " W ")
       string(APPEND shared "  ${line}\n")
@@ -17,9 +17,9 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 if(members EQUAL 0)
-  message(FATAL_ERROR "no AVX2 members found in ${LIBRARY}")
+  message(FATAL_ERROR "no AVX2 or AVX-512 members found in ${LIBRARY}")
 endif()
 if(shared)
-  message(FATAL_ERROR "AVX2 members define weak symbols:\n${shared}")
+  message(FATAL_ERROR "AVX2 or AVX-512 members define weak symbols:\n${shared}")
 endif()
-message(STATUS "${members} symbol lines of AVX2 members, none weak")
+message(STATUS "${members} symbol lines of AVX2 and AVX-512 members, none weak")

@@ -1,0 +1,205 @@
+// The exact pixel loop with AVX-512 (F, BW, VL) for 16-bit pixels, sixteen
+// per group, and the depth pre-test sixteen words at a time; the other
+// pixel sizes keep the AVX2 kernels.
+//
+// A group's coordinates and depths are sixteen 32-bit lanes of one 512-bit
+// vector; the depth test is one unsigned comparison into a lane mask, and
+// that mask, with the lanes past the run's end cleared, is the store mask
+// of the depth words and the pixels, so a run's last group needs no
+// overlap and a run of any length is drawn here.
+//
+// Texels: a group whose texels lie on at most four texture rows and within
+// sixteen neighbouring columns takes them from four 32-byte row loads (two
+// registers of 32 texels), each pixel's texel picked by one word permute.
+// Other groups load their texels one by one (as the AVX2 kernels do: on the
+// processors measured gathers were slower).
+#include "gfx/raster/fast_paths.h"
+
+#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VL__)
+#include <immintrin.h>
+
+#include <cstring>
+
+// GCC 12's AVX-512 intrinsics start some results from an undefined vector,
+// which its uninitialised-use warning takes for a fault.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+namespace gx_raster {
+namespace {
+
+inline __m512i splat(uint32_t value) { return _mm512_set1_epi32(static_cast<int32_t>(value)); }
+
+// value + i * step in lane i.
+inline __m512i lanes(uint32_t value, uint32_t step) {
+    const __m512i index = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    return _mm512_add_epi32(splat(value), _mm512_mullo_epi32(index, splat(step)));
+}
+
+// The group's columns and rows span at most WINDOW_COLUMNS and WINDOW_ROWS.
+constexpr uint32_t WINDOW_COLUMNS = 16;
+constexpr uint32_t WINDOW_ROWS = 4;
+
+// Sixteen 16-bit texels from a window of four rows of sixteen texels whose
+// first texel is at `at`; rows past `last_row` (0 to 3) repeat it, so
+// nothing past the group's rows is read. `index` holds each pixel's
+// column - first column + 16 * (row - first row) in its 32-bit lane.
+inline __m256i window_texels(const uint8_t* at, ptrdiff_t row_bytes, uint32_t last_row,
+                             __m512i index) {
+    const auto row = [&](uint32_t k) {
+        const uint32_t r = k < last_row ? k : last_row;
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + r * row_bytes));
+    };
+    const __m512i low = _mm512_inserti64x4(_mm512_castsi256_si512(row(0)), row(1), 1);
+    const __m512i word_index = _mm512_castsi256_si512(_mm512_cvtepi32_epi16(index));
+    // Two rows fill one register: one single-source permute does.
+    if (last_row <= 1) return _mm512_castsi512_si256(_mm512_permutexvar_epi16(word_index, low));
+    const __m512i high = _mm512_inserti64x4(_mm512_castsi256_si512(row(2)), row(3), 1);
+    return _mm512_castsi512_si256(_mm512_permutex2var_epi16(low, word_index, high));
+}
+
+// Sixteen 16-bit texels, each by its own load; `offset` holds each pixel's
+// texel index (0 in lanes past the run's end, a texel that always exists).
+// The indices go through memory to scalar loads, as in the AVX2 kernels;
+// the empty statement makes the compiler keep the array.
+inline __m256i each_texel(const uint8_t* texels, __m512i offset) {
+    int32_t index[16];
+    _mm512_storeu_si512(index, offset);
+    __asm__("" : "+m"(index));
+    uint16_t value[16];
+    for (int k = 0; k < 16; ++k)
+        std::memcpy(&value[k], texels + static_cast<ptrdiff_t>(index[k]) * 2, 2);
+    __m128i low = _mm_cvtsi32_si128(value[0]);
+    low = _mm_insert_epi16(low, value[1], 1);
+    low = _mm_insert_epi16(low, value[2], 2);
+    low = _mm_insert_epi16(low, value[3], 3);
+    low = _mm_insert_epi16(low, value[4], 4);
+    low = _mm_insert_epi16(low, value[5], 5);
+    low = _mm_insert_epi16(low, value[6], 6);
+    low = _mm_insert_epi16(low, value[7], 7);
+    __m128i high = _mm_cvtsi32_si128(value[8]);
+    high = _mm_insert_epi16(high, value[9], 1);
+    high = _mm_insert_epi16(high, value[10], 2);
+    high = _mm_insert_epi16(high, value[11], 3);
+    high = _mm_insert_epi16(high, value[12], 4);
+    high = _mm_insert_epi16(high, value[13], 5);
+    high = _mm_insert_epi16(high, value[14], 6);
+    high = _mm_insert_epi16(high, value[15], 7);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// A run of 16-bit pixels, sixteen at a time.
+template <bool DEPTH>
+void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
+    __m512i u = lanes(run.u, run.du);
+    __m512i v = lanes(run.v, run.dv);
+    __m512i z = DEPTH ? lanes(run.z, run.dz) : _mm512_setzero_si512();
+    const __m512i du16 = splat(run.du << 4);
+    const __m512i dv16 = splat(run.dv << 4);
+    const __m512i dz16 = splat(run.dz << 4);
+    const __m512i row_bits = splat(0xFFFF0000u);
+    const __m512i row_length = splat((static_cast<uint32_t>(texture.width) << 16) | 1u);
+    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * 2;
+    const auto width = static_cast<uint32_t>(texture.width);
+    const auto bytes = static_cast<uint32_t>(texture.bytes);
+    uint32_t u_first = run.u;
+    uint32_t v_first = run.v;
+    const uint32_t u_span = 15 * run.du;
+    const uint32_t v_span = 15 * run.dv;
+    for (int32_t i = 0; i < run.count; i += 16) {
+        const int32_t left = run.count - i;
+        const __mmask16 keep = left >= 16 ? __mmask16(0xFFFF)
+                                          : static_cast<__mmask16>((1u << left) - 1u);
+        __mmask16 pass = keep;
+        if constexpr (DEPTH) {
+            uint32_t* at = run.word + i;
+            const __m512i old = _mm512_maskz_loadu_epi32(keep, at);
+            pass = _mm512_mask_cmpgt_epu32_mask(keep, z, old);
+            if (pass == 0xFFFF) {
+                _mm512_storeu_si512(at, z);
+            } else if (pass != 0) {
+                _mm512_mask_storeu_epi32(at, pass, z);
+            }
+        }
+        if (pass != 0) {
+            // Columns and rows are monotonic along a run, so the group's
+            // first and last pixels bound them.
+            const auto last = static_cast<uint32_t>(left - 1);
+            const uint32_t column_a = u_first >> 16;
+            const uint32_t column_b = (u_first + (left >= 16 ? u_span : last * run.du)) >> 16;
+            const uint32_t row_a = v_first >> 16;
+            const uint32_t row_b = (v_first + (left >= 16 ? v_span : last * run.dv)) >> 16;
+            const uint32_t column = column_a < column_b ? column_a : column_b;
+            const uint32_t columns = (column_a < column_b ? column_b : column_a) - column;
+            const uint32_t row = row_a < row_b ? row_a : row_b;
+            const uint32_t rows = (row_a < row_b ? row_b : row_a) - row;
+            __m256i texel;
+            if (columns < WINDOW_COLUMNS && rows < WINDOW_ROWS &&
+                ((row + rows) * width + column) * 2 + 32 <= bytes) {
+                const __m512i place = _mm512_add_epi32(
+                    _mm512_srli_epi32(u, 16), _mm512_slli_epi32(_mm512_srli_epi32(v, 16), 4));
+                const __m512i index = _mm512_sub_epi32(place, splat(column + row * 16));
+                texel = window_texels(
+                    texture.texels + (static_cast<ptrdiff_t>(row) * width + column) * 2, row_bytes,
+                    rows, index);
+            } else {
+                const __m512i place = _mm512_or_si512(_mm512_srli_epi32(u, 16),
+                                                      _mm512_and_si512(v, row_bits));
+                texel = each_texel(texture.texels, _mm512_maskz_mov_epi32(
+                                                       keep, _mm512_madd_epi16(place, row_length)));
+            }
+            void* p = run.pixel + static_cast<ptrdiff_t>(i) * 2;
+            if (pass == 0xFFFF) {
+                _mm256_storeu_si256(static_cast<__m256i*>(p), texel);
+            } else {
+                _mm256_mask_storeu_epi16(p, pass, texel);
+            }
+        }
+        u = _mm512_add_epi32(u, du16);
+        v = _mm512_add_epi32(v, dv16);
+        if constexpr (DEPTH) z = _mm512_add_epi32(z, dz16);
+        u_first += run.du << 4;
+        v_first += run.dv << 4;
+    }
+}
+
+template <bool DEPTH>
+void draw_runs(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
+    for (int32_t k = 0; k < runs; ++k) draw_sixteens<DEPTH>(texture, run[k]);
+}
+
+// The depth pre-test's groups of sixteen (count_hidden).
+struct Sixteens {
+    static constexpr int32_t SIZE = 16;
+    __m512i z, dz16;
+    explicit Sixteens(const KernelRun& run) : z(lanes(run.z, run.dz)), dz16(splat(run.dz << 4)) {}
+    bool any_pass(const uint32_t* word) {
+        const __mmask16 pass = _mm512_cmpgt_epu32_mask(z, _mm512_loadu_si512(word));
+        z = _mm512_add_epi32(z, dz16);
+        return pass != 0;
+    }
+};
+
+}  // namespace
+
+void avx512_run_kernels(FastPaths& paths) {
+    // The AVX2 kernels, written in before, keep the other pixel sizes.
+    paths.hidden = count_hidden<Sixteens>;
+    if (paths.kernels == nullptr) return;
+    static RunKernels kernels;
+    kernels = *paths.kernels;
+    kernels.draw[1][0] = draw_runs<false>;
+    kernels.draw[1][1] = draw_runs<true>;
+    paths.kernels = &kernels;
+}
+
+}  // namespace gx_raster
+
+#else
+
+namespace gx_raster {
+void avx512_run_kernels(FastPaths&) {}
+}  // namespace gx_raster
+
+#endif
