@@ -192,6 +192,12 @@ int main(int argc, char** argv) {
     shell.paint_pending = false;
 
     const int code = message_loop(shell);
+    // Under X, SDL ends its event wait with a message sent to the window over
+    // a second connection. Destroyed at once, the window can be gone before
+    // that message reaches the server, and the late error ends the program
+    // with exit code 1 as SDL closes. Hiding waits for the server's reply,
+    // by which time the message has been delivered.
+    SDL_HideWindow(shell.window);
     SDL_DestroyWindow(shell.window);
     SDL_Quit();
     return code;
