@@ -180,6 +180,58 @@ bool clip(int64_t start, int64_t length, int64_t limit, int64_t& first, int64_t&
 
 }  // namespace
 
+// The rules: merge the closest pair of used colours (the first visited among
+// equally close pairs, unless a later pair's second member has fewer pixels
+// than both of the kept pair's) until `count` are left; the member with
+// fewer pixels (the lower index on a tie) goes into the other. Survivors get
+// dense numbers in index order, shifted to `first`; slots outside
+// first..first+count-1 turn black unless first is 0.
+Reference reference_reduce(const Bytes& pixels, int first, int count, const Bytes& rgb) {
+    Reference r;
+    uint8_t map[256];
+    for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(i);
+    for (uint8_t p : pixels) ++r.counts[p];
+    for (auto used = std::count_if(r.counts, r.counts + 256, [](uint32_t c) { return c != 0; });
+         used > count; --used) {
+        uint64_t best = UINT64_MAX;
+        int ki = -1, kj = -1;
+        for (int i = 0; i < 256; ++i)
+            for (int j = i + 1; j < 256; ++j) {
+                if (r.counts[i] == 0 || r.counts[j] == 0) continue;
+                uint64_t d = 0;
+                for (int c = 0; c < 3; ++c) {
+                    const int64_t e = rgb[3 * i + c] - rgb[3 * j + c];
+                    d += static_cast<uint64_t>(e * e);
+                }
+                if (d < best || (d == best && r.counts[j] < std::min(r.counts[ki], r.counts[kj]))) {
+                    best = d;
+                    ki = i;
+                    kj = j;
+                }
+            }
+        const int victim = r.counts[kj] < r.counts[ki] ? kj : ki;
+        const int keeper = victim == ki ? kj : ki;
+        for (auto& m : map)
+            if (m == victim) m = static_cast<uint8_t>(keeper);
+        r.counts[keeper] += r.counts[victim];
+        r.counts[victim] = 0;
+    }
+    Bytes compact = rgb;  // positions past the survivors keep their contents
+    uint8_t dense[256] = {};
+    for (int i = 0, k = 0; i < 256; ++i)
+        if (r.counts[i] != 0) {
+            dense[i] = static_cast<uint8_t>(k);
+            std::memcpy(&compact[3 * k++], &rgb[3 * i], 3);
+        }
+    r.rgb = compact;
+    if (first != 0) {
+        r.rgb.assign(768, 0);
+        std::memcpy(&r.rgb[3 * first], compact.data(), static_cast<size_t>(3 * count));
+    }
+    for (uint8_t p : pixels) r.pixels.push_back(static_cast<uint8_t>(dense[map[p]] + first));
+    return r;
+}
+
 Outcome LibraryTest::modelled(const Bytes& f, int32_t flags, bool memory, bool stream) const {
     const GraphicsState& s = gx_state;
     const int32_t depth = s.active_depth;
@@ -203,22 +255,25 @@ Outcome LibraryTest::modelled(const Bytes& f, int32_t flags, bool memory, bool s
     if (!(bit_planes || indexed || true_color) || pb < (bit_planes ? (width + 7) / 8 : width))
         return out;
 
-    // The palette stage: trailing colours of a version-5 file, else the header's.
-    if ((flags & GX_PCX_KEEP_PALETTE) == 0 && !true_color) {
-        const bool trailing = f[1] == 5 && f.size() >= (memory ? 128u + 769 : 769u) &&
-                              f[f.size() - 769] == 12;
-        Bytes colors(f.begin() + 16, f.begin() + 64);
-        if (trailing) colors.assign(f.end() - 768, f.end());
-        const size_t zero = trailing && depth == 8 ? 30 : 0;
-        if (bits == 1 && planes == 1 &&
-            std::equal(&colors[zero], &colors[zero + 3], &colors[zero + 3])) {
-            std::fill_n(&colors[zero], 3, 0);
-            std::fill_n(&colors[zero + 3], 3, 0xFF);
-        }
+    // The palette stage: trailing colours of a version-5 file, else the
+    // header's; deeper than 8 bits before the rows, at 8 after them, reduced.
+    const bool load = (flags & GX_PCX_KEEP_PALETTE) == 0 && !true_color;
+    const bool trailing = f[1] == 5 && f.size() >= (memory ? 128u + 769 : 769u) &&
+                          f[f.size() - 769] == 12;
+    Bytes colors(f.begin() + 16, f.begin() + 64);
+    if (trailing) colors.assign(f.end() - 768, f.end());
+    const size_t zero = trailing && depth == 8 ? 30 : 0;
+    if (bits == 1 && planes == 1 &&
+        std::equal(&colors[zero], &colors[zero + 3], &colors[zero + 3])) {
+        std::fill_n(&colors[zero], 3, 0);
+        std::fill_n(&colors[zero + 3], 3, 0xFF);
+    }
+    auto load_palette = [&] {
         const size_t from = depth == 8 && trailing ? 30 : 0, to = depth == 8 ? 30 : 0;
         const size_t count = trailing ? (depth == 8 ? 3 * 236 : 768) : 48;
         std::copy_n(&colors[from], count, &out.palette[to]);
-    }
+    };
+    if (load && depth != 8) load_palette();
 
     // The scan lines as one run-length stream; where it gives out, a line
     // keeps the line before's bytes.
@@ -259,6 +314,15 @@ Outcome LibraryTest::modelled(const Bytes& f, int32_t flags, bool memory, bool s
                                        out.palette[3 * n + 1] << 8 | out.palette[3 * n + 2],
                                    depth);
         }
+    }
+    if (load && depth == 8) {
+        if (trailing && (flags & GX_PCX_NO_REDUCE) == 0) {
+            const Reference reduced = reference_reduce(Bytes(out.pixels.begin(), out.pixels.end()),
+                                                       10, 236, colors);
+            out.pixels.assign(reduced.pixels.begin(), reduced.pixels.end());
+            colors = reduced.rgb;
+        }
+        load_palette();
     }
     return out;
 }

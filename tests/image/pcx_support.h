@@ -24,23 +24,28 @@ struct Header {
     uint8_t palette[48] = {};
 };
 
-// Runs of equal bytes (at most 63) as a count code and the value; single
-// bytes below 0xC0 as themselves.
+// Runs (at most 63) as a count code and the value, single bytes below 0xC0 as themselves.
 Bytes encode(const Bytes& raw);
-// Header, then `data` as it stands.
 Bytes pcx_file(const Header& header, const Bytes& data);
 void append_trailing(Bytes& file, const Bytes& colors768, uint8_t marker = 12);
 
 std::string temp_path(const std::string& name);
 void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);
-// Open descriptors of this process where /proc counts them, else -1.
-int open_descriptors();
+int open_descriptors();  // where /proc counts them, else -1
 // Removes a file the reader has read: Windows refuses while it is open.
 void remove_released(const std::string& path);
 
-// A buffer pixel as `LibraryTest::pixel` reads it, from 0x00RRGGBB.
+// 0x00RRGGBB as `LibraryTest::pixel` reads it at a depth of 16 to 32.
 uint32_t pixel_of_rgb(uint32_t rgb, int32_t depth);
+
+// A plain colour reduction that computes every distance in full: the
+// reduced pixels, palette and per-index counts.
+struct Reference {
+    uint32_t counts[256] = {};
+    Bytes rgb, pixels;
+};
+Reference reference_reduce(const Bytes& pixels, int first, int count, const Bytes& rgb);
 
 // What a read must leave: its result, every buffer pixel (row by row) and
 // the 256 palette colours.
@@ -58,7 +63,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Allocates and opens a w x h buffer of zero bytes.
+    // Opens a fresh buffer of zero bytes; lookup and palette in step.
     void open_buffer(int32_t depth, int32_t width, int32_t height);
     void free_buffers();
     // Pixel (x, y) by the row rule: an index at 8 bits, 5-6-5 at 16,
@@ -72,9 +77,7 @@ protected:
     int32_t load_memory(const Bytes& file, int32_t flags);
 
     // The outcome the rules give for reading `file` into the open buffer as
-    // it stands now (no colour reduction: 8-bit reads need
-    // GX_PCX_NO_REDUCE or GX_PCX_KEEP_PALETTE). `stream` false: file mode
-    // whose chunks give nothing.
+    // it stands now. `stream` false: file mode whose chunks give nothing.
     Outcome modelled(const Bytes& file, int32_t flags, bool memory, bool stream = true) const;
 
     PfDC dc_ = nullptr;
