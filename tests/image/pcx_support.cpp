@@ -22,8 +22,9 @@ Bytes encode(const Bytes& raw) {
 }
 
 Bytes pcx_file(const Header& h, const Bytes& data) {
-    Bytes b(128, 0);
-    b[0] = h.manufacturer;
+    Bytes b(128 + data.size(), 0);
+    std::copy(data.begin(), data.end(), b.begin() + 128);
+    b[0] = 10;
     b[1] = h.version;
     b[2] = 1;
     b[3] = h.bits;
@@ -33,9 +34,8 @@ Bytes pcx_file(const Header& h, const Bytes& data) {
         b[at] = static_cast<uint8_t>(v);
         b[at + 1] = static_cast<uint8_t>(v >> 8);
     }
-    std::memcpy(&b[16], h.palette, 48);
+    std::copy(h.palette.begin(), h.palette.end(), b.begin() + 16);
     b[65] = h.planes;
-    if (!data.empty()) b.insert(b.end(), data.begin(), data.end());
     return b;
 }
 

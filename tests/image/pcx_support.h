@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,11 +18,19 @@ namespace pcxtest {
 using Bytes = std::vector<uint8_t>;
 using Pixels = std::vector<uint32_t>;
 
-// The header fields a test sets; everything else in the 128 bytes is zero.
+constexpr std::array<uint8_t, 48> distinct_colors() {
+    std::array<uint8_t, 48> c{};
+    for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 11);
+    return c;
+}
+
+// The header fields a test sets, in aggregate order; the other bytes are zero.
 struct Header {
-    uint8_t manufacturer = 10, version = 5, bits = 8, planes = 1;
-    uint32_t xmin = 0, ymin = 0, xmax = 0, ymax = 0, plane_bytes = 0;
-    uint8_t palette[48] = {};
+    uint32_t xmax = 0, ymax = 0, plane_bytes = 0;
+    uint8_t planes = 1, bits = 8;
+    uint32_t xmin = 0, ymin = 0;
+    uint8_t version = 5;
+    std::array<uint8_t, 48> palette = distinct_colors();
 };
 
 // Runs (at most 63) as a count code and the value, single bytes below 0xC0 as themselves.
