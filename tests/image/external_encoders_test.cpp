@@ -1,8 +1,8 @@
-// Files written by independent encoders (netpbm's ppmtopcx with its options,
-// ImageMagick, GraphicsMagick) from generated pictures. Each is
-// read at every depth, from file and memory, exactly as the model of
-// pcx_support says, and the model's colours must be what netpbm's pcxtoppm
-// decodes: so every layout is read to pcxtoppm's pixels or refused with 3.
+// Files written by independent encoders (netpbm's ppmtopcx, ImageMagick,
+// GraphicsMagick) from generated pictures, read at every depth from file and
+// memory exactly as the model of pcx_support says, and shown at depth 32 as
+// netpbm's pcxtoppm decodes them (or refused with 3). Where pcxtoppm is no
+// reference:
 //   - 2 or 4 bits in 1 plane ("packed"): no converter (result 3).
 //   - 8 bits in 4 planes: the alpha plane is not read; pcxtoppm scales by
 //     alpha / 256 (opaque pixels one step darker), so the picture given to
@@ -81,27 +81,19 @@ TEST_F(ExternalEncoders, EveryEncodersLayoutsReadAsPcxtoppmReadsThem) {
         Reference reference;
     } cases[] = {
         {NETPBM, "two", &two, "", 1, 1, false, PCXTOPPM},
-        {NETPBM, "two-packed", &two, "-packed", 1, 1, false, PCXTOPPM},
         {NETPBM, "two-3-planes", &two, "-planes=3", 1, 3, false, PCXTOPPM},
         {NETPBM, "four", &four, "", 1, 2, false, PCXTOPPM},
         {NETPBM, "eight", &eight, "", 1, 3, false, PCXTOPPM},
-        {NETPBM, "sixteen", &sixteen, "", 1, 4, false, PCXTOPPM},
         {NETPBM, "placed", &placed, "-xpos=5 -ypos=3", 1, 4, false, PCXTOPPM},
-        {NETPBM, "sixteen-8bit", &sixteen, "-8bit", 8, 1, true, PCXTOPPM},
         {NETPBM, "many", &many, "", 8, 1, true, PCXTOPPM},
         {NETPBM, "big", &big, "", 8, 1, true, PCXTOPPM},
-        {NETPBM, "sixteen-24bit", &sixteen, "-24bit", 8, 3, false, PCXTOPPM},
         {NETPBM, "gradient", &gradient, "", 8, 3, false, PCXTOPPM},
         {NETPBM, "packed4", &four, "-packed", 2, 1, false, REFUSED},
         {NETPBM, "packed16", &sixteen, "-packed", 4, 1, false, REFUSED},
-        {MAGICK, "im-palette", &many, "-type Palette", 8, 1, true, PCXTOPPM},
         {MAGICK, "im-plasma", nullptr, "-colors 256 -type Palette", 8, 1, true, PCXTOPPM},
-        {MAGICK, "im-true", &gradient, "-type TrueColor", 8, 3, false, PCXTOPPM},
         {MAGICK, "im-alpha", &gradient, "-alpha on", 8, 4, false, PICTURE},
         {MAGICK, "im-1bit", nullptr, "-colors 2 -depth 1", 1, 1, true, PCXTOPPM},
-        {MAGICK, "im-gray", &gradient, "-colorspace Gray", 8, 3, false, PCXTOPPM},
         {MAGICK, "im-raw", &sixteen, "-type Palette -compress None", 8, 1, true, PICTURE},
-        {GM, "gm-palette", &many, "-type Palette", 8, 1, true, PCXTOPPM},
         {GM, "gm-true", &gradient, "-type TrueColor", 8, 3, true, PCXTOPPM},
         {GM, "gm-alpha", &gradient, "-type TrueColorMatte", 8, 4, true, PICTURE},
         {GM, "gm-mono", &two, "-monochrome", 1, 1, true, PCXTOPPM},

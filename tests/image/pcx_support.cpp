@@ -75,11 +75,6 @@ void remove_released(const std::string& path) {
     EXPECT_TRUE(std::filesystem::remove(path, error)) << path << " is held: " << error.message();
 }
 
-uint32_t pixel_of_rgb(uint32_t rgb, int32_t depth) {
-    if (depth != 16) return rgb;
-    return ((rgb >> 8) & 0xF800) | ((rgb >> 5) & 0x07E0) | ((rgb & 0xFF) >> 3);
-}
-
 void LibraryTest::SetUp() {
     static const GraphicsState fresh{};
     gx_state = fresh;
@@ -169,6 +164,12 @@ int32_t LibraryTest::load_memory(const Bytes& file, int32_t flags) {
 
 namespace {
 
+// 0x00RRGGBB as `LibraryTest::pixel` reads it at a depth of 16 to 32.
+uint32_t pixel_of_rgb(uint32_t rgb, int32_t depth) {
+    if (depth != 16) return rgb;
+    return ((rgb >> 8) & 0xF800) | ((rgb >> 5) & 0x07E0) | ((rgb & 0xFF) >> 3);
+}
+
 // [start, start + length) clipped to [0, limit): first kept, skipped before it, kept.
 bool clip(int64_t start, int64_t length, int64_t limit, int64_t& first, int64_t& skipped,
           int64_t& kept) {
@@ -180,12 +181,6 @@ bool clip(int64_t start, int64_t length, int64_t limit, int64_t& first, int64_t&
 
 }  // namespace
 
-// The rules: merge the closest pair of used colours (the first visited among
-// equally close pairs, unless a later pair's second member has fewer pixels
-// than both of the kept pair's) until `count` are left; the member with
-// fewer pixels (the lower index on a tie) goes into the other. Survivors get
-// dense numbers in index order, shifted to `first`; slots outside
-// first..first+count-1 turn black unless first is 0.
 Reference reference_reduce(const Bytes& pixels, int first, int count, const Bytes& rgb) {
     Reference r;
     uint8_t map[256];

@@ -1,6 +1,6 @@
-// Shared pieces of the image tests: a library set-up with one open buffer, a
-// small PCX writer, files, and a model of what reading a file must give,
-// worked out from the format's rules alone.
+// Shared pieces of the image tests: a library set-up, a small PCX writer,
+// files, and models worked out from the rules alone: what reading a file and
+// what a colour reduction must give.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,19 +18,17 @@ namespace pcxtest {
 using Bytes = std::vector<uint8_t>;
 using Pixels = std::vector<uint32_t>;
 
-constexpr std::array<uint8_t, 48> distinct_colors() {
-    std::array<uint8_t, 48> c{};
-    for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 11);
-    return c;
-}
-
 // The header fields a test sets, in aggregate order; the other bytes are zero.
 struct Header {
     uint32_t xmax = 0, ymax = 0, plane_bytes = 0;
     uint8_t planes = 1, bits = 8;
     uint32_t xmin = 0, ymin = 0;
     uint8_t version = 5;
-    std::array<uint8_t, 48> palette = distinct_colors();
+    std::array<uint8_t, 48> palette = [] {
+        std::array<uint8_t, 48> c{};  // sixteen distinct colours
+        for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 11);
+        return c;
+    }();
 };
 
 // Runs (at most 63) as a count code and the value, single bytes below 0xC0 as themselves.
@@ -45,19 +43,19 @@ int open_descriptors();  // where /proc counts them, else -1
 // Removes a file the reader has read: Windows refuses while it is open.
 void remove_released(const std::string& path);
 
-// 0x00RRGGBB as `LibraryTest::pixel` reads it at a depth of 16 to 32.
-uint32_t pixel_of_rgb(uint32_t rgb, int32_t depth);
-
-// A plain colour reduction that computes every distance in full: the
-// reduced pixels, palette and per-index counts.
+// Colour reduction, every distance in full: merge the closest pair of used
+// colours (the first visited among equally close pairs, unless a later
+// pair's second member has fewer pixels than both of the kept pair's) until
+// `count` are left; the member with fewer pixels (the lower index on a tie)
+// goes into the other. Survivors get dense numbers in index order, shifted
+// to `first`; slots outside first..first+count-1 turn black unless first is 0.
 struct Reference {
     uint32_t counts[256] = {};
     Bytes rgb, pixels;
 };
 Reference reference_reduce(const Bytes& pixels, int first, int count, const Bytes& rgb);
 
-// What a read must leave: its result, every buffer pixel (row by row) and
-// the 256 palette colours.
+// A read's result, every buffer pixel (row by row), the 256 palette colours.
 struct Outcome {
     int32_t result = 0;
     Pixels pixels;
@@ -65,8 +63,7 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-// A started library with a window DC and a realized palette on a 32-bit
-// screen. Each test opens the buffers it needs; the fixture frees them.
+// A started library with a window DC and a realized palette on a 32-bit screen.
 class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override;

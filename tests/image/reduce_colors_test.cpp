@@ -44,11 +44,7 @@ Bytes spread_palette(std::initializer_list<std::array<uint8_t, 4>> set = {}) {
     for (int i = 0; i < 256; ++i)
         for (int c = 0; c < 3; ++c)
             rgb[3 * i + c] = static_cast<uint8_t>(c == 0 ? i : c == 1 ? 255 - i : 17 * i);
-    for (const auto& [i, r, g, b] : set) {
-        rgb[3 * i] = r;
-        rgb[3 * i + 1] = g;
-        rgb[3 * i + 2] = b;
-    }
+    for (const auto& e : set) std::copy(e.begin() + 1, e.end(), rgb.begin() + 3 * e[0]);
     return rgb;
 }
 
@@ -113,10 +109,9 @@ TEST_F(ReduceColors, BadRangesOtherDepthsAndNoBufferChangeNothing) {
     for (int32_t depth : {16, 24, 32}) {
         open_buffer(depth, 4, 2);
         fill_bytes(0x3C);
+        const Outcome before = now(0);
         gx_reduce_colors(10, 1, rgb.data());
-        EXPECT_EQ(
-            std::count(gx_state.active_pixels, gx_state.active_pixels + gx_state.active_size, 0x3C),
-            gx_state.active_size);
+        EXPECT_TRUE(now(0) == before);
     }
     open_buffer(8, 4, 1);
     std::copy_n(Bytes{1, 2, 3, 4}.begin(), 4, gx_state.active_pixels);
