@@ -1,7 +1,5 @@
 #include "pcx_support.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -60,16 +58,6 @@ Bytes read_file(const std::string& path) {
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-int open_descriptors() {
-    if (std::filesystem::path::preferred_separator != '/') return -1;
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    int n = 0;
-    while (readdir(dir) != nullptr) ++n;
-    closedir(dir);
-    return n;
-}
-
 void remove_released(const std::string& path) {
     std::error_code error;
     EXPECT_TRUE(std::filesystem::remove(path, error)) << path << " is held: " << error.message();
@@ -100,11 +88,10 @@ void LibraryTest::TearDown() {
 void LibraryTest::open_buffer(int32_t depth, int32_t width, int32_t height) {
     free_buffers();
     gx_set_buffer_depth(depth);
-    const int32_t slot = gx_buffer_alloc(width, height);
-    ASSERT_GE(slot, 0);
-    slots_.push_back(slot);
-    ASSERT_EQ(gx_buffer_open(slot), 0);
-    fill_bytes(0);
+    slot_ = gx_buffer_alloc(width, height);
+    ASSERT_GE(slot_, 0);
+    ASSERT_EQ(gx_buffer_open(slot_), 0);
+    std::memset(gx_state.active_pixels, 0, static_cast<size_t>(gx_state.active_size));
     // Distinct colours everywhere, lookup and palette in step.
     Bytes rgb(768);
     for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 97 + i / 3);
@@ -113,8 +100,8 @@ void LibraryTest::open_buffer(int32_t depth, int32_t width, int32_t height) {
 
 void LibraryTest::free_buffers() {
     gx_buffer_close();
-    for (int32_t slot : slots_) gx_buffer_free(slot);
-    slots_.clear();
+    if (slot_ >= 0) gx_buffer_free(slot_);
+    slot_ = -1;
 }
 
 uint32_t LibraryTest::pixel(int32_t x, int32_t y) const {
@@ -128,21 +115,12 @@ uint32_t LibraryTest::pixel(int32_t x, int32_t y) const {
 }
 
 Outcome LibraryTest::now(int32_t result) const {
-    Outcome o{result, {}, palette_rgb()};
+    Outcome o{result, {}, {}};
+    for (const PfPaletteEntry& e : gx_state.logical_palette.entries)
+        o.palette.insert(o.palette.end(), {e.red, e.green, e.blue});
     for (int32_t y = 0; y < gx_state.active_height; ++y)
         for (int32_t x = 0; x < gx_state.active_width; ++x) o.pixels.push_back(pixel(x, y));
     return o;
-}
-
-void LibraryTest::fill_bytes(uint8_t value) {
-    std::memset(gx_state.active_pixels, value, static_cast<size_t>(gx_state.active_size));
-}
-
-Bytes LibraryTest::palette_rgb() const {
-    Bytes rgb;
-    for (const PfPaletteEntry& e : gx_state.logical_palette.entries)
-        rgb.insert(rgb.end(), {e.red, e.green, e.blue});
-    return rgb;
 }
 
 int32_t LibraryTest::load_file(const Bytes& file, int32_t flags) {
@@ -168,15 +146,6 @@ namespace {
 uint32_t pixel_of_rgb(uint32_t rgb, int32_t depth) {
     if (depth != 16) return rgb;
     return ((rgb >> 8) & 0xF800) | ((rgb >> 5) & 0x07E0) | ((rgb & 0xFF) >> 3);
-}
-
-// [start, start + length) clipped to [0, limit): first kept, skipped before it, kept.
-bool clip(int64_t start, int64_t length, int64_t limit, int64_t& first, int64_t& skipped,
-          int64_t& kept) {
-    first = std::max<int64_t>(start, 0);
-    skipped = first - start;
-    kept = std::min(start + length, limit) - first;
-    return kept > 0;
 }
 
 }  // namespace
@@ -237,11 +206,13 @@ Outcome LibraryTest::modelled(const Bytes& f, int32_t flags, bool memory, bool s
     out.result = GX_PCX_NO_CONVERTER;
     if (width < 1 || height < 1) return out;
     const bool at_position = (flags & GX_PCX_AT_POSITION) != 0;
-    int64_t x0, first_column, columns, y0, skipped_rows, rows;
+    const int64_t px = at_position ? s.pos_x : r16(4), py = at_position ? s.pos_y : r16(6);
+    const int64_t x0 = std::max<int64_t>(px, 0), y0 = std::max<int64_t>(py, 0);
+    const int64_t columns = std::min<int64_t>(px + width, s.active_width) - x0;
+    const int64_t rows = std::min<int64_t>(py + height, s.active_height) - y0;
+    const int64_t first_column = x0 - px, skipped_rows = y0 - py;
     out.result = GX_PCX_OK;
-    if (!clip(at_position ? s.pos_y : r16(6), height, s.active_height, y0, skipped_rows, rows) ||
-        !clip(at_position ? s.pos_x : r16(4), width, s.active_width, x0, first_column, columns))
-        return out;
+    if (columns <= 0 || rows <= 0) return out;
     const uint32_t bits = f[3], planes = f[65], pb = static_cast<uint32_t>(r16(66));
     const bool bit_planes = bits == 1 && planes >= 1 && planes <= 4;
     const bool indexed = bits == 8 && planes == 1;

@@ -39,7 +39,6 @@ void append_trailing(Bytes& file, const Bytes& colors768, uint8_t marker = 12);
 std::string temp_path(const std::string& name);
 void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);
-int open_descriptors();  // where /proc counts them, else -1
 // Removes a file the reader has read: Windows refuses while it is open.
 void remove_released(const std::string& path);
 
@@ -75,9 +74,7 @@ protected:
     // Pixel (x, y) by the row rule: an index at 8 bits, 5-6-5 at 16,
     // 0x00RRGGBB at 24, and at 32 the fourth byte in bits 24 to 31.
     uint32_t pixel(int32_t x, int32_t y) const;
-    Outcome now(int32_t result) const;
-    void fill_bytes(uint8_t value);
-    Bytes palette_rgb() const;
+    Outcome now(int32_t result) const;  // the buffer and palette as they are
     int32_t load_file(const Bytes& file, int32_t flags);
     // Through a block of exactly the file's size (the sanitizer sees overreads).
     int32_t load_memory(const Bytes& file, int32_t flags);
@@ -88,7 +85,7 @@ protected:
 
     PfDC dc_ = nullptr;
     PfPalette palette_ = nullptr;
-    std::vector<int32_t> slots_;
+    int32_t slot_ = -1;
     int blocks_at_start_ = 0;
 };
 
