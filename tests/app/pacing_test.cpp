@@ -30,6 +30,7 @@ TEST(TickClock, TicksAndWaits) {
                           {tick(1) + 1, 17, false},
                           {tick(2) - 1, 1, false},
                           {tick(2), 0, true},
+                          {T0 + 40 * MS, 10, false},  // tick 3 at exactly 50 MS: no rounding up
                           {T0 + 100 * MS, 0, true},
                           {T0 + 100 * MS, 17, false},
                           {tick(7) - 1, 1, false},  // tick 7 at 116.67 MS

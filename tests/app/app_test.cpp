@@ -1,0 +1,297 @@
+// The program's start-up, message handlers and frame step on the headless
+// backend, in the folder that holds CUBE.PCX, with a 640 x 480 client area.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "app/scene.h"
+#include "app/shell.h"
+#include "gfx/gfx.h"
+#include "gfx/row_rule.h"
+#include "platform/headless/headless.h"
+
+namespace {
+
+// Scan codes of PC set 1, written out here so a wrong code in the program shows.
+enum Scan : int32_t {
+    LSHIFT = 0x2A,
+    RSHIFT = 0x36,
+    MINUS = 0x4A,
+    PLUS = 0x4E,
+    LEFT = 0x4B,
+    RIGHT = 0x4D,
+    UP = 0x48,
+    DOWN = 0x50,
+    X = 0x2D,
+    Y = 0x15,
+    Z = 0x2C
+};
+
+// Colours of CUBE.PCX as 5-6-5 pixels, worked out by hand from its palette.
+constexpr uint16_t BORDER = 0x18C5;  // (24, 24, 40)
+constexpr uint16_t WHITE = 0xFFFF;
+constexpr uint16_t FACE_COLOUR[6] = {0xD104, 0x2506, 0x2A5B, 0xEE40, 0x9196, 0xF3C0};
+
+// A 5-6-5 pixel as the screen shows it: each field widened by bit replication.
+uint32_t widen(uint32_t v) {
+    const uint32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
+    return (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
+}
+
+class App : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_dir_ = std::filesystem::current_path();
+        std::filesystem::current_path(std::filesystem::path(GX_SOURCE_DIR) / "app" / "assets");
+        headless_reset();
+        blocks_before_ = headless_live_blocks();
+        objects_before_ = headless_live_objects();
+        window_ = headless_window_dc(640, 480);
+        app_start_up(window_);
+        app_size(640, 480);
+        scene_reset();
+    }
+    void TearDown() override {
+        app_tear_down();
+        pf_delete_dc(window_);
+        headless_reset();
+        std::filesystem::current_path(saved_dir_);
+    }
+    // Holds exactly these keys; all others are up.
+    static void hold(const std::vector<int32_t>& codes) {
+        for (int32_t code : {LSHIFT, RSHIFT, MINUS, PLUS, LEFT, RIGHT, UP, DOWN, X, Y, Z})
+            headless_set_scan_key(static_cast<uint32_t>(code), false);
+        for (int32_t code : codes) headless_set_scan_key(static_cast<uint32_t>(code), true);
+    }
+    static uint16_t& pixel(int32_t x, int32_t y) {
+        return *reinterpret_cast<uint16_t*>(gx_pixel_address(x, y, 2));
+    }
+    static std::vector<uint16_t> frame() {
+        std::vector<uint16_t> pixels;
+        for (int32_t y = 0; y < 480; ++y)
+            for (int32_t x = 0; x < 640; ++x) pixels.push_back(pixel(x, y));
+        return pixels;
+    }
+    std::vector<uint32_t> shown(int32_t w, int32_t h) const {
+        int32_t width = 0, height = 0;
+        const uint32_t* image = headless_client_image(window_, &width, &height);
+        EXPECT_EQ(width, w);
+        EXPECT_EQ(height, h);
+        return std::vector<uint32_t>(image, image + w * h);
+    }
+    static uint16_t texel(int32_t face, int32_t u, int32_t v) {
+        const uint8_t* p = texture_store[face] + (v * 64 + u) * 2;
+        return static_cast<uint16_t>(p[0] | p[1] << 8);
+    }
+
+    PfDC window_ = nullptr;
+    int32_t blocks_before_ = 0, objects_before_ = 0;
+    std::filesystem::path saved_dir_;
+};
+
+TEST_F(App, StartUpStateAndTextures) {
+    EXPECT_EQ(gx_state.active_buffer, app_buffer);
+    EXPECT_EQ(gx_state.active_depth, 16);
+    EXPECT_EQ(frame(), std::vector<uint16_t>(640 * 480, WHITE));  // the image was overwritten
+    EXPECT_EQ(gx_state.depth_buffer, app_depth_buffer);
+    EXPECT_EQ(gx_state.render_flags, 13u);
+    EXPECT_EQ(gx_state.near_plane, 40.0);
+    EXPECT_EQ(gx_state.far_plane, 1000.0);
+    EXPECT_EQ(gx_state.view_scale, 320.0);
+    EXPECT_EQ(gx_state.view_centre_x, 320);
+    EXPECT_EQ(gx_state.view_centre_y, 240);
+    // Six squares cut left to right along the top, ending one square past the sixth.
+    EXPECT_EQ(gx_state.pos_x, 384);
+    EXPECT_EQ(gx_state.pos_y, 63);
+    for (int32_t face = 0; face < 6; ++face) {
+        SCOPED_TRACE(face);
+        EXPECT_EQ(texture_slots[face], face);
+        EXPECT_EQ(gx_state.texture_table[face].pixels, texture_store[face]);
+        EXPECT_EQ(gx_state.texture_table[face].width, 64);
+        EXPECT_EQ(gx_state.texture_table[face].height, 64);
+        for (auto [u, v] : {std::pair{0, 0}, {63, 63}, {2, 30}})
+            EXPECT_EQ(texel(face, u, v), BORDER);
+        EXPECT_EQ(texel(face, 6, 32), FACE_COLOUR[face]);
+        EXPECT_EQ(texel(face, 57, 32), FACE_COLOUR[face]);
+    }
+    // Top row first: the digit 1 has its full bar at the bottom (rows 47 to
+    // 52), only its middle column at the top (rows 11 to 16).
+    EXPECT_EQ(texel(0, 25, 50), WHITE);
+    EXPECT_EQ(texel(0, 25, 13), FACE_COLOUR[0]);
+    EXPECT_EQ(texel(0, 31, 13), WHITE);
+    gx_state.current_palette = nullptr;
+    app_focus();  // realizes the program's palette again
+    EXPECT_EQ(gx_state.current_palette, app_palette);
+}
+
+TEST_F(App, TeardownReleasesEverythingStartUpTook) {
+    app_tear_down();
+    EXPECT_EQ(gx_state.active_buffer, -1);
+    EXPECT_EQ(headless_live_blocks(), blocks_before_);
+    EXPECT_EQ(headless_live_objects(),
+              objects_before_ + 1);  // the window, until the entry frees it
+    pf_delete_dc(window_);
+    EXPECT_EQ(headless_live_objects(), objects_before_);
+    window_ = headless_window_dc(640, 480);
+    app_start_up(window_);  // for the fixture's teardown
+}
+
+// The first turn draws without a key: face 0 spans (240, 160) to (400, 320),
+// its corner (-20, 20, -20) at depth 80 projecting to 320 - 80 and 240 - 80.
+TEST_F(App, FirstFrameIsDrawnAndPresented) {
+    const int32_t before = headless_present_count(window_);
+    frame_step();
+    EXPECT_EQ(redraw, 0);
+    EXPECT_EQ(headless_present_count(window_), before + 1);
+    const struct {
+        int32_t x, y;
+        uint16_t colour;
+    } probes[] = {
+        {0, 0, WHITE},      {239, 240, WHITE},  {241, 240, BORDER}, {262, 240, FACE_COLOUR[0]},
+        {320, 165, BORDER}, {398, 318, BORDER}, {401, 240, WHITE},  {320, 321, WHITE}};
+    for (const auto& p : probes) EXPECT_EQ(pixel(p.x, p.y), p.colour) << p.x << ", " << p.y;
+    std::vector<uint32_t> expected;
+    for (uint16_t v : frame()) expected.push_back(widen(v));
+    EXPECT_TRUE(shown(640, 480) == expected);  // red (26, 8, 4) shows as 0xD62021
+    EXPECT_EQ(expected[240 * 640 + 262], 0x00D62021u);
+}
+
+// Half as wide, twice as high: every client pixel shows one of the two buffer
+// columns it covers in the one row it doubles. A minimized window (0 x 0)
+// then gets nothing painted, though the buffer is drawn.
+TEST_F(App, PaintStretchesTheBufferOverTheClientArea) {
+    frame_step();
+    headless_resize_window_dc(window_, 320, 960);
+    app_size(320, 960);
+    app_paint();
+    const std::vector<uint32_t> image = shown(320, 960);
+    for (int32_t y = 0; y < 960; y += 7)
+        for (int32_t x = 0; x < 320; x += 3)
+            ASSERT_TRUE(widen(pixel(2 * x, y / 2)) == image[y * 320 + x] ||
+                        widen(pixel(2 * x + 1, y / 2)) == image[y * 320 + x])
+                << x << ", " << y;
+    const std::vector<uint16_t> drawn = frame();
+    app_size(0, 0);
+    app_paint();
+    hold({X});
+    frame_step();
+    EXPECT_EQ(angle_x, 354);
+    EXPECT_NE(frame(), drawn);
+    EXPECT_EQ(shown(320, 960), image);
+}
+
+// A frame is drawn and presented only when a key changed something: with no
+// key or Shift alone a pixel the fill would overwrite survives.
+TEST_F(App, DrawsOnlyWhenSomethingChanged) {
+    frame_step();
+    const int32_t before = headless_present_count(window_);
+    pixel(5, 5) = 0x1234;
+    for (const std::vector<int32_t>& keys : {std::vector<int32_t>{}, {LSHIFT}, {RSHIFT}}) {
+        hold(keys);
+        frame_step();
+        EXPECT_EQ(pixel(5, 5), 0x1234);
+        EXPECT_EQ(headless_present_count(window_), before);
+    }
+    EXPECT_EQ(angle_x + angle_y + angle_z, 0);
+    hold({Z});
+    frame_step();
+    EXPECT_EQ(angle_z, 354);
+    EXPECT_EQ(pixel(5, 5), WHITE);
+    EXPECT_EQ(headless_present_count(window_), before + 1);
+    EXPECT_EQ(redraw, 0);
+}
+
+// Held keys, one turn a row, from the start position where a row says so.
+// First all nine held, then released one by one from the top of the list:
+// on every turn exactly the highest key still held acts.
+TEST_F(App, KeyScripts) {
+    const std::vector<int32_t> all = {MINUS, PLUS, LEFT, RIGHT, UP, DOWN, X, Y, Z};
+    const auto from = [&](ptrdiff_t i) { return std::vector<int32_t>(all.begin() + i, all.end()); };
+    const struct {
+        bool reset;
+        std::vector<int32_t> keys;
+        double x, y, z;
+        int32_t ax, ay, az;
+    } turns[] = {
+        {true, from(0), 0, 0, 103, 0, 0, 0},
+        {false, from(1), 0, 0, 100, 0, 0, 0},
+        {false, from(2), -3, 0, 100, 0, 0, 0},
+        {false, from(3), 0, 0, 100, 0, 0, 0},
+        {false, from(4), 0, 3, 100, 0, 0, 0},
+        {false, from(5), 0, 0, 100, 0, 0, 0},
+        {false, from(6), 0, 0, 100, 354, 0, 0},
+        {false, from(7), 0, 0, 100, 354, 354, 0},
+        {false, from(8), 0, 0, 100, 354, 354, 354},
+        {true, {MINUS, PLUS}, 0, 0, 103, 0, 0, 0},
+        {false, {MINUS, PLUS}, 0, 0, 106, 0, 0, 0},
+        {true, {RIGHT, Y}, 3, 0, 100, 0, 0, 0},  // a movement key hides the turn key
+        {false, {RIGHT, Y}, 6, 0, 100, 0, 0, 0},
+        {true, {PLUS}, 0, 0, 97, 0, 0, 0},
+        {false, {DOWN}, 0, -3, 97, 0, 0, 0},
+        {false, {DOWN}, 0, -6, 97, 0, 0, 0},
+        {true, {X}, 0, 0, 100, 354, 0, 0},         // 0 - 6 + 360
+        {false, {LSHIFT, X}, 0, 0, 100, 0, 0, 0},  // 354 + 6 - 360
+        {false, {LSHIFT, X}, 0, 0, 100, 6, 0, 0},
+        {false, {X}, 0, 0, 100, 0, 0, 0},         // 6 - 6 stays 0
+        {true, {RSHIFT, Y}, 0, 0, 100, 0, 6, 0},  // either Shift turns the other way
+        {false, {LSHIFT, Z}, 0, 0, 100, 0, 6, 6},
+        {false, {RSHIFT, LSHIFT, X}, 0, 0, 100, 6, 6, 6},
+        {false, {LSHIFT, RIGHT}, 3, 0, 100, 6, 6, 6},  // and does not change movements
+    };
+    int row = 0;
+    for (const auto& t : turns) {
+        SCOPED_TRACE(row++);
+        if (t.reset) scene_reset();
+        hold(t.keys);
+        frame_step();
+        EXPECT_EQ((std::vector<double>{cube_x, cube_y, cube_z}),
+                  (std::vector<double>{t.x, t.y, t.z}));
+        EXPECT_EQ((std::vector<int32_t>{angle_x, angle_y, angle_z}),
+                  (std::vector<int32_t>{t.ax, t.ay, t.az}));
+    }
+}
+
+// Sixty turns of 6 degrees come back to the first frame; after thirty the
+// back face (z = +20) faces the eye and is drawn exactly where the front
+// face was, mirrored: 40 units square at depth 80.
+TEST_F(App, TurningAboutYRevealsTheBackFace) {
+    frame_step();
+    const std::vector<uint16_t> first = frame();
+    hold({Y});
+    for (int i = 0; i < 30; ++i) frame_step();
+    EXPECT_EQ(angle_y, 180);
+    for (auto [x, y] : {std::pair{239, 240}, {400, 240}, {320, 159}, {320, 320}})
+        EXPECT_EQ(pixel(x, y), WHITE);
+    for (auto [x, y] : {std::pair{241, 240}, {398, 240}, {320, 161}, {320, 318}})
+        EXPECT_EQ(pixel(x, y), BORDER);
+    EXPECT_EQ(pixel(262, 240), FACE_COLOUR[2]);
+    for (int i = 0; i < 30; ++i) frame_step();
+    EXPECT_EQ(angle_y, 0);
+    EXPECT_TRUE(frame() == first);
+}
+
+// The model: six squares of side 40 centred on the origin, one per side of
+// the cube, corners listed around each square.
+TEST(CubeModel, SixSquaresOneOnEachSide) {
+    std::vector<int> sides;
+    for (const auto& face : cube_faces) {
+        int fixed_axis = -1;
+        for (int axis = 0; axis < 3; ++axis) {
+            const auto c = [&](int k) { return (&face[k].x)[axis]; };
+            if (c(0) == c(1) && c(1) == c(2) && c(2) == c(3)) fixed_axis = axis;
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(std::abs(c(k)), 20.0);
+        }
+        ASSERT_NE(fixed_axis, -1);
+        sides.push_back(fixed_axis * 2 + ((&face[0].x)[fixed_axis] > 0));
+        for (int k = 0; k < 4; ++k) {
+            const Vertex3 &a = face[k], &b = face[(k + 1) % 4];
+            EXPECT_EQ((a.x != b.x) + (a.y != b.y) + (a.z != b.z), 1);  // an edge, not a diagonal
+        }
+    }
+    std::sort(sides.begin(), sides.end());
+    EXPECT_EQ(sides, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+}
+
+}  // namespace
