@@ -22,48 +22,38 @@ TEST_F(DepthBuffer, OpenAndTheStampWrapZeroWhatTheBufferUses) {
     const struct {
         int32_t buffer_w, buffer_h, depth_w, depth_h;
         uint32_t words, zeroed;
-    } cases[] = {
-        {0, 0, 640, 480, 1228800 / 4, 1228800 / 4},
-        {0, 0, 641, 480, 1236480 / 4, 1236480 / 4},  // width counted as 644
-        {8, 4, 8, 4, 32, 32},
-        {8, 4, 16, 4, 64, 32},  // larger: the rest is left alone
-        {8, 4, 4, 4, 16, 16},   // smaller: below what the buffer needs, so never used
-        {8, 4, 0, 0, 0, 0},
-        {-1, 0, 8, 4, 32, 32},  // open, but its size is not to be trusted
-        {0, -1, 8, 4, 32, 32},
-    };
+    } cases[] = {// clang-format off
+        {0, 0, 640, 480, 640 * 480, 640 * 480},
+        {0, 0, 641, 480, 644 * 480, 644 * 480},  // width counted as 644
+        {8, 4, 8, 4, 32, 32}, {8, 4, 16, 4, 64, 32},  // larger: the rest is left alone
+        {8, 4, 4, 4, 16, 16},  // smaller: below what the buffer needs, so never used
+        {8, 4, 0, 0, 0, 0}, {-1, 0, 8, 4, 32, 32}, {0, -1, 8, 4, 32, 32}};
+    // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.depth_w << " x " << c.depth_h << " on " << c.buffer_w
-                                        << " x " << c.buffer_h);
+        SCOPED_TRACE(testing::Message() << c.depth_w << " x " << c.depth_h << " on " << c.buffer_w);
         if (c.buffer_w != 0 || c.buffer_h != 0) open_buffer(8, 4);
-        if (c.buffer_w < 0 || c.buffer_h < 0) {
-            gx_state.active_width = c.buffer_w;
-            gx_state.active_height = c.buffer_h;
-        }
+        if (c.buffer_w < 0 || c.buffer_h < 0)
+            gx_state.active_width = c.buffer_w, gx_state.active_height = c.buffer_h;
         const int32_t blocks = headless_live_blocks();
         uint32_t* d = gx_depthbuf_alloc(c.depth_w, c.depth_h);
-        ASSERT_NE(d, nullptr);
-        EXPECT_EQ(headless_live_blocks(), blocks + 1);
+        ASSERT_TRUE(d != nullptr && headless_live_blocks() == blocks + 1);
         EXPECT_TRUE(all(d, 0, c.words, 0));  // allocated zero-filled
         std::fill(d, d + c.words, 0xDEADBEEF);
         gx_state.depth_stamp = 0x05000000;
         EXPECT_EQ(gx_depthbuf_open(d), 0);
-        EXPECT_EQ(gx_state.depth_buffer, d);
-        EXPECT_EQ(gx_state.depth_buffer_words, c.words);
-        EXPECT_EQ(gx_state.depth_stamp, 0u);
+        EXPECT_TRUE(gx_state.depth_buffer == d && gx_state.depth_buffer_words == c.words &&
+                    gx_state.depth_stamp == 0);
         EXPECT_TRUE(all(d, 0, c.zeroed, 0) && all(d, c.zeroed, c.words, 0xDEADBEEF));
         std::fill(d, d + c.words, 0x12345678);
-        for (uint32_t i = 1; i <= 255; ++i) {
-            EXPECT_EQ(gx_depthbuf_clear(), 0);
-            ASSERT_EQ(gx_state.depth_stamp, i << 24);
-        }
+        for (uint32_t i = 1; i <= 255; ++i)
+            ASSERT_TRUE(gx_depthbuf_clear() == 0 && gx_state.depth_stamp == i << 24);
         EXPECT_TRUE(all(d, 0, c.words, 0x12345678));  // untouched for 255 frames
         gx_depthbuf_clear();                          // the 256th wraps
         EXPECT_EQ(gx_state.depth_stamp, 0u);
         EXPECT_TRUE(all(d, 0, c.zeroed, 0) && all(d, c.zeroed, c.words, 0x12345678));
         gx_depthbuf_free(d);
         EXPECT_EQ(headless_live_blocks(), blocks);
-        gx_state.active_width = gx_state.active_height = 0;
+        gx_state.active_width = 8, gx_state.active_height = 4;
         gx_buffer_close();
         gx_buffer_free(-1);
     }
@@ -79,16 +69,13 @@ TEST_F(DepthBuffer, AllocFailures) {
     EXPECT_EQ(headless_live_blocks(), blocks_at_start_);
 }
 
-TEST_F(DepthBuffer, EmptyAndNullBuffers) {
+// A null depth buffer opens as none; freeing the open one forgets it. Either
+// way the clear that wraps the stamp has nothing left to touch.
+TEST_F(DepthBuffer, NullAndFreedBuffers) {
     open_buffer(8, 4);
     EXPECT_EQ(gx_depthbuf_open(nullptr), 0);
-    EXPECT_EQ(gx_state.depth_buffer, nullptr);
-    EXPECT_EQ(gx_state.depth_buffer_words, 0u);
+    EXPECT_TRUE(gx_state.depth_buffer == nullptr && gx_state.depth_buffer_words == 0u);
     for (int i = 0; i < 256; ++i) EXPECT_EQ(gx_depthbuf_clear(), 0);
-}
-
-TEST_F(DepthBuffer, FreeingTheOpenBufferForgetsIt) {
-    open_buffer(8, 4);
     const int32_t blocks_before = headless_live_blocks();
     uint32_t* a = gx_depthbuf_alloc(8, 4);
     uint32_t* b = gx_depthbuf_alloc(8, 4);
@@ -99,7 +86,7 @@ TEST_F(DepthBuffer, FreeingTheOpenBufferForgetsIt) {
     EXPECT_EQ(gx_depthbuf_free(a), 0);
     EXPECT_TRUE(gx_state.depth_buffer == nullptr && gx_state.depth_buffer_words == 0u);
     EXPECT_EQ(headless_live_blocks(), blocks_before);
-    for (int i = 0; i < 256; ++i) gx_depthbuf_clear();  // the wrap has nothing left to touch
+    for (int i = 0; i < 256; ++i) gx_depthbuf_clear();
 }
 
 }  // namespace

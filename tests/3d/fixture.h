@@ -15,6 +15,9 @@
 inline constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double INF = std::numeric_limits<double>::infinity();
 
+// Coordinate i (0 to 2) of a point.
+inline double coord(const Vertex3& p, int i) { return i == 0 ? p.x : i == 1 ? p.y : p.z; }
+
 class Gx3dTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -29,33 +29,22 @@ TEST(CosTable, NearestDoublesOfTheCosine) {
 
 // Quarter turns, one angle per quadrant, and the reduction of negative and
 // large angles: 2147483647 = 596523 * 3600 + 847, -2147483648 = -596524 *
-// 3600 + 2752. Whole positive turns stay at 3600: cosine 1, sine -0.0.
+// 3600 + 2752. Whole positive turns stay at 3600: cosine 1, sine -0.0 (the
+// sign of a zero sine is the fourth column).
 TEST(CosSin, HandWorkedAngles) {
-    const struct {
-        int32_t angle;
-        double c, s;
-        bool negative_zero_sine;
-    } cases[] = {{0, 1.0, 0.0, false},
-                 {900, 0.0, 1.0, false},
-                 {1800, -1.0, 0.0, false},
-                 {2700, 0.0, -1.0, false},
-                 {300, T[300], 0.5, false},
-                 {1200, -0.5, T[300], false},
-                 {2100, -T[300], -0.5, false},
-                 {3000, 0.5, -T[300], false},
-                 {-1, T[1], -T[899], false},
-                 {-3600, 1.0, 0.0, false},
-                 {3600, 1.0, 0.0, true},
-                 {7200, 1.0, 0.0, true},
-                 {3601, T[1], T[899], false},
-                 {INT32_MAX, T[847], T[53], false},
-                 {INT32_MIN, T[848], -T[52], false}};
+    // clang-format off
+    const double cases[][4] = {
+        {0, 1, 0, 1}, {900, 0, 1, 1}, {1800, -1, 0, 1}, {2700, 0, -1, 1}, {-3600, 1, 0, 1},
+        {3600, 1, 0, -1}, {7200, 1, 0, -1}, {300, T[300], 0.5, 1}, {1200, -0.5, T[300], 1},
+        {2100, -T[300], -0.5, 1}, {3000, 0.5, -T[300], 1}, {-1, T[1], -T[899], 1},
+        {3601, T[1], T[899], 1}, {INT32_MAX, T[847], T[53], 1}, {INT32_MIN, T[848], -T[52], 1}};
+    // clang-format on
     for (const auto& e : cases) {
         double c = 9, s = 9;
-        EXPECT_EQ(gx_cos_sin(e.angle, &c, &s), 0);
-        EXPECT_EQ(c, e.c) << e.angle;
-        EXPECT_EQ(s, e.s) << e.angle;
-        if (e.s == 0.0) EXPECT_EQ(std::signbit(s), e.negative_zero_sine) << e.angle;
+        EXPECT_EQ(gx_cos_sin(static_cast<int32_t>(e[0]), &c, &s), 0);
+        EXPECT_TRUE(c == e[1] && s == e[2] &&
+                    std::copysign(1.0, s) == (s == 0 ? e[3] : std::copysign(1.0, e[2])))
+            << e[0];
     }
 }
 
@@ -76,24 +65,21 @@ TEST(CosSin, QuadrantsAgreeWithEachOther) {
 
 // The centre is the first bound plus half the width, rounded down; all in 64 bits.
 TEST(View, ScalesAndCentresWithoutOverflow) {
-    const struct {
-        int32_t x1, x2, y1, y2;
-        double factor, scale;
-        int32_t centre_x, centre_y;
-    } cases[] = {
-        {0, 639, 0, 479, 0.5, 320.0, 320, 240},
-        {0, 640, 0, 479, 0.5, 320.5, 320, 240},
-        {10, 20, 100, 102, 1.0, 11.0, 15, 101},
-        {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 1.0, 4294967296.0, 0, 0},
-        {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 1.0, 1.0, INT32_MAX, INT32_MIN},
-        {10, 0, 0, 0, 1.0, -9.0, 5, 0},  // reversed bounds: width -9
-    };
+    // x1, x2, y1, y2, factor; scale, centre x, centre y
+    // clang-format off
+    const double cases[][8] = {
+        {0, 639, 0, 479, 0.5, 320, 320, 240}, {0, 640, 0, 479, 0.5, 320.5, 320, 240},
+        {10, 20, 100, 102, 1, 11, 15, 101},  // widths 11 and 3
+        {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 1, 4294967296.0, 0, 0},
+        {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 1, 1, INT32_MAX, INT32_MIN},
+        {10, 0, 0, 0, 1, -9, 5, 0}};  // reversed bounds: width -9
+    // clang-format on
     for (const auto& e : cases) {
-        EXPECT_EQ(gx_3d_viewport(e.x1, e.x2, e.y1, e.y2, e.factor), 0);
-        EXPECT_EQ(gx_state.view_scale, e.scale) << e.x1 << " " << e.x2;
-        EXPECT_EQ(gx_state.view_scale_y, -e.scale) << e.x1 << " " << e.x2;
-        EXPECT_EQ(gx_state.view_centre_x, e.centre_x) << e.x1 << " " << e.x2;
-        EXPECT_EQ(gx_state.view_centre_y, e.centre_y) << e.y1 << " " << e.y2;
+        const auto i = [&](int k) { return static_cast<int32_t>(e[k]); };
+        EXPECT_EQ(gx_3d_viewport(i(0), i(1), i(2), i(3), e[4]), 0);
+        EXPECT_TRUE(gx_state.view_scale == e[5] && gx_state.view_scale_y == -e[5] &&
+                    gx_state.view_centre_x == i(6) && gx_state.view_centre_y == i(7))
+            << e[0] << " " << e[1] << " " << e[2] << " " << e[3];
     }
 }
 
@@ -112,10 +98,10 @@ TEST_F(ObjectTransform, TurnsAboutXThenYThenZAndMovesLast) {
         b = s * a + c * b;
         a = t;
     };
-    const int32_t angles[][3] = {{0, 0, 0},       {900, 0, 0},        {0, 900, 0},
-                                 {0, 0, 900},     {900, 900, 0},      {900, 0, 900},
-                                 {0, 900, 900},   {123, 456, 789},    {-450, 1350, 2999},
-                                 {3599, 1, 1800}, {3600, -3600, 7200}};
+    const int32_t angles[][3] = {{0, 0, 0},           {900, 0, 0},       {0, 900, 0},
+                                 {0, 0, 900},         {900, 900, 0},     {900, 0, 900},
+                                 {0, 900, 900},       {123, 456, 789},   {3599, 1, 1800},
+                                 {3600, -3600, 7200}, {-450, 1350, 2999}};
     for (const auto& a : angles) {
         SCOPED_TRACE(testing::Message() << a[0] << " " << a[1] << " " << a[2]);
         EXPECT_EQ(gx_3d_set_object(1.5, -2, 100, a[0], a[1], a[2]), 0);
@@ -129,13 +115,11 @@ TEST_F(ObjectTransform, TurnsAboutXThenYThenZAndMovesLast) {
             turn(e[0], e[1], a[2]);
             for (int r = 0; r < 3; ++r) {
                 EXPECT_NEAR(m[4 * r + k], e[r], 1e-15) << r << "," << k;
-                moved[r] += e[r] * (&p.x)[k];
+                moved[r] += e[r] * coord(p, k);
             }
         }
         gx_3d_transform(&p, &out, 1);
-        EXPECT_NEAR(out.x, moved[0], 1e-13);
-        EXPECT_NEAR(out.y, moved[1], 1e-13);
-        EXPECT_NEAR(out.z, moved[2], 1e-13);
+        for (int r = 0; r < 3; ++r) EXPECT_NEAR(coord(out, r), moved[r], 1e-13);
     }
     out = {7, 8, 9};  // a count of 0 writes nothing
     gx_3d_transform(&p, &out, 0);
