@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -72,10 +73,9 @@ protected:
         return n;
     }
     int32_t written_words() const {
-        int32_t n = 0;
-        for (int32_t i = 0; i < gx_state.active_width * gx_state.active_height; ++i)
-            n += depth_[i] != 0;
-        return n;
+        return static_cast<int32_t>(
+            std::count_if(depth_, depth_ + gx_state.active_width * gx_state.active_height,
+                          [](uint32_t w) { return w != 0; }));
     }
     void expect_nothing_drawn() const {
         EXPECT_EQ(drawn(), 0);

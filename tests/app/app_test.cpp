@@ -222,23 +222,6 @@ TEST_F(App, KeyScripts) {
     }
 }
 
-// Thirty turns of 6 degrees show the back face (z = +20) where the front face
-// was, 40 units square at depth 80; sixty come back to the first frame.
-TEST_F(App, TurningAboutYRevealsTheBackFace) {
-    frame_step();
-    const std::vector<uint16_t> first = frame();
-    hold({Y});
-    for (int i = 0; i < 30; ++i) frame_step();
-    for (auto [x, y] : {std::pair{239, 240}, {400, 240}, {320, 159}, {320, 320}})
-        EXPECT_EQ(pixel(x, y), WHITE);
-    for (auto [x, y] : {std::pair{241, 240}, {398, 240}, {320, 161}, {320, 318}})
-        EXPECT_EQ(pixel(x, y), BORDER);
-    EXPECT_EQ(pixel(262, 240), FACE_COLOUR[2]);
-    for (int i = 0; i < 30; ++i) frame_step();
-    EXPECT_EQ(angle_y, 0);
-    EXPECT_TRUE(frame() == first);
-}
-
 // The model: six squares of side 40 centred on the origin, one per side of
 // the cube, corners listed around each square.
 TEST(CubeModel, SixSquaresOneOnEachSide) {
