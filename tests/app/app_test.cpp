@@ -250,7 +250,8 @@ TEST(CubeModel, SixSquaresOneOnEachSide) {
 // The tick clock on simulated time. Tick n starts n * 1e9 / 60 ns after tick
 // 0: 16666666, 33333333, 50000000... The first call is a tick at once; then
 // one each sixtieth of a second, the wait rounded up to a whole millisecond
-// (none when it is one already); a busy stretch of 100 ms gives one tick, not six.
+// (none when it is one already); a busy stretch of 100 ms gives one tick, not
+// six, and the ticks after it keep their times.
 TEST(TickClock, TicksAndWaits) {
     constexpr int64_t MS = 1000000, T0 = 5000 * MS;  // an arbitrary start
     const auto tick = [&](int64_t n) { return T0 + n * 1000000000 / 60; };
@@ -262,25 +263,13 @@ TEST(TickClock, TicksAndWaits) {
         {T0, 0, true}, {T0, 17, false}, {T0 + 16 * MS, 1, false}, {tick(1) - 1, 1, false},
         {tick(1), 0, true}, {tick(1) + 1, 17, false}, {tick(2) - 1, 1, false}, {tick(2), 0, true},
         {T0 + 40 * MS, 10, false}, {T0 + 100 * MS, 0, true}, {T0 + 100 * MS, 17, false},
-        {tick(7) - 1, 1, false}, {tick(7), 0, true}};
+        {tick(7) - 1, 1, false}, {tick(7), 0, true}, {tick(8) - 1, 1, false}, {tick(8), 0, true}};
     // clang-format on
     TickClock clock;
     for (const auto& s : steps) {
         EXPECT_EQ(tick_wait_ms(clock, s.at), s.wait_ms) << s.at - T0;  // before the tick_due call
         EXPECT_EQ(tick_due(clock, s.at), s.due) << s.at - T0;
     }
-    // Woken every millisecond, or by a coarse timer 15 ms late, for ten
-    // seconds: 60 ticks a second; a late tick does not push the later ones back.
-    int ticks = 0;
-    clock = {};
-    for (int64_t t = T0; t < T0 + 10000 * MS; t += MS) ticks += tick_due(clock, t);
-    EXPECT_EQ(ticks, 600);
-    clock = {};
-    ticks = 0;
-    for (int64_t t = T0; t < T0 + 10000 * MS;
-         t += (std::max<int64_t>(tick_wait_ms(clock, t), 1) + 15) * MS)
-        ticks += tick_due(clock, t);
-    EXPECT_TRUE(ticks >= 599 && ticks <= 601) << ticks;
 }
 
 }  // namespace
