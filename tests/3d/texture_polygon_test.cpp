@@ -21,35 +21,22 @@ protected:
     }
     // The work lists: camera points, then (with clipping) the clipped camera
     // points, then the screen points; clipped texture coordinates in the input buffer.
-    static const Vertex3* camera(size_t i) {
-        return reinterpret_cast<const Vertex3*>(gx_state.scratch_area) + i;
+    static const Vertex3& camera(size_t i) {
+        return reinterpret_cast<const Vertex3*>(gx_state.scratch_area)[i];
     }
-    static const ScreenPoint* screen(size_t after_vertices) {
+    static const ScreenPoint& screen(size_t after, size_t i) {
         return reinterpret_cast<const ScreenPoint*>(gx_state.scratch_area +
-                                                    after_vertices * sizeof(Vertex3));
+                                                    after * sizeof(Vertex3))[i];
     }
-    static const TexCoord* clipped_tex() {
-        return reinterpret_cast<const TexCoord*>(gx_state.input_buffer);
-    }
-    // The whole frame shows the texture stretched over [x0, x1) x [y0, y1),
-    // the rest white: texel columns rise from 0 to 63 along every row and are
-    // the same down every column, texel rows likewise.
-    static void expect_square(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-        for (int32_t y = 0; y < 480; ++y) {
-            for (int32_t x = 0; x < 640; ++x) {
-                const int32_t p = pixel(x, y), u = p % 64, v = p / 64;
-                const bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
-                ASSERT_TRUE(inside ? u == pixel(x, y0) % 64 && v == pixel(x0, y) / 64 &&
-                                         (x > x0 ? u >= pixel(x - 1, y) % 64 : u == 0) &&
-                                         (y > y0 ? v >= pixel(x, y - 1) / 64 : v == 0) &&
-                                         (x < x1 - 1 || u == 63) && (y < y1 - 1 || v == 63)
-                                   : p == 0xFFFF)
-                    << x << ", " << y;
-            }
-        }
+    static const TexCoord& clipped_tex(size_t i) {
+        return reinterpret_cast<const TexCoord*>(gx_state.input_buffer)[i];
     }
 };
 
+// The whole frame shows the texture stretched over (240, 160) to (400, 320)
+// with each set of flags, the rest white: texel columns rise from 0 to 63
+// along every row and are the same down every column, texel rows likewise.
+// Without clipping the caller's texture list is used.
 TEST_F(TexturePolygon, FrontFaceWholeFrameAndTheWorkLists) {
     gx_3d_set_object(0, 0, 100, 0, 0, 0);
     for (uint32_t flags : {13u, 5u, 1u, 4u, 0u}) {
@@ -58,19 +45,27 @@ TEST_F(TexturePolygon, FrontFaceWholeFrameAndTheWorkLists) {
         gx_3d_render_flags(flags);
         std::memset(gx_state.input_buffer, 0xCD, sizeof gx_state.input_buffer);
         gx_3d_texture_polygon(FACE, FACE_TEX, 4);
-        const bool clipped = (flags & RF_CLIP) != 0;
-        for (size_t i = 0; i < (clipped ? 8u : 4u); ++i) {
-            EXPECT_EQ(camera(i)->x, i % 4 == 0 || i % 4 == 3 ? -20 : 20);
-            EXPECT_EQ(camera(i)->y, i % 4 < 2 ? 20 : -20);
-            EXPECT_EQ(camera(i)->z, 80);
+        const size_t listed = flags & RF_CLIP ? 8 : 4;
+        for (size_t i = 0; i < listed; ++i) {
+            const Vertex3& c = camera(i);
+            EXPECT_TRUE(c.x == FACE[i % 4].x && c.y == FACE[i % 4].y && c.z == 80) << i;
+            EXPECT_TRUE(screen(listed, i % 4).x == (c.x < 0 ? 240 : 400) &&
+                        screen(listed, i % 4).y == (c.y > 0 ? 160 : 320))
+                << i;
         }
-        // Without clipping the caller's texture list is used.
-        EXPECT_EQ(clipped_tex()[2].u, clipped ? 63 : static_cast<int32_t>(0xCDCDCDCD));
-        const ScreenPoint* s = screen(clipped ? 8 : 4);
-        const ScreenPoint corners[4] = {{240, 160}, {400, 160}, {400, 320}, {240, 320}};
-        for (int k = 0; k < 4; ++k)
-            EXPECT_TRUE(s[k].x == corners[k].x && s[k].y == corners[k].y) << k;
-        expect_square(240, 160, 400, 320);
+        EXPECT_EQ(clipped_tex(2).u, flags & RF_CLIP ? 63 : static_cast<int32_t>(0xCDCDCDCD));
+        for (int32_t y = 0; y < 480; ++y) {
+            for (int32_t x = 0; x < 640; ++x) {
+                const int32_t p = pixel(x, y), u = p % 64, v = p / 64;
+                ASSERT_TRUE(x < 240 || x >= 400 || y < 160 || y >= 320
+                                ? p == 0xFFFF
+                                : u == pixel(x, 160) % 64 && v == pixel(240, y) / 64 &&
+                                      (x > 240 ? u >= pixel(x - 1, y) % 64 : u == 0) &&
+                                      (y > 160 ? v >= pixel(x, y - 1) / 64 : v == 0) &&
+                                      (x < 399 || u == 63) && (y < 319 || v == 63))
+                    << x << ", " << y;
+            }
+        }
         // 1/80 in 8.24 plus the stamp, with RF_DEPTH only.
         EXPECT_EQ(*gx_depth_word(240, 160),
                   flags & RF_DEPTH ? 0x01000000u + uint32_t(16777216.0 / 80) : 0u);
@@ -79,7 +74,7 @@ TEST_F(TexturePolygon, FrontFaceWholeFrameAndTheWorkLists) {
     new_frame();
     gx_3d_render_flags(13);
     EXPECT_EQ(gx_3d_texture_polygon(FACE + 1, FACE_TEX + 1, 2), 0);
-    EXPECT_TRUE(screen(4)[0].x == 400 && screen(4)[0].y == 160 && screen(4)[1].y == 320);
+    EXPECT_TRUE(screen(4, 0).x == 400 && screen(4, 0).y == 160 && screen(4, 1).y == 320);
     expect_nothing_drawn();
 }
 
@@ -96,9 +91,9 @@ TEST_F(TexturePolygon, ClippedPolygonIsHandedOverWithItsCrossings) {
                                    {10, -10, 50, 61, 63, 384, 304},
                                    {0, -10, 40, 30, 63, 320, 320}};
     for (int k = 0; k < 4; ++k) {
-        const Vertex3& c = *camera(4 + k);
-        const TexCoord& t = clipped_tex()[k];
-        const ScreenPoint& p = screen(8)[k];
+        const Vertex3& c = camera(4 + k);
+        const TexCoord& t = clipped_tex(k);
+        const ScreenPoint& p = screen(8, k);
         const double got[7] = {c.x, c.y, c.z, double(t.u), double(t.v), double(p.x), double(p.y)};
         EXPECT_TRUE(std::equal(got, got + 7, expected[k])) << k;
     }
