@@ -99,53 +99,46 @@ std::vector<std::pair<int32_t, int32_t>> project(std::vector<Vertex3> points, in
 }
 using XY = std::vector<std::pair<int32_t, int32_t>>;
 
-TEST_F(Project, HalvesRoundToEvenInAnyRoundingMode) {
+// Scale 1 (-1 for y, which grows upward in camera space) around each row's
+// centre: halves round to even in every rounding mode; a point at or behind
+// the eye, not a number, or beyond GX_COORD_LIMIT once the centre is added
+// (the limit itself is inside) is refused and stored as (INT32_MIN, INT32_MIN).
+TEST_F(Project, RoundingLimitsAndRefusals) {
     EXPECT_EQ(project({{123, -456, 7}}), (XY{{0, 0}}));  // before any viewport: the origin
-    gx_3d_viewport(0, 0, 0, 0, 1.0);                     // scale 1, -1; centre (0, 0)
+    gx_3d_viewport(0, 0, 0, 0, 1.0);
+    constexpr double L = GX_COORD_LIMIT;
+    constexpr int32_t R = INT32_MIN, LIM = GX_COORD_LIMIT;
+    const struct {
+        int32_t cx, cy;
+        Vertex3 p;
+        int32_t x, y;
+    } cases[] = {// clang-format off
+        {0, 0, {0.5, -0.5, 1}, 0, 0}, {0, 0, {1.5, -1.5, 1}, 2, 2}, {0, 0, {2.5, -2.5, 1}, 2, 2},
+        {0, 0, {-0.5, 0.5, 1}, 0, 0}, {0, 0, {-1.5, 1.5, 1}, -2, -2}, {0, 0, {-2.5, 2.5, 1}, -2, -2},
+        {0, 0, {2.4999999999999996, 0, 1}, 2, 0}, {0, 0, {3.5000000000000004, 0, 1}, 4, 0},
+        {0, 0, {L, L, 1}, LIM, -LIM}, {0, 0, {-L, -L, 1}, -LIM, LIM}, {0, 0, {L + 1, 0, 1}, R, R},
+        {0, 0, {0, -(L + 1), 1}, R, R}, {LIM, 0, {0, 0, 1}, LIM, 0}, {LIM, 0, {1, 0, 1}, R, R},
+        {INT32_MAX, INT32_MIN, {0, 0, 1}, R, R}, {0, 0, {0, 0, 0}, R, R}, {0, 0, {0, 0, -0.0}, R, R},
+        {0, 0, {1, 1, -50}, R, R}, {0, 0, {0, 0, NaN}, R, R}, {0, 0, {NaN, 0, 1}, R, R},
+        {0, 0, {0, INF, 1}, R, R}, {0, 0, {1e300, 0, 1}, R, R}, {0, 0, {0, 0, 1e-320}, R, R}};
+    // clang-format on
     const int saved = std::fegetround();
     for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
         std::fesetround(mode);
-        const double xs[] = {
-            0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 2.4999999999999996, 3.5000000000000004};
-        const int32_t expected[] = {0, 2, 2, 0, -2, -2, 2, 4};
-        for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(project({{xs[i], -xs[i], 1}}), (XY{{expected[i], expected[i]}})) << mode;
+        for (size_t row = 0; row < std::size(cases); ++row) {
+            if (mode != FE_TONEAREST && row >= 8) break;  // the halves in every mode
+            const auto& c = cases[row];
+            gx_state.view_centre_x = c.cx;
+            gx_state.view_centre_y = c.cy;
+            EXPECT_EQ(project({c.p}, c.x == R ? -1 : 0), (XY{{c.x, c.y}}))
+                << "row " << row << " mode " << mode;
+        }
     }
     std::fesetround(saved);
-}
-
-// Refused points are stored as (INT32_MIN, INT32_MIN); one among good ones
-// still reports failure, and the good ones are projected.
-TEST_F(Project, PointsBehindTheEyeOrTooFarOutAreRefused) {
+    // One bad point among good ones still reports failure; the good ones are projected.
     gx_3d_viewport(0, 639, 0, 479, 0.5);
-    for (const Vertex3& p : {Vertex3{0, 0, 0},
-                             {0, 0, -0.0},
-                             {1, 1, -50},
-                             {0, 0, NaN},
-                             {NaN, 0, 1},
-                             {0, INF, 1},
-                             {1e300, 0, 1},
-                             {0, 0, 1e-320},
-                             {1e10, 0, 1}})
-        EXPECT_EQ(project({p}, -1), (XY{{INT32_MIN, INT32_MIN}}));
     EXPECT_EQ(project({{20, -20, 80}, {0, 0, -1}, {-20, 20, 80}}, -1),
-              (XY{{400, 320}, {INT32_MIN, INT32_MIN}, {240, 160}}));
-}
-
-// The limit counts after the centre is added: a point within it moved past it is refused.
-TEST_F(Project, CoordinateLimitIsInclusive) {
-    gx_3d_viewport(0, 0, 0, 0, 1.0);  // scale 1, centre (0, 0); camera y grows upward
-    const double limit = GX_COORD_LIMIT;
-    EXPECT_EQ(project({{limit, limit, 1}, {-limit, -limit, 1}}),
-              (XY{{GX_COORD_LIMIT, -GX_COORD_LIMIT}, {-GX_COORD_LIMIT, GX_COORD_LIMIT}}));
-    project({{limit + 1, 0, 1}}, -1);
-    project({{0, -(limit + 1), 1}}, -1);
-    gx_state.view_centre_x = GX_COORD_LIMIT;
-    project({{0, 0, 1}}, 0);
-    project({{1, 0, 1}}, -1);
-    gx_state.view_centre_x = INT32_MAX;
-    gx_state.view_centre_y = INT32_MIN;
-    project({{0, 0, 1}}, -1);
+              (XY{{400, 320}, {R, R}, {240, 160}}));
 }
 
 }  // namespace
