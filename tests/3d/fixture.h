@@ -4,36 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <ostream>
+#include <limits>
 #include <vector>
 
 #include "gfx/gfx.h"
 #include "gfx/row_rule.h"
 #include "platform/headless/headless.h"
 
-// Comparison and printing of the shared types, so that lists compare whole.
-inline bool operator==(const Vertex3& a, const Vertex3& b) {
-    return a.x == b.x && a.y == b.y && a.z == b.z;
-}
-inline bool operator==(const TexCoord& a, const TexCoord& b) { return a.u == b.u && a.v == b.v; }
-inline bool operator==(const ScreenPoint& a, const ScreenPoint& b) {
-    return a.x == b.x && a.y == b.y;
-}
-inline std::ostream& operator<<(std::ostream& o, const Vertex3& p) {
-    return o << '(' << p.x << ", " << p.y << ", " << p.z << ')';
-}
-inline std::ostream& operator<<(std::ostream& o, const TexCoord& t) {
-    return o << '(' << t.u << ", " << t.v << ')';
-}
-inline std::ostream& operator<<(std::ostream& o, const ScreenPoint& p) {
-    return o << '(' << p.x << ", " << p.y << ')';
-}
-// The first n entries of a list.
-template <class T>
-std::vector<T> list(const T* p, size_t n) {
-    return std::vector<T>(p, p + n);
-}
+inline constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double INF = std::numeric_limits<double>::infinity();
+
+// Coordinate i (0 to 2) of a point.
+inline double coord(const Vertex3& p, int i) { return i == 0 ? p.x : i == 1 ? p.y : p.z; }
 
 class Gx3dTest : public ::testing::Test {
 protected:
@@ -53,32 +37,26 @@ protected:
         gx_shutdown();
         gx_state = GraphicsState{};
     }
-
-    // Opens a 16-bit virtual buffer (width a multiple of 4, so no padding).
-    void open_buffer(int32_t width, int32_t height) {
+    // A 16-bit virtual buffer (width a multiple of 4, so no padding).
+    static void open_buffer(int32_t width, int32_t height) {
         gx_set_buffer_depth(16);
         ASSERT_EQ(gx_buffer_open(gx_buffer_alloc(width, height)), 0);
-        ASSERT_EQ(gx_state.active_width, width);
-        ASSERT_EQ(gx_state.active_height, height);
     }
-
-    // The buffer with a fitting depth buffer, a 64 x 64 texture whose texel
-    // (u, v) holds v * 64 + u, the program's planes and flags (13) and a
-    // viewport over the buffer at 0.5; then a first frame.
+    // The buffer with a depth buffer, a 64 x 64 texture whose texel (u, v)
+    // holds v * 64 + u, the program's planes and flags (13) and a viewport
+    // over the buffer at 0.5; then a first frame.
     void open_canvas(int32_t width, int32_t height) {
         open_buffer(width, height);
         depth_ = gx_depthbuf_alloc(width, height);
-        ASSERT_NE(depth_, nullptr);
         for (size_t i = 0; i < texels_.size(); ++i) texels_[i] = static_cast<uint16_t>(i);
         ASSERT_EQ(gx_texture_table_alloc(2), 0);
-        ASSERT_EQ(gx_texture_select(gx_texture_define(texels_.data(), 64, 64)), 0);
+        gx_texture_select(gx_texture_define(texels_.data(), 64, 64));
         gx_3d_viewport(0, width - 1, 0, height - 1, 0.5);
         gx_3d_clip_planes(40, 1000);
         gx_3d_render_flags(13);
         new_frame();
     }
-    // White pixels (0xFFFF, which no texel holds), the depth buffer zeroed
-    // and stamp 1.
+    // White pixels (0xFFFF, which no texel holds), depth words zeroed, stamp 1.
     void new_frame() {
         gx_set_color(-1);
         gx_fill_buffer();
@@ -95,10 +73,9 @@ protected:
         return n;
     }
     int32_t written_words() const {
-        int32_t n = 0;
-        const int32_t words = gx_state.active_width * gx_state.active_height;
-        for (int32_t i = 0; i < words; ++i) n += depth_[i] != 0;
-        return n;
+        return static_cast<int32_t>(
+            std::count_if(depth_, depth_ + gx_state.active_width * gx_state.active_height,
+                          [](uint32_t w) { return w != 0; }));
     }
     void expect_nothing_drawn() const {
         EXPECT_EQ(drawn(), 0);

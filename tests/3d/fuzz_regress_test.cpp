@@ -1,18 +1,12 @@
 // Bad 3D input that must draw nothing and touch nothing: inputs found by the
 // polygon and buffer fuzz targets, and the kinds of bad input listed in
 // docs/robustness.md that no other test covered.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <limits>
 #include <utility>
 
 #include "fixture.h"
 
 namespace {
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double INF = std::numeric_limits<double>::infinity();
 constexpr uint32_t ALL_FLAGS[] = {13, 9, 12, 8, 5, 1, 4, 0};
 constexpr uint32_t CLIPPING_FLAGS[] = {13, 9, 12, 8};
 
@@ -40,8 +34,7 @@ TEST_F(Bad3dInput, TheSquareIsDrawnWithEveryFlagCombination) {
     for (uint32_t flags : ALL_FLAGS) {
         new_frame();
         draw_square({flags});
-        // Corners at +-20 / 100 * 32 = +-6.4 pixels round to +-6: 12 x 12.
-        EXPECT_EQ(drawn(), 12 * 12) << flags;
+        EXPECT_EQ(drawn(), 12 * 12) << flags;  // corners at +-20 / 100 * 32 = +-6.4 round to +-6
     }
 }
 
@@ -53,20 +46,20 @@ TEST_F(Bad3dInput, NonFiniteViewportFactorDrawsNothing) {
     expect_nothing_drawn();
 }
 
+// Every comparison with NaN is false: no vertex counts as inside. A NaN far
+// plane rejects nothing.
 TEST_F(Bad3dInput, NotANumberNearPlaneWithClippingDrawsNothing) {
-    // Every comparison with NaN is false: no vertex counts as inside.
     gx_3d_clip_planes(NaN, 1000);
     draw_square(CLIPPING_FLAGS);
     EXPECT_EQ(drawn(), 0);
-    // A NaN far plane rejects nothing.
     gx_3d_clip_planes(40, NaN);
     draw_square({13u});
     EXPECT_EQ(drawn(), 12 * 12);
 }
 
+// With the near plane at -10 a vertex at z 0 or -5 counts as inside; it
+// cannot be projected, so the polygon draws nothing.
 TEST_F(Bad3dInput, NearPlaneAtOrBehindTheEyeKeepsPointsThatCannotBeProjected) {
-    // With the near plane at -10 a vertex at z 0 or -5 counts as inside;
-    // it cannot be projected, so the polygon draws nothing.
     gx_3d_clip_planes(-10, 1000);
     const TexCoord t[3] = {{0, 0}, {15, 0}, {0, 15}};
     for (double z : {0.0, -0.0, -5.0}) {
@@ -86,8 +79,8 @@ TEST_F(Bad3dInput, NegativeCountsAreHugeUnsignedCountsAndDrawNothing) {
 }
 
 TEST_F(Bad3dInput, TextureDefinedWithoutTexelsDrawsNothing) {
-    for (const auto& size : {std::pair{0, 16}, std::pair{16, 0}, std::pair{-16, 16},
-                             std::pair{16, -1}, std::pair{INT32_MIN, INT32_MIN}}) {
+    for (const auto& size :
+         {std::pair{0, 16}, {16, 0}, {-16, 16}, {16, -1}, {INT32_MIN, INT32_MIN}}) {
         gx_texture_undefine(-1);
         gx_texture_select(gx_texture_define(texels_.data(), size.first, size.second));
         draw_square(ALL_FLAGS);
