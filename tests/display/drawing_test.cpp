@@ -1,5 +1,8 @@
-// Current colour and position, and the fill with no buffer open (the fill
-// itself at every depth: fill_blocks_test.cpp).
+// Current colour, current position and the whole-buffer fill.
+#include <algorithm>
+#include <array>
+#include <vector>
+
 #include "fixture.h"
 
 namespace {
@@ -8,29 +11,58 @@ using Drawing = Started;
 
 // Before any buffer: the low byte, through the index map, repeated.
 TEST_F(Drawing, ColourBeforeAnyBufferTakesTheIndexPath) {
-    gx_set_color(7);
-    EXPECT_EQ(gx_state.current_color, 0x07070707u);
-    EXPECT_EQ(gx_state.color_index, 7);
-    EXPECT_EQ(gx_state.mapped_color_index, 7);
-    gx_set_color(0x1FF);
-    EXPECT_EQ(gx_state.current_color, 0xFFFFFFFFu);
-    EXPECT_EQ(gx_state.color_index, 0xFF);
+    EXPECT_EQ(gx_set_color(0x1FF), 0);
+    EXPECT_EQ((std::array{gx_state.current_color, uint32_t{gx_state.color_index}}),
+              (std::array{0xFFFFFFFFu, 0xFFu}));
     gx_state.index_map[7] = 200;
     gx_set_color(7);
-    EXPECT_EQ(gx_state.color_index, 7);
-    EXPECT_EQ(gx_state.mapped_color_index, 200);
-    EXPECT_EQ(gx_state.current_color, 0xC8C8C8C8u);
+    EXPECT_EQ((std::array{gx_state.current_color, uint32_t{gx_state.color_index},
+                          uint32_t{gx_state.mapped_color_index}}),
+              (std::array{0xC8C8C8C8u, 7u, 200u}));
 }
 
 TEST_F(Drawing, ColourAtSixteenAndDeeper) {
-    open_buffer(16, 8, 8);
-    gx_set_color(-1);
-    EXPECT_EQ(gx_state.current_color, 0xFFFFFFFFu);
-    gx_set_color(0x5A1234);
-    EXPECT_EQ(gx_state.current_color, 0x12341234u);
-    open_buffer(32, 8, 8);
-    gx_set_color(0x00123456);
-    EXPECT_EQ(gx_state.current_color, 0x00123456u);
+    const struct {
+        int32_t depth, colour;
+        uint32_t current;
+    } cases[] = {{16, -1, 0xFFFFFFFFu},
+                 {16, 0x5A1234, 0x12341234u},
+                 {24, 0x00ABCDEF, 0x00ABCDEFu},
+                 {32, 0x00123456, 0x00123456u}};
+    for (const auto& c : cases) {
+        if (gx_state.active_depth != c.depth) open_buffer(c.depth, 8, 8);
+        EXPECT_EQ(gx_set_color(c.colour), 0);
+        EXPECT_EQ(gx_state.current_color, c.current) << c.depth << " bits, " << c.colour;
+    }
+}
+
+// The fill writes its pattern into a first block and copies that on: every
+// byte of buffers larger and smaller than the block and not multiples of it,
+// padding included, holds the pixel's bytes (the index; the low 16 bits; blue,
+// green, red and at 32 bits the fourth byte).
+TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
+    const int32_t sizes[][2] = {{1, 1},    {7, 5},    {64, 12},  {256, 3}, {257, 9}, {640, 480},
+                                {641, 10}, {1000, 7}, {3, 1025}, {6, 2},   {5, 3},   {3, 2}};
+    const uint32_t colors[] = {0x00FFFFFFu, 0x0000u, 0x00123456u, 0x7Fu, 0xFFFFFFFFu, 0x1FEu};
+    for (const int32_t depth : {8, 16, 24, 32}) {
+        for (const auto& size : sizes) {
+            open_buffer(depth, size[0], size[1]);
+            const auto bytes = static_cast<size_t>(gx_state.active_size);
+            for (const uint32_t color : colors) {
+                gx_set_color(static_cast<int32_t>(color));
+                const size_t n = static_cast<size_t>(std::max(1, depth / 8));
+                std::vector<uint8_t> want(bytes);
+                for (size_t i = 0; i < bytes; ++i)
+                    want[i] = static_cast<uint8_t>(color >> (8 * (i % n)));
+                std::memset(gx_state.active_pixels, 0x5C, bytes);
+                EXPECT_EQ(gx_fill_buffer(), 0);
+                EXPECT_TRUE(std::equal(want.begin(), want.end(), gx_state.active_pixels))
+                    << depth << " bits, " << size[0] << "x" << size[1] << ", colour " << color;
+            }
+            gx_buffer_close();
+            gx_buffer_free(-1);
+        }
+    }
 }
 
 TEST_F(Drawing, FillWithNoBufferOpenWritesNothing) {
@@ -39,26 +71,22 @@ TEST_F(Drawing, FillWithNoBufferOpenWritesNothing) {
     gx_set_color(0x7777);
     EXPECT_EQ(gx_fill_buffer(), 0);
     const uint8_t* p = gx_state.buffer_slots[slot].pixels;
-    for (int i = 0; i < 128; ++i) EXPECT_EQ(p[i], 0);
+    EXPECT_TRUE(std::all_of(p, p + 128, [](uint8_t v) { return v == 0; }));
 }
 
+// Moves add up and wrap at 32 bits, with no undefined behaviour.
 TEST_F(Drawing, PositionsWrapAtThirtyTwoBits) {
-    EXPECT_EQ(gx_state.pos_x, 0);
-    gx_move_to(0, 63);
-    for (int i = 0; i < 6; ++i) gx_move_by(64, 0);
-    EXPECT_EQ(gx_state.pos_x, 384);
-    EXPECT_EQ(gx_state.pos_y, 63);
-    gx_move_by(-400, -70);
-    EXPECT_EQ(gx_state.pos_x, -16);
-    EXPECT_EQ(gx_state.pos_y, -7);
-    // Overflowing moves wrap, with no undefined behaviour.
-    gx_move_to(INT32_MAX, INT32_MIN);
-    gx_move_by(1, -1);
-    EXPECT_EQ(gx_state.pos_x, INT32_MIN);
-    EXPECT_EQ(gx_state.pos_y, INT32_MAX);
-    gx_move_by(INT32_MIN, INT32_MIN);
-    EXPECT_EQ(gx_state.pos_x, 0);
-    EXPECT_EQ(gx_state.pos_y, -1);
+    const struct {
+        int32_t x, y, dx, dy, want_x, want_y;
+    } moves[] = {{0, 63, 64, 0, 64, 63},
+                 {384, 63, -400, -70, -16, -7},
+                 {INT32_MAX, INT32_MIN, 1, -1, INT32_MIN, INT32_MAX},
+                 {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MIN, 0, -1}};
+    for (const auto& m : moves) {
+        EXPECT_EQ(gx_move_to(m.x, m.y), 0);
+        EXPECT_EQ(gx_move_by(m.dx, m.dy), 0);
+        EXPECT_EQ((std::array{gx_state.pos_x, gx_state.pos_y}), (std::array{m.want_x, m.want_y}));
+    }
 }
 
 }  // namespace
