@@ -9,31 +9,22 @@ namespace {
 
 using Drawing = Started;
 
-// Before any buffer: the low byte, through the index map, repeated.
-TEST_F(Drawing, ColourBeforeAnyBufferTakesTheIndexPath) {
-    EXPECT_EQ(gx_set_color(0x1FF), 0);
-    EXPECT_EQ((std::array{gx_state.current_color, uint32_t{gx_state.color_index}}),
-              (std::array{0xFFFFFFFFu, 0xFFu}));
+// Before any buffer and at 8 bits the low byte through the index map,
+// repeated; at 16 bits the low 16 bits twice; deeper the value as given.
+TEST_F(Drawing, ColourAtEveryDepth) {
     gx_state.index_map[7] = 200;
-    gx_set_color(7);
-    EXPECT_EQ((std::array{gx_state.current_color, uint32_t{gx_state.color_index},
-                          uint32_t{gx_state.mapped_color_index}}),
-              (std::array{0xC8C8C8C8u, 7u, 200u}));
-}
-
-TEST_F(Drawing, ColourAtSixteenAndDeeper) {
-    const struct {
-        int32_t depth, colour;
-        uint32_t current;
-    } cases[] = {{16, -1, 0xFFFFFFFFu},
-                 {16, 0x5A1234, 0x12341234u},
-                 {24, 0x00ABCDEF, 0x00ABCDEFu},
-                 {32, 0x00123456, 0x00123456u}};
-    for (const auto& c : cases) {
-        if (gx_state.active_depth != c.depth) open_buffer(c.depth, 8, 8);
-        EXPECT_EQ(gx_set_color(c.colour), 0);
-        EXPECT_EQ(gx_state.current_color, c.current) << c.depth << " bits, " << c.colour;
+    const uint32_t cases[][3] = {// depth (0: no buffer), colour, current colour
+                                 {0, 0x1FF, 0xFFFFFFFF},      {0, 7, 0xC8C8C8C8},
+                                 {8, 0x107, 0xC8C8C8C8},      {16, 0xFFFFFFFF, 0xFFFFFFFF},
+                                 {16, 0x5A1234, 0x12341234},  {24, 0xABCDEF, 0xABCDEF},
+                                 {32, 0xFF123456, 0xFF123456}};
+    for (const auto& [depth, colour, current] : cases) {
+        if (depth != 0) open_buffer(static_cast<int32_t>(depth), 8, 8);
+        EXPECT_EQ(gx_set_color(static_cast<int32_t>(colour)), 0);
+        EXPECT_EQ(gx_state.current_color, current) << depth << " bits, " << colour;
     }
+    EXPECT_EQ((std::array{gx_state.color_index, gx_state.mapped_color_index}),
+              (std::array<uint8_t, 2>{7, 200}));
 }
 
 // The fill writes its pattern into a first block and copies that on: every

@@ -10,12 +10,12 @@ namespace {
 using Rgb = std::array<int, 4>;  // red, green, blue, flags
 
 // Entry i of the default palette, from the rules: 20 static colours; the
-// sixteen text-mode colours (bit 0 blue, 1 green, 2 red, 3 bright: 170 per
-// colour bit, 85 for bright; colour 6 is brown, green 85); a grey ramp; nine
-// rings of 24 hues walking blue, magenta, red, yellow, green, cyan between a
-// ring's low and high level in four steps.
+// sixteen text-mode colours (bit 0 blue, 1 green, 2 red: 170 each, bit 3
+// bright: 85 more; colour 6 is brown, green 85); a grey ramp; nine rings of
+// 24 hues walking blue, magenta, red, yellow, green, cyan in four steps
+// between a ring's levels (the 6-bit levels widened by 255 / 63).
 Rgb default_entry(int i) {
-    static const int RING_LEVELS[9][5] = {
+    static const int RINGS[9][5] = {
         {0, 64, 125, 190, 255}, {125, 157, 190, 222, 255}, {182, 198, 218, 234, 255},
         {0, 28, 56, 85, 113},   {56, 68, 85, 97, 113},     {80, 89, 97, 105, 113},
         {0, 16, 32, 48, 64},    {32, 40, 48, 56, 64},      {44, 48, 52, 60, 64}};
@@ -36,12 +36,10 @@ Rgb default_entry(int i) {
         const int t = s < segment ? 4 : step % 4;
         level[moving[s]] = s % 2 == 0 ? t : 4 - t;
     }
-    const int* l = RING_LEVELS[ring];
-    return {l[level[0]], l[level[1]], l[level[2]], 1};
+    return {RINGS[ring][level[0]], RINGS[ring][level[1]], RINGS[ring][level[2]], 1};
 }
 
-// The lookup table's word for an entry at a depth: 5-6-5 at 16 bits,
-// 0xBBGGRR and the low byte at 24 and 32.
+// The lookup word of a colour: 5-6-5 at 16 bits, else 0xBBGGRR and a low byte.
 uint32_t lookup_of(int32_t depth, const Rgb& e, uint32_t low = 0) {
     if (depth == 16)
         return uint32_t(e[0] >> 3) << 11 | uint32_t(e[1] >> 2) << 5 | uint32_t(e[2] >> 3);
@@ -50,70 +48,44 @@ uint32_t lookup_of(int32_t depth, const Rgb& e, uint32_t low = 0) {
 
 class Palette : public Started {
 protected:
+    // Entry i of the logical palette, and of the colour table (flags 0).
     static Rgb entry(int i) {
         const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
         return {e.red, e.green, e.blue, e.flags};
     }
+    static Rgb quad(int i) {
+        const RgbQuad& q = gx_state.rgb_table[i];
+        return {q.red, q.green, q.blue, q.reserved};
+    }
 };
 
-// Deep screens take every entry from the default table; the colour table
-// holds the same colours as blue, green, red, 0, and opening a buffer fills
-// the lookup table.
-TEST_F(Palette, DefaultPaletteAndTablesOnADeepScreen) {
-    palette_ = gx_create_palette();
-    ASSERT_NE(palette_, nullptr);
+// Deep screens take every entry from the default table; palette screens
+// take the static colours from the system: 20 at 8 bits (here the backend's
+// default system palette), 16 below (0-7 and 8-15 into 0-7 and 248-255).
+// The colour table follows, and on opening a buffer the lookup table.
+TEST_F(Palette, DefaultPaletteOnDeepAndPaletteScreens) {
     EXPECT_EQ(default_entry(245), (Rgb{44, 48, 64, 1}));  // the model itself, by hand
-    for (const int32_t depth : {16, 24, 32}) {
-        open_buffer(depth, 8, 8);
+    std::vector<PfPaletteEntry> sys(256);
+    for (int i = 0; i < 256; ++i) sys[size_t(i)] = {uint8_t(i), uint8_t(255 - i), 7, 4};
+    for (const int32_t bits : {8, 4, 32}) {
+        headless_set_screen(bits, 1);
+        if (bits == 4) headless_set_system_palette(0, 256, sys.data());
+        if (palette_ != nullptr) pf_delete_object(pf_as_object(palette_));
+        palette_ = gx_create_palette();
         for (int i = 0; i < 256; ++i) {
-            const Rgb e = default_entry(i);
-            ASSERT_EQ(entry(i), e) << i;
-            const RgbQuad& q = gx_state.rgb_table[i];
-            ASSERT_EQ((Rgb{q.red, q.green, q.blue, q.reserved}), (Rgb{e[0], e[1], e[2], 0})) << i;
-            ASSERT_EQ(gx_state.color_lookup[i], lookup_of(depth, e)) << depth << " bits, " << i;
+            Rgb want = default_entry(i);
+            const int s = i < 8 ? i : i >= 248 ? i - 240 : -1;
+            if (bits == 8 && (i < 10 || i > 245)) want[3] = 0;
+            if (bits == 4 && s >= 0) want = {s, 255 - s, 7, 4};
+            ASSERT_EQ(entry(i), want) << bits << " bits, " << i;
+            ASSERT_EQ(quad(i), (Rgb{want[0], want[1], want[2], 0})) << i;
         }
     }
-}
-
-// Palette screens take the static colours from the system: 20 of them at 8
-// bits (the backend's default system palette), 16 below (entries 0-7 and
-// 8-15 into 0-7 and 248-255).
-TEST_F(Palette, PaletteScreensTakeTheStaticColoursFromTheSystem) {
-    headless_set_screen(8, 1);
-    palette_ = gx_create_palette();
-    for (int i = 0; i < 256; ++i) {
-        Rgb want = default_entry(i);
-        if (i < 10 || i > 245) want[3] = 0;
-        ASSERT_EQ(entry(i), want) << i;
+    for (const int32_t depth : {16, 24, 32}) {
+        open_buffer(depth, 8, 8);
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(gx_state.color_lookup[i], lookup_of(depth, default_entry(i))) << i;
     }
-    pf_delete_object(pf_as_object(palette_));
-    headless_set_screen(4, 1);
-    std::vector<PfPaletteEntry> sys(256);
-    for (int i = 0; i < 256; ++i)
-        sys[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7,
-                                       4};
-    headless_set_system_palette(0, 256, sys.data());
-    palette_ = gx_create_palette();
-    for (int i = 0; i < 256; ++i) {
-        const int system = i < 8 ? i : i >= 248 ? i - 240 : -1;
-        ASSERT_EQ(entry(i), (system < 0 ? default_entry(i) : Rgb{system, 255 - system, 7, 4})) << i;
-    }
-    EXPECT_EQ(gx_state.rgb_table[249].red, 9);
-}
-
-// The first realization keeps the palette it displaced, for teardown.
-TEST_F(Palette, RealizeKeepsThePaletteTheFirstSelectionDisplaced) {
-    palette_ = gx_create_palette();
-    const PfPalette second = gx_create_palette();
-    for (const PfPalette p : {palette_, second}) {
-        EXPECT_EQ(gx_realize_palette(p), 0);
-        EXPECT_EQ(gx_state.current_palette, p);
-        EXPECT_EQ(pf_as_object(gx_state.saved_palette), pf_stock_object(15));
-    }
-    gx_shutdown();
-    const int32_t objects = headless_live_objects();
-    pf_delete_object(pf_as_object(second));
-    EXPECT_EQ(headless_live_objects(), objects - 1);
 }
 
 // The entry, the colour table and the lookup (with the entry's low byte,
@@ -122,80 +94,59 @@ TEST_F(Palette, RealizeKeepsThePaletteTheFirstSelectionDisplaced) {
 TEST_F(Palette, SetPaletteUpdatesEntryColourTableAndLookup) {
     palette_ = gx_create_palette();
     const uint8_t three[9] = {255, 0, 0, 255, 255, 255, 8, 4, 8};
-    for (const int32_t depth : {16, 24, 32}) {
+    for (const int32_t depth : {16, 24, 32, 8}) {
         open_buffer(depth, 8, 8);
+        uint32_t lookup[256];
+        std::memcpy(lookup, gx_state.color_lookup, sizeof lookup);
         gx_state.entry_low_byte = 0x77;
         EXPECT_EQ(gx_set_palette(10, 3, three), 0);
         for (int i = 10; i < 13; ++i) {
             const Rgb e{three[3 * i - 30], three[3 * i - 29], three[3 * i - 28], 1};
             EXPECT_EQ(entry(i), e);
-            const RgbQuad& q = gx_state.rgb_table[i];
-            EXPECT_EQ((Rgb{q.red, q.green, q.blue, q.reserved}), (Rgb{e[0], e[1], e[2], 0}));
-            EXPECT_EQ(gx_state.color_lookup[i], lookup_of(depth, e, depth == 16 ? 0 : 0x77)) << i;
+            EXPECT_EQ(quad(i), (Rgb{e[0], e[1], e[2], 0}));
+            EXPECT_EQ(gx_state.color_lookup[i],
+                      depth == 8 ? lookup[i] : lookup_of(depth, e, depth == 16 ? 0 : 0x77));
         }
         gx_buffer_open(gx_state.active_buffer);
-        EXPECT_EQ(gx_state.color_lookup[12], lookup_of(depth, {8, 4, 8, 1})) << depth;
+        if (depth > 8) EXPECT_EQ(gx_state.color_lookup[12], lookup_of(depth, {8, 4, 8, 1}));
     }
-    open_buffer(8, 8, 8);
-    uint32_t lookup[256];
-    std::memcpy(lookup, gx_state.color_lookup, sizeof lookup);
-    const std::vector<uint8_t> grey(3 * 256, 0x40);
-    gx_set_palette(0, 256, grey.data());
-    EXPECT_EQ(entry(7), (Rgb{0x40, 0x40, 0x40, 1}));
-    EXPECT_EQ(std::memcmp(lookup, gx_state.color_lookup, sizeof lookup), 0);
 }
 
-TEST_F(Palette, SetPaletteChangesNothingWithoutABufferOrCount) {
-    palette_ = gx_create_palette();
-    const LogicalPalette before = gx_state.logical_palette;
-    const uint8_t c[3] = {1, 2, 3};
-    EXPECT_EQ(gx_set_palette(10, 1, c), 0);  // nothing open
-    open_buffer(16, 8, 8);
-    const uint32_t lookup = gx_state.color_lookup[10];
-    EXPECT_EQ(gx_set_palette(10, 0, c), 0);
-    EXPECT_EQ(std::memcmp(&before, &gx_state.logical_palette, sizeof before), 0);
-    EXPECT_EQ(gx_state.color_lookup[10], lookup);
-}
-
+// Nothing without a buffer, a count, a first entry in 0-255 or triples; a
+// range running past 255 is cut there, leaving what follows the palette.
 TEST_F(Palette, SetPaletteNeverWritesPastEntry255) {
     palette_ = gx_create_palette();
-    open_buffer(16, 8, 8);
-    const RgbQuad rgb0 = gx_state.rgb_table[0];
-    const uint32_t lookup0 = gx_state.color_lookup[0];
-    std::vector<uint8_t> triples(3 * 300, 9);
-    gx_set_palette(250, 300, triples.data());
-    for (int i = 249; i < 256; ++i)
-        EXPECT_EQ(entry(i), (i == 249 ? default_entry(i) : Rgb{9, 9, 9, 1})) << i;
-    // What lies after the logical palette in the record is untouched.
-    EXPECT_EQ(std::memcmp(&rgb0, &gx_state.rgb_table[0], sizeof rgb0), 0);
-    EXPECT_EQ(gx_state.color_lookup[0], lookup0);
+    const std::vector<uint8_t> triples(3 * 300, 9);
     const LogicalPalette before = gx_state.logical_palette;
+    EXPECT_EQ(gx_set_palette(10, 1, triples.data()), 0);  // nothing open
+    open_buffer(16, 8, 8);
+    const RgbQuad quad0 = gx_state.rgb_table[0];
+    const uint32_t lookup0 = gx_state.color_lookup[0];
     for (const auto& [first, count] :
-         {std::pair{256, 1}, {-1, 5}, {0, -5}, {INT32_MAX, INT32_MAX}, {INT32_MIN, 3}})
-        gx_set_palette(first, count, triples.data());
+         {std::pair{10, 0}, {256, 1}, {-1, 5}, {0, -5}, {INT32_MAX, INT32_MAX}, {INT32_MIN, 3}})
+        EXPECT_EQ(gx_set_palette(first, count, triples.data()), 0);
     gx_set_palette(0, 1, nullptr);
     EXPECT_EQ(std::memcmp(&before, &gx_state.logical_palette, sizeof before), 0);
+    gx_set_palette(250, 300, triples.data());
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(entry(i), (i < 250 ? default_entry(i) : Rgb{9, 9, 9, 1})) << i;
+    EXPECT_EQ(std::memcmp(&quad0, &gx_state.rgb_table[0], sizeof quad0), 0);
+    EXPECT_EQ(gx_state.color_lookup[0], lookup0);
 }
 
 // An 8-bit buffer on a deep screen carries the colour table right after its
 // 40-byte header, whatever depth is chosen next; on a palette screen it
-// carries the indices 0-255. Deeper buffers carry neither.
+// carries the indices 0-255.
 TEST_F(Palette, ColourPartsOfEightBitBuffers) {
     palette_ = gx_create_palette();
     const uint8_t* part = gx_state.buffer_slots[open_buffer(8, 8, 8)].header + 40;
-    EXPECT_EQ(std::memcmp(part, gx_state.rgb_table, 1024), 0);
     gx_set_buffer_depth(16);
     const uint8_t c[3] = {1, 2, 3};
     gx_set_palette(7, 1, c);
-    const uint8_t entry7[4] = {3, 2, 1, 0};  // blue, green, red, 0
-    EXPECT_EQ(std::memcmp(part + 28, entry7, 4), 0);
-
-    const int32_t deep = open_buffer(16, 8, 8);
-    uint8_t before[108];
-    std::memcpy(before, gx_state.buffer_slots[deep].header, 108);
+    EXPECT_EQ(std::memcmp(part, gx_state.rgb_table, 1024), 0);
+    EXPECT_EQ(quad(7), (Rgb{1, 2, 3, 0}));
+    open_buffer(16, 8, 8);
     EXPECT_EQ(gx_buffer_colors(), 0);
-    EXPECT_EQ(std::memcmp(before, gx_state.buffer_slots[deep].header, 108), 0);
-
     gx_buffer_close();
     gx_buffer_free(-1);
     gx_shutdown();

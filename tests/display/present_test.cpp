@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fixture.h"
+#include "gfx/simd.h"
 
 namespace {
 
@@ -26,12 +27,12 @@ protected:
     }
 };
 
-// Random buffers at every deep depth onto rectangles scaled up, down, by odd
-// and extreme factors, partly or wholly off the window or the bitmap, empty,
-// inverted or overflowing 32 bits: the whole window equals a nearest-pixel
-// model (destination pixel centres scaled into the source, rows counted from
-// the top, nothing for an extent below 1 or beyond 32 bits) applied to what
-// it showed before.
+// Random buffers at every deep depth and every vector level onto rectangles
+// scaled up, down, by odd and extreme factors, partly or wholly off the
+// window or the bitmap, empty, inverted or overflowing 32 bits: the whole
+// window equals a nearest-pixel model (destination pixel centres scaled into
+// the source, rows counted from the top, nothing for an extent below 1 or
+// beyond 32 bits) applied to what it showed before.
 TEST_F(Present, WholeWindowMatchesTheNearestPixelModel) {
     headless_resize_window_dc(window_, 64, 48);
     constexpr int32_t MIN = INT32_MIN, MAX = INT32_MAX, G = 1000000000;
@@ -48,7 +49,9 @@ TEST_F(Present, WholeWindowMatchesTheNearestPixelModel) {
                                 {0, 39, 29, 0, 0, 63, 0, 47},    {MIN, MAX, 0, 29, 0, 63, 0, 47},
                                 {0, 39, 0, 29, MIN, MAX, 0, 47}, {0, 39, MIN, 29, 0, 63, 0, 47}};
     std::mt19937 random(5);
-    for (const int32_t depth : {16, 24, 32}) {
+    for (int32_t k = 0; k < 3 * (gx_simd_supported() + 1); ++k) {
+        const int32_t level = k / 3, depth = 16 + 8 * (k % 3);
+        gx_simd_select(level);
         open_buffer(depth, 40, 30);
         for (int32_t i = 0; i < gx_state.active_size; ++i)
             gx_state.active_pixels[i] = static_cast<uint8_t>(random());
@@ -65,9 +68,11 @@ TEST_F(Present, WholeWindowMatchesTheNearestPixelModel) {
                             want[static_cast<size_t>(y * 64 + x)] = colour(col, row, depth);
                     }
             EXPECT_EQ(gx_buffer_scale_blit(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]), 0);
-            ASSERT_EQ(window(), want) << depth << " bits, rectangle " << &r - rects;
+            ASSERT_EQ(window(), want)
+                << depth << " bits, level " << level << ", rectangle " << &r - rects;
         }
     }
+    gx_simd_select(gx_simd_supported());
 }
 
 TEST_F(Present, NothingWithoutAnOpenBuffer) {

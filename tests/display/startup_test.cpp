@@ -7,16 +7,30 @@ namespace {
 
 using Startup = Library;
 
-// Bits times planes; 15 counts as 16, and a product beyond 32 bits as 0.
-TEST_F(Startup, DisplayDepthMultipliesBitsAndPlanes) {
-    const struct {
-        int32_t bits, planes, depth;
-    } cases[] = {{15, 1, 16},       {16, 1, 16},       {8, 1, 8},        {24, 1, 24},
-                 {32, 1, 32},       {1, 4, 4},         {4, 1, 4},        {8, 2, 16},
-                 {65536, 65536, 0}, {INT32_MAX, 2, 0}, {INT32_MIN, 2, 0}};
-    for (const auto& c : cases) {
-        headless_set_screen(c.bits, c.planes);
-        EXPECT_EQ(gx_display_depth(), c.depth) << c.bits << " x " << c.planes;
+// Depth: bits times planes; 15 counts as 16, a product beyond 32 bits as 0.
+// Palette screens (depth 8 or less, or too deep to count) get 8-bit buffers
+// carrying indices, deeper screens colours; the allocation size of an 8-bit
+// buffer follows the screen of the moment.
+TEST_F(Startup, DisplayDepthAndHeaderChoiceFollowTheScreen) {
+    const int32_t screens[][5] = {
+        // bits, planes, depth, indices?, allocation size
+        {15, 1, 16, 0, 1064},      {16, 1, 16, 0, 1064},      {8, 1, 8, 1, 552},
+        {24, 1, 24, 0, 1064},      {32, 1, 32, 0, 1064},      {1, 4, 4, 1, 552},
+        {4, 1, 4, 1, 552},         {8, 2, 16, 0, 1064},       {3, 3, 9, 0, 1064},
+        {65536, 65536, 0, 1, 552}, {INT32_MAX, 2, 0, 1, 552}, {INT32_MIN, 2, 0, 1, 552}};
+    for (size_t i = 0; i < std::size(screens); ++i) {
+        const auto& [bits, planes, depth, indices, alloc_size] = screens[i];
+        headless_set_screen(bits, planes);
+        EXPECT_EQ(gx_display_depth(), depth) << bits << " x " << planes;
+        gx_initialize();
+        EXPECT_EQ((std::array{gx_state.dib_usage, gx_state.header_alloc_size}),
+                  (std::array{indices, alloc_size}))
+            << bits << " x " << planes;
+        const auto& next = screens[(i + 1) % std::size(screens)];
+        headless_set_screen(next[0], next[1]);
+        gx_set_buffer_depth(8);
+        EXPECT_EQ(gx_state.header_alloc_size, next[4]) << next[0] << " x " << next[1];
+        gx_shutdown();
     }
 }
 
@@ -42,29 +56,7 @@ TEST_F(Startup, FieldsAfterStartUp) {
     for (const AviEntry& e : s.avi_entries) EXPECT_EQ(e.address, nullptr) << e.name;
 }
 
-// Palette screens (depth 8 or less, or too deep to count) get 8-bit buffers
-// carrying indices; deeper screens get colours. The allocation size of an
-// 8-bit buffer follows the screen of the moment.
-TEST_F(Startup, HeaderChoiceFollowsTheScreen) {
-    const struct {
-        int32_t bits, planes, dib_usage, alloc_size;
-    } screens[] = {{8, 1, 1, 552},  {16, 1, 0, 1064},       {4, 1, 1, 552},
-                   {3, 3, 0, 1064}, {INT32_MAX, 2, 1, 552}, {32, 1, 0, 1064}};
-    for (size_t i = 0; i < std::size(screens); ++i) {
-        const auto& c = screens[i];
-        headless_set_screen(c.bits, c.planes);
-        gx_initialize();
-        EXPECT_EQ((std::array{gx_state.dib_usage, gx_state.header_alloc_size}),
-                  (std::array{c.dib_usage, c.alloc_size}))
-            << c.bits << " x " << c.planes;
-        const auto& next = screens[(i + 1) % std::size(screens)];
-        headless_set_screen(next.bits, next.planes);
-        gx_set_buffer_depth(8);
-        EXPECT_EQ(gx_state.header_alloc_size, next.alloc_size) << next.bits << " x " << next.planes;
-        gx_shutdown();
-    }
-}
-
+// The top bit of the version marks the older family.
 TEST_F(Startup, VersionDecidesTheNtFlag) {
     for (const auto& [version, nt] : {std::pair{HEADLESS_VERSION_NOT_NT, 0},
                                       {HEADLESS_VERSION_NT, 1},
@@ -77,31 +69,24 @@ TEST_F(Startup, VersionDecidesTheNtFlag) {
     }
 }
 
+// Teardown releases the texture table and the memory context; a full slot
+// table does not stop it.
 TEST_F(Startup, ShutdownReleasesTheTextureTableAndMemoryContext) {
     gx_initialize();
-    const int32_t blocks = headless_live_blocks();
-    const int32_t objects = headless_live_objects();
+    const int32_t blocks = headless_live_blocks(), objects = headless_live_objects();
     gx_state.texture_table = static_cast<TextureSlot*>(
         pf_mem_lock(pf_mem_alloc(PF_MEM_ZEROINIT, 6 * sizeof(TextureSlot))));
     ASSERT_NE(gx_state.texture_table, nullptr);
-    gx_state.active_buffer = 3;
+    gx_set_buffer_depth(24);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(gx_buffer_alloc(4, 1), i);
+    gx_buffer_open(0);
     EXPECT_EQ(gx_shutdown(), 0);
     EXPECT_EQ(gx_state.active_buffer, -1);
     EXPECT_EQ(gx_state.memory_dc, nullptr);
     EXPECT_EQ(gx_state.texture_table, nullptr);
-    EXPECT_EQ(headless_live_blocks(), blocks);
-    EXPECT_EQ(headless_live_objects(), objects - 1);
-}
-
-// No guard over the slot table: a full table does not stop teardown.
-TEST_F(Startup, ShutdownRunsWithEverySlotInUse) {
-    gx_initialize();
-    gx_set_buffer_depth(24);
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(gx_buffer_alloc(4, 1), i);
-    gx_buffer_open(0);
-    gx_shutdown();
-    EXPECT_EQ(gx_state.active_buffer, -1);
-    EXPECT_EQ(gx_state.memory_dc, nullptr);
+    // The buffers stay (a block and a bitmap each); the context is gone.
+    EXPECT_EQ((std::array{headless_live_blocks(), headless_live_objects()}),
+              (std::array{blocks + 256, objects + 255}));
 }
 
 }  // namespace
