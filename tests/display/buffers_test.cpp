@@ -1,10 +1,79 @@
-// Virtual buffers: geometry, headers, the slot table and its failure paths
-// (sizes overflowing 32 or 64 bits: fuzz_regress_test.cpp).
+// Start-up and teardown; virtual buffers: geometry, headers, the slot table
+// and its failure paths (refused depths and sizes: fuzz_regress_test.cpp).
 #include <array>
 
 #include "fixture.h"
 
 namespace {
+
+using Startup = Library;
+
+// Depth: bits times planes; 15 counts as 16, a product beyond 32 bits as 0.
+// Palette screens (depth 8 or less, or too deep to count) get 8-bit buffers
+// carrying indices, deeper screens colours; the allocation size of an 8-bit
+// buffer follows the screen of the moment. A version's top bit marks the
+// older family.
+TEST_F(Startup, DisplayDepthAndHeaderChoiceFollowTheScreen) {
+    const int32_t screens[][5] = {
+        // bits, planes, depth, indices?, allocation size
+        {15, 1, 16, 0, 1064},      {16, 1, 16, 0, 1064},      {8, 1, 8, 1, 552},
+        {24, 1, 24, 0, 1064},      {32, 1, 32, 0, 1064},      {1, 4, 4, 1, 552},
+        {4, 1, 4, 1, 552},         {8, 2, 16, 0, 1064},       {3, 3, 9, 0, 1064},
+        {65536, 65536, 0, 1, 552}, {INT32_MAX, 2, 0, 1, 552}, {INT32_MIN, 2, 0, 1, 552}};
+    for (size_t i = 0; i < std::size(screens); ++i) {
+        const auto& [bits, planes, depth, indices, alloc_size] = screens[i];
+        headless_set_screen(bits, planes);
+        headless_set_version(i % 2 == 0 ? 0x7FFFFFFFu : 0x80000000u);
+        EXPECT_EQ(gx_display_depth(), depth) << bits << " x " << planes;
+        gx_initialize();
+        EXPECT_EQ(
+            (std::array{gx_state.dib_usage, gx_state.header_alloc_size, int32_t{gx_state.is_nt}}),
+            (std::array{indices, alloc_size, i % 2 == 0 ? 1 : 0}))
+            << bits << " x " << planes;
+        const auto& next = screens[(i + 1) % std::size(screens)];
+        headless_set_screen(next[0], next[1]);
+        gx_set_buffer_depth(8);
+        EXPECT_EQ(gx_state.header_alloc_size, next[4]) << next[0] << " x " << next[1];
+        gx_shutdown();
+    }
+}
+
+TEST_F(Startup, FieldsAfterStartUp) {
+    EXPECT_EQ(gx_initialize(), 0);
+    const GraphicsState& s = gx_state;
+    EXPECT_EQ((std::array{s.active_buffer, s.active_depth, s.new_buffer_depth, s.header_size,
+                          s.pos_x, s.pos_y, int32_t{s.is_nt}}),
+              (std::array{-1, 0, 8, 40, 0, 0, 1}));
+    EXPECT_TRUE(s.saved_bitmap == nullptr && s.input_ptr == s.input_buffer &&
+                s.input_size == 4096 && s.memory_dc != nullptr && s.device_dc == window_ &&
+                s.text_dc == window_);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(s.index_map[i], i);
+    // The headless OEM font is 8 x 12; the AVI library is missing.
+    EXPECT_EQ(s.stock_font, pf_stock_object(10));
+    EXPECT_EQ((std::array{s.line_height, s.external_leading, s.avg_char_width}),
+              (std::array{12, 0, 8}));
+    EXPECT_EQ(s.avi_module, nullptr);
+    for (const AviEntry& e : s.avi_entries) EXPECT_EQ(e.address, nullptr) << e.name;
+}
+
+// Teardown releases the texture table and the memory context; a full slot
+// table does not stop it.
+TEST_F(Startup, ShutdownReleasesTheTextureTableAndMemoryContext) {
+    gx_initialize();
+    const int32_t blocks = headless_live_blocks(), objects = headless_live_objects();
+    gx_state.texture_table = static_cast<TextureSlot*>(
+        pf_mem_lock(pf_mem_alloc(PF_MEM_ZEROINIT, 6 * sizeof(TextureSlot))));
+    ASSERT_NE(gx_state.texture_table, nullptr);
+    gx_set_buffer_depth(24);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(gx_buffer_alloc(4, 1), i);
+    gx_buffer_open(0);
+    EXPECT_EQ(gx_shutdown(), 0);
+    EXPECT_TRUE(gx_state.active_buffer == -1 && gx_state.memory_dc == nullptr &&
+                gx_state.texture_table == nullptr);
+    // The buffers stay (a block and a bitmap each); the context is gone.
+    EXPECT_EQ((std::array{headless_live_blocks(), headless_live_objects()}),
+              (std::array{blocks + 256, objects + 255}));
+}
 
 using Buffers = Started;
 
@@ -89,26 +158,6 @@ TEST_F(Buffers, FreeReleasesHeaderAndBitmap) {
     for (int32_t slot : {-7, 1, 1}) gx_buffer_free(slot);
     EXPECT_EQ((std::array{headless_live_blocks(), headless_live_objects()}),
               (std::array{blocks, objects}));
-}
-
-TEST_F(Buffers, InvalidDepthsAndSizesGiveMinusTwo) {
-    const int32_t blocks = headless_live_blocks();
-    // Any depth is stored; only the allocation refuses it.
-    for (int32_t depth : {0, 1, 4, 15, 31, 33, 64, -16, INT32_MIN, -8, 7, 9, 48, INT32_MAX}) {
-        EXPECT_EQ(gx_set_buffer_depth(depth), 0);
-        EXPECT_EQ(gx_buffer_alloc(16, 16), -2) << depth;
-    }
-    gx_set_buffer_depth(16);
-    for (const auto& [w, h] : {std::pair{0, 16}, {16, 0}, {-4, 16}, {16, -1}})
-        EXPECT_EQ(gx_buffer_alloc(w, h), -2) << w << "x" << h;
-    EXPECT_EQ(headless_live_blocks(), blocks);
-    EXPECT_EQ(gx_buffer_alloc(16, 16), 0);  // the slot stayed free
-    // A buffer made before keeps its own depth when opened afterwards.
-    gx_set_buffer_depth(24);
-    const int32_t slot = gx_buffer_alloc(8, 8);
-    gx_set_buffer_depth(12345);
-    ASSERT_EQ(gx_buffer_open(slot), 0);
-    EXPECT_EQ((std::array{gx_state.active_depth, gx_state.active_pitch}), (std::array{24, 24}));
 }
 
 // The header block fails; or the header succeeds and the bitmap fails.

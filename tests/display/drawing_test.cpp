@@ -1,6 +1,8 @@
-// Current colour, current position and the whole-buffer fill.
+// Current colour, position and the whole-buffer fill; pixel blocks.
 #include <algorithm>
 #include <array>
+#include <numeric>
+#include <random>
 #include <vector>
 
 #include "fixture.h"
@@ -30,7 +32,8 @@ TEST_F(Drawing, ColourAtEveryDepth) {
 // The fill writes its pattern into a first block and copies that on: every
 // byte of buffers larger and smaller than the block and not multiples of it,
 // padding included, holds the pixel's bytes (the index; the low 16 bits; blue,
-// green, red and at 32 bits the fourth byte).
+// green, red and at 32 bits the fourth byte). With the buffer closed the
+// fill writes nothing.
 TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
     const int32_t sizes[][2] = {{1, 1},    {7, 5},    {64, 12},  {256, 3}, {257, 9}, {640, 480},
                                 {641, 10}, {1000, 7}, {3, 1025}, {6, 2},   {5, 3},   {3, 2}};
@@ -50,19 +53,15 @@ TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
                 EXPECT_TRUE(std::equal(want.begin(), want.end(), gx_state.active_pixels))
                     << depth << " bits, " << size[0] << "x" << size[1] << ", colour " << color;
             }
+            const std::vector<uint8_t> before(gx_state.active_pixels,
+                                              gx_state.active_pixels + bytes);
             gx_buffer_close();
+            gx_set_color(0x5A);
+            EXPECT_EQ(gx_fill_buffer(), 0);
+            EXPECT_TRUE(std::equal(before.begin(), before.end(), gx_state.buffer_slots[0].pixels));
             gx_buffer_free(-1);
         }
     }
-}
-
-TEST_F(Drawing, FillWithNoBufferOpenWritesNothing) {
-    const int32_t slot = open_buffer(16, 8, 8);
-    gx_buffer_close();
-    gx_set_color(0x7777);
-    EXPECT_EQ(gx_fill_buffer(), 0);
-    const uint8_t* p = gx_state.buffer_slots[slot].pixels;
-    EXPECT_TRUE(std::all_of(p, p + 128, [](uint8_t v) { return v == 0; }));
 }
 
 // Moves add up and wrap at 32 bits, with no undefined behaviour.
@@ -77,6 +76,75 @@ TEST_F(Drawing, PositionsWrapAtThirtyTwoBits) {
         EXPECT_EQ(gx_move_to(m.x, m.y), 0);
         EXPECT_EQ(gx_move_by(m.dx, m.dy), 0);
         EXPECT_EQ((std::array{gx_state.pos_x, gx_state.pos_y}), (std::array{m.want_x, m.want_y}));
+    }
+}
+
+using Blocks = Started;
+
+// Pixel blocks against a model: the current position is the block's
+// bottom-left corner, rows come bottom row first, 2 bytes per pixel at 16
+// bits and 3 (blue, green, red) from 24 bits up; nothing is copied from
+// 8-bit or closed buffers, or unless the whole block lies inside the buffer.
+TEST_F(Blocks, CopiedFromDeepBuffersOnlyWhenInside) {
+    // x, y, width, height. Inside: single pixels at the corners, the whole
+    // buffer, the last that fit. Then: off an edge, sizes below 1 or
+    // overflowing the position.
+    const int32_t blocks[][4] = {{0, 0, 1, 1},         {15, 7, 1, 1},
+                                 {0, 7, 16, 8},        {12, 3, 4, 4},
+                                 {5, 6, 7, 3},         {-1, 7, 2, 2},
+                                 {15, 7, 2, 1},        {0, 8, 1, 1},
+                                 {0, 0, 1, 2},         {0, 7, 17, 1},
+                                 {0, 7, 1, 9},         {0, 7, 0, 1},
+                                 {0, 7, 1, 0},         {0, 7, -3, 2},
+                                 {0, 7, 4, INT32_MIN}, {INT32_MAX, 7, 1, 1},
+                                 {0, INT32_MIN, 1, 1}, {4, 7, INT32_MAX, 1},
+                                 {0, 7, 1, INT32_MAX}, {INT32_MIN, 3, 4, 4},
+                                 {3, INT32_MAX, 4, 4}, {INT32_MAX - 2, INT32_MAX, 4, 4},
+                                 {13, 3, 4, 4},        {3, 2, 4, 4},
+                                 {8, 7, INT32_MAX, 1}, {8, 7, 1, INT32_MAX}};
+    std::mt19937 random(11);
+    for (const int32_t depth : {0, 8, 16, 24, 32}) {  // 0: no buffer open
+        if (depth != 0) open_buffer(depth, 16, 8);
+        for (int32_t i = 0; i < gx_state.active_size; ++i)
+            gx_state.active_pixels[i] = static_cast<uint8_t>(random());
+        const int32_t bpp = depth / 8, out = depth == 16 ? 2 : 3;
+        for (const auto& [x, y, w, h] : blocks) {
+            std::vector<uint8_t> want(16 * 8 * 4 + 1, 0xCD), got = want;
+            const bool inside = w >= 1 && h >= 1 && x >= 0 && x <= 16 - w && y < 8 && y >= h - 1;
+            for (int32_t k = 0; depth >= 16 && inside && k < h; ++k)
+                for (int32_t i = 0; i < w; ++i)
+                    std::memcpy(&want[static_cast<size_t>((k * w + i) * out)],
+                                at(x + i, y - k, bpp), static_cast<size_t>(out));
+            gx_move_to(x, y);
+            EXPECT_EQ(gx_get_block(got.data(), w, h), 0);
+            EXPECT_EQ(got, want) << depth << " bits: " << x << "," << y << " " << w << "x" << h;
+            EXPECT_EQ((std::array{gx_state.pos_x, gx_state.pos_y}), (std::array{x, y}));
+        }
+        gx_move_to(0, 7);
+        EXPECT_EQ(gx_get_block(nullptr, 4, 4), 0);
+    }
+}
+
+// Rows of width * (2 or 3) bytes in reverse order, against a model; width
+// below 1, height below 2 or no block: 0 and nothing changed.
+TEST_F(Blocks, InvertReversesRowsAndIgnoresSizesBelowOne) {
+    const int32_t sizes[][2] = {{1, 2},  {2, 3}, {3, 4}, {5, 5},         {0, 3},        {-2, 3},
+                                {2, -3}, {2, 0}, {2, 1}, {4, INT32_MIN}, {INT32_MAX, 0}};
+    for (const int32_t depth : {0, 16, 24, 32}) {  // 0: no buffer open
+        if (depth != 0) open_buffer(depth, 4, 4);
+        const size_t row_bytes = depth >= 24 ? 3 : 2;
+        for (const auto& [w, h] : sizes) {
+            std::vector<uint8_t> block(96), want(96);
+            std::iota(block.begin(), block.end(), 0);
+            std::iota(want.begin(), want.end(), 0);
+            const size_t r = row_bytes * static_cast<size_t>(w);
+            for (int32_t k = 0; w >= 1 && h >= 2 && k < h; ++k)
+                std::iota(&want[static_cast<size_t>(k) * r], &want[static_cast<size_t>(k + 1) * r],
+                          static_cast<uint8_t>(static_cast<size_t>(h - 1 - k) * r));
+            EXPECT_EQ(gx_invert_block(block.data(), w, h), 0);
+            EXPECT_EQ(block, want) << depth << " bits, " << w << "x" << h;
+        }
+        EXPECT_EQ(gx_invert_block(nullptr, 2, 3), 0);
     }
 }
 

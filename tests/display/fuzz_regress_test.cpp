@@ -1,41 +1,46 @@
 // Bad input to the buffer operations: inputs found by the buffer fuzz
 // target, and kinds of bad input listed in docs/robustness.md that have no
 // other home among these tests.
+#include <array>
+
 #include "fixture.h"
 
 namespace {
 
 using BadDisplayInput = Started;
 
-// buffer_fuzzer found the first size: with both sides near 2^31 the byte
-// count of a 24 or 32-bit buffer (pitch * height) overflowed 64 bits in the
-// size check itself, which is undefined behaviour. Such buffers, and every
-// other size whose padded width or byte count leaves 32 bits, are refused.
-TEST_F(BadDisplayInput, BufferWhoseByteCountOverflowsSixtyFourBitsIsRefused) {
+// Refused with -2, nothing allocated, the slot left free: depths other than
+// 8, 16, 24, 32 (stored all the same), sizes below 1, and sizes whose padded
+// width or byte count leaves 32 bits. buffer_fuzzer found the first: with
+// both sides near 2^31 the byte count of a 24-bit buffer overflowed 64 bits
+// in the size check itself, which is undefined behaviour.
+TEST_F(BadDisplayInput, RefusedBufferDepthsAndSizes) {
+    // FW x FH: the fuzzer's size; M3: the widest width before padding
+    // overflows; ROWS of 16 bytes: one row past 2^31 - 1 bytes.
+    constexpr int32_t MAX = INT32_MAX, MIN = INT32_MIN, M3 = MAX - 3, ROWS = MAX / 16 + 1;
+    constexpr int32_t FW = 2105363273, FH = 1768491785;
     const int32_t blocks = headless_live_blocks();
+    // depth, width, height
     const int32_t refused[][3] = {
-        // depth, width, height
-        {24, 2105363273, 1768491785},  // the fuzzer's input
-        {16, INT32_MAX - 3, INT32_MAX},
-        {24, INT32_MAX - 3, INT32_MAX},
-        {32, INT32_MAX - 3, INT32_MAX},
-        {16, INT32_MAX - 3, 2},
-        {24, INT32_MAX - 3, 2},
-        {32, INT32_MAX - 3, 2},
-        {16, 2, INT32_MAX},
-        {24, 2, INT32_MAX},
-        {32, 2, INT32_MAX},
-        {32, INT32_MAX, 1},  // the padding overflows
-        {32, 65536, 8192},   // 2^31 bytes
-        {32, 1, INT32_MAX},
-        {24, INT32_MAX - 3, 1},
-        {32, 4, INT32_MAX / 16 + 1},  // one row past INT32_MAX bytes
-    };
-    for (const auto& r : refused) {
-        gx_set_buffer_depth(r[0]);
-        EXPECT_EQ(gx_buffer_alloc(r[1], r[2]), -2) << r[0] << " bits, " << r[1] << " x " << r[2];
-        EXPECT_EQ(headless_live_blocks(), blocks);
+        {24, FW, FH}, {16, M3, MAX}, {24, M3, MAX}, {32, M3, MAX}, {16, M3, 2},   {24, M3, 2},
+        {32, M3, 2},  {16, 2, MAX},  {24, 2, MAX},  {32, 2, MAX},  {32, MAX, 1},  {32, 65536, 8192},
+        {32, 1, MAX}, {24, M3, 1},   {32, 4, ROWS}, {0, 16, 16},   {1, 16, 16},   {4, 16, 16},
+        {15, 16, 16}, {31, 16, 16},  {33, 16, 16},  {64, 16, 16},  {-16, 16, 16}, {MIN, 16, 16},
+        {-8, 16, 16}, {7, 16, 16},   {9, 16, 16},   {48, 16, 16},  {MAX, 16, 16}, {16, 0, 16},
+        {16, 16, 0},  {16, -4, 16},  {16, 16, -1},  {16, MIN, MIN}};
+    for (const auto& [depth, width, height] : refused) {
+        EXPECT_EQ(gx_set_buffer_depth(depth), 0);
+        EXPECT_EQ(gx_buffer_alloc(width, height), -2)
+            << depth << " bits, " << width << "x" << height;
     }
+    EXPECT_EQ(headless_live_blocks(), blocks);
+    // A buffer keeps its own depth whatever is chosen after it.
+    gx_set_buffer_depth(24);
+    const int32_t slot = gx_buffer_alloc(8, 8);
+    EXPECT_EQ(slot, 0);
+    gx_set_buffer_depth(12345);
+    ASSERT_EQ(gx_buffer_open(slot), 0);
+    EXPECT_EQ((std::array{gx_state.active_depth, gx_state.active_pitch}), (std::array{24, 24}));
 }
 
 TEST_F(BadDisplayInput, UnknownStockObjectNumbersKeepTheFont) {

@@ -69,7 +69,11 @@ TEST_F(Palette, DefaultPaletteOnDeepAndPaletteScreens) {
     for (int i = 0; i < 256; ++i) sys[size_t(i)] = {uint8_t(i), uint8_t(255 - i), 7, 4};
     for (const int32_t bits : {8, 4, 32}) {
         headless_set_screen(bits, 1);
-        if (bits == 4) headless_set_system_palette(0, 256, sys.data());
+        if (bits == 4) {  // set in two ranges, the first entry last, on its own
+            const PfPaletteEntry first[2] = {sys[0], {9, 9, 9, 9}};
+            headless_set_system_palette(1, 255, sys.data() + 1);
+            headless_set_system_palette(0, 1, first);
+        }
         if (palette_ != nullptr) pf_delete_object(pf_as_object(palette_));
         palette_ = gx_create_palette();
         for (int i = 0; i < 256; ++i) {

@@ -1,6 +1,6 @@
 // The portable platform layer under the headless backend: memory blocks,
-// device contexts, DIB sections and palettes, and the backend's own system
-// palette (files: the image tests' file mode; fonts: start-up).
+// DIB sections and their selection, palettes (files: the image tests' file
+// mode; fonts: start-up; the system palette: palette_test.cpp).
 #include <array>
 #include <vector>
 
@@ -11,14 +11,9 @@ namespace {
 
 using Platform = Library;  // for its leak checks
 
-uint32_t rgb_of(const uint8_t* c) { return uint32_t{c[0]} << 16 | uint32_t{c[1]} << 8 | c[2]; }
-uint32_t word_of(const PfPaletteEntry& e) {
-    return uint32_t{e.red} << 24 | uint32_t{e.green} << 16 | uint32_t{e.blue} << 8 | e.flags;
-}
-
-// Zeroed blocks found again by their address, which never moves; a fixed
-// block's handle is that address, a movable block's is not. A stale handle
-// is ignored. Absurd sizes and injected failures give null.
+// Zeroed blocks found again by their address; a fixed block's handle is that
+// address. A stale handle is ignored; absurd sizes and injected failures
+// give null.
 TEST_F(Platform, AbsurdSizesAndInjectedFailuresGiveNull) {
     for (const unsigned kind : {PF_MEM_FIXED, PF_MEM_MOVEABLE}) {
         const PfMem block = pf_mem_alloc(kind | PF_MEM_ZEROINIT, 552);
@@ -26,14 +21,10 @@ TEST_F(Platform, AbsurdSizesAndInjectedFailuresGiveNull) {
         ASSERT_NE(address, nullptr);
         EXPECT_EQ(static_cast<void*>(address) == static_cast<void*>(block), kind == PF_MEM_FIXED);
         EXPECT_EQ(std::vector<uint8_t>(address, address + 552), std::vector<uint8_t>(552));
-        EXPECT_EQ(pf_mem_lock(block), address);
-        EXPECT_EQ(pf_mem_handle(address), block);
-        EXPECT_EQ(pf_mem_handle(address + 1), nullptr);
-        pf_mem_unlock(block);
+        EXPECT_TRUE(pf_mem_handle(address) == block && pf_mem_handle(address + 1) == nullptr);
         pf_mem_free(pf_mem_handle(address));
-        EXPECT_EQ(pf_mem_handle(address), nullptr);
         pf_mem_free(block);
-        EXPECT_EQ(pf_mem_lock(block), nullptr);
+        EXPECT_TRUE(pf_mem_handle(address) == nullptr && pf_mem_lock(block) == nullptr);
     }
     EXPECT_EQ(pf_mem_alloc(PF_MEM_ZEROINIT, SIZE_MAX), nullptr);
     EXPECT_EQ(pf_mem_alloc(PF_MEM_ZEROINIT, size_t{0x80000000}), nullptr);
@@ -62,10 +53,8 @@ TEST_F(Platform, DibSectionsAndSelection) {
         void* pixels = reinterpret_cast<void*>(1);
         const PfBitmap bitmap = pf_create_dib_section(dc, &h, PF_DIB_RGB_COLORS, &pixels);
         EXPECT_EQ(bitmap != nullptr, bytes > 0) << width << "x" << height;
-        if (bytes == 0) {
-            EXPECT_EQ(pixels, nullptr);
-            continue;
-        }
+        EXPECT_EQ(pixels == nullptr, bytes == 0);
+        if (bytes == 0) continue;
         const auto* p = static_cast<uint8_t*>(pixels);
         EXPECT_EQ(std::vector<uint8_t>(p, p + bytes), std::vector<uint8_t>(size_t(bytes)));
         std::memset(pixels, 0xAB, static_cast<size_t>(bytes));
@@ -80,9 +69,8 @@ TEST_F(Platform, DibSectionsAndSelection) {
 }
 
 // A fresh DC shows palette indices through the stock palette of the twenty
-// static colours; a created palette replaces it (and is not deleted while
-// selected), and animation changes a range cut at the palette's end.
-// Indices past the palette show black.
+// static colours, black beyond; a created palette replaces it (and is kept
+// while selected), and animation changes a range cut at the palette's end.
 TEST_F(Platform, PalettesSelectAndAnimate) {
     const PfDC dc = headless_window_dc(20, 1);
     struct {
@@ -91,16 +79,18 @@ TEST_F(Platform, PalettesSelectAndAnimate) {
     } header;
     uint8_t pixels[20];
     for (uint8_t i = 0; i < 20; ++i) header.indices[i] = pixels[i] = i;
-    const auto shown = [&] {
+    std::vector<uint32_t> want(20);
+    const auto expect_shown = [&] {
         pf_stretch_dib(dc, 0, 0, 20, 1, 0, 0, 20, 1, pixels, &header, PF_DIB_PAL_COLORS,
                        PF_SRCCOPY);
         int32_t w = 0, h = 0;
         const uint32_t* image = headless_client_image(dc, &w, &h);
-        return std::vector<uint32_t>(image, image + 20);
+        EXPECT_EQ(std::vector(image, image + 20), want);
     };
-    std::vector<uint32_t> want(20);
-    for (size_t i = 0; i < 20; ++i) want[i] = rgb_of(STATIC_COLOURS[i]);
-    EXPECT_EQ(shown(), want);
+    for (size_t i = 0; i < 20; ++i)
+        want[i] = uint32_t{STATIC_COLOURS[i][0]} << 16 | STATIC_COLOURS[i][1] << 8 |
+                  STATIC_COLOURS[i][2];
+    expect_shown();
     struct {
         uint16_t version = 0x300, count = 4;
         PfPaletteEntry entries[4] = {{1, 2, 3, 1}, {4, 5, 6, 1}, {7, 8, 9, 1}, {10, 11, 12, 1}};
@@ -118,7 +108,7 @@ TEST_F(Platform, PalettesSelectAndAnimate) {
     pf_animate_palette(nullptr, 0, 1, change);
     want.assign(20, 0);
     std::copy_n(std::array{0x464748u, 0x040506u, 0x323334u, 0x3C3D3Eu}.begin(), 4, want.begin());
-    EXPECT_EQ(shown(), want);
+    expect_shown();
     const int32_t objects = headless_live_objects();
     pf_delete_object(pf_as_object(palette));
     EXPECT_EQ(headless_live_objects(), objects);
@@ -128,23 +118,6 @@ TEST_F(Platform, PalettesSelectAndAnimate) {
     for (const uint16_t count : {0, 257}) {
         logical.count = count;
         EXPECT_EQ(pf_create_palette(&logical), nullptr) << count;
-    }
-}
-
-// The backend's system palette: the static colours at 0-9 and 246-255,
-// black between and outside; setting a range writes that range only.
-TEST_F(Platform, SystemPaletteDefaultsAndRanges) {
-    const PfPaletteEntry set[3] = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 9, 9, 9}};
-    headless_set_system_palette(100, 2, set);
-    headless_set_system_palette(-1, 1, set);
-    headless_set_system_palette(256, 1, set);
-    std::vector<PfPaletteEntry> got(258);
-    pf_system_palette_entries(-1, 258, got.data());
-    for (int32_t i = -1; i < 257; ++i) {
-        const int32_t s = i >= 0 && i < 10 ? i : i >= 246 && i < 256 ? i - 236 : -1;
-        uint32_t want = s < 0 ? 0 : rgb_of(STATIC_COLOURS[s]) << 8;
-        if (i == 100 || i == 101) want = word_of(set[i - 100]);
-        EXPECT_EQ(word_of(got[static_cast<size_t>(i + 1)]), want) << i;
     }
 }
 
