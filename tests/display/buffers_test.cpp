@@ -77,52 +77,43 @@ TEST_F(Startup, ShutdownReleasesTheTextureTableAndMemoryContext) {
 
 using Buffers = Started;
 
-PfBitmapV4Header header_of(const BufferSlot& b) {
-    PfBitmapV4Header h{};
-    std::memcpy(&h, b.header, b.depth == 16 || b.depth == 32 ? 108 : 40);
-    return h;
-}
-
 // Widths padded to 4 pixels; the header says 40 bytes on the NT family even
-// where 108 are allocated for the masks. The 8-bit buffer, made after deeper
-// ones were open, still gets room for its colour part.
+// where 108 are allocated for the masks (older systems: 108). The 8-bit
+// buffer, made after deeper ones were open, still gets room for its colour
+// part.
 TEST_F(Buffers, GeometryHeadersAndActiveFieldsAtEveryDepth) {
-    const struct {
-        int32_t depth, w, h, width, pitch, header_size, alloc_size;
-        uint32_t compression;
-        std::array<uint32_t, 4> masks;  // red, green, blue, alpha (bit fields only)
-    } cases[] = {
-        {16, 641, 10, 644, 1288, 108, 108, 3, {0xF800u, 0x07E0u, 0x001Fu, 0u}},
-        {24, 5, 3, 8, 24, 40, 40, 0, {}},
-        {32, 3, 2, 4, 16, 108, 108, 3, {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}},
-        {8, 6, 2, 8, 8, 40, 1064, 0, {}},
-    };
-    for (const auto& c : cases) {
-        const int32_t slot = open_buffer(c.depth, c.w, c.h);
+    const uint32_t masks16[4] = {0xF800, 0x07E0, 0x001F, 0};
+    const uint32_t masks32[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const int32_t cases[][7] = {// depth, w, h, padded width, pitch, header size, allocation
+                                {16, 641, 10, 644, 1288, 108, 108},
+                                {24, 5, 3, 8, 24, 40, 40},
+                                {32, 3, 2, 4, 16, 108, 108},
+                                {8, 6, 2, 8, 8, 40, 1064}};
+    for (const auto& [depth, w, h, width, pitch, header_size, alloc_size] : cases) {
+        const int32_t slot = open_buffer(depth, w, h);
         const BufferSlot& b = gx_state.buffer_slots[slot];
         EXPECT_EQ(
             (std::array{b.width, b.pitch, b.height, b.depth, b.min_x, b.min_y, b.max_x, b.max_y}),
-            (std::array{c.width, c.pitch, c.h, c.depth, 0, 0, c.width - 1, c.h - 1}));
-        const PfBitmapV4Header h = header_of(b);
-        EXPECT_EQ((std::array<int64_t, 6>{h.info.size, h.info.width, h.info.height, h.info.planes,
-                                          h.info.bit_count, h.info.compression}),
-                  (std::array<int64_t, 6>{40, c.width, c.h, 1, c.depth, c.compression}));
-        if (c.compression == 3)
-            EXPECT_EQ((std::array{h.red_mask, h.green_mask, h.blue_mask, h.alpha_mask}), c.masks);
+            (std::array{width, pitch, h, depth, 0, 0, width - 1, h - 1}));
+        PfBitmapV4Header v4{};
+        std::memcpy(&v4, b.header, static_cast<size_t>(header_size));
+        const uint32_t compression = header_size == 108 ? 3 : 0;
+        EXPECT_EQ((std::array<int64_t, 6>{v4.info.size, v4.info.width, v4.info.height,
+                                          v4.info.planes, v4.info.bit_count, v4.info.compression}),
+                  (std::array<int64_t, 6>{40, width, h, 1, depth, compression}));
+        if (compression == 3)
+            EXPECT_EQ(0, std::memcmp(&v4.red_mask, depth == 16 ? masks16 : masks32, 16));
         const GraphicsState& s = gx_state;
         EXPECT_EQ((std::array{s.active_buffer, s.active_depth, s.active_width, s.active_height,
                               s.active_max_y, s.active_pitch, s.active_size, s.clip_min_x,
                               s.clip_max_x, s.clip_min_y, s.clip_max_y, s.header_size,
                               s.header_alloc_size, s.dib_usage}),
-                  (std::array{slot, c.depth, c.width, c.h, c.h - 1, c.pitch, c.pitch * c.h, 0,
-                              c.width - 1, 0, c.h - 1, c.header_size, c.alloc_size, 0}));
-        EXPECT_TRUE(s.active_pixels == b.pixels && s.active_header == b.header) << c.depth;
+                  (std::array{slot, depth, width, h, h - 1, pitch, pitch * h, 0, width - 1, 0,
+                              h - 1, header_size, alloc_size, 0}));
+        EXPECT_TRUE(s.active_pixels == b.pixels && s.active_header == b.header) << depth;
     }
-    // Older systems get the 108-byte form.
     gx_state.is_nt = 0;
-    const PfBitmapV4Header h = header_of(gx_state.buffer_slots[open_buffer(16, 640, 480)]);
-    EXPECT_EQ((std::array{h.info.size, h.red_mask, h.blue_mask}),
-              (std::array{108u, 0xF800u, 0x001Fu}));
+    EXPECT_EQ(gx_state.buffer_slots[open_buffer(16, 640, 480)].header[0], 108);
 }
 
 // 256 slots, the first free one taken; opening a slot outside 0-255 gives

@@ -11,30 +11,17 @@ namespace {
 
 using Drawing = Started;
 
-// Before any buffer and at 8 bits the low byte through the index map,
-// repeated; at 16 bits the low 16 bits twice; deeper the value as given.
-TEST_F(Drawing, ColourAtEveryDepth) {
-    gx_state.index_map[7] = 200;
-    const uint32_t cases[][3] = {// depth (0: no buffer), colour, current colour
-                                 {0, 0x1FF, 0xFFFFFFFF},      {0, 7, 0xC8C8C8C8},
-                                 {8, 0x107, 0xC8C8C8C8},      {16, 0xFFFFFFFF, 0xFFFFFFFF},
-                                 {16, 0x5A1234, 0x12341234},  {24, 0xABCDEF, 0xABCDEF},
-                                 {32, 0xFF123456, 0xFF123456}};
-    for (const auto& [depth, colour, current] : cases) {
-        if (depth != 0) open_buffer(static_cast<int32_t>(depth), 8, 8);
-        EXPECT_EQ(gx_set_color(static_cast<int32_t>(colour)), 0);
-        EXPECT_EQ(gx_state.current_color, current) << depth << " bits, " << colour;
-    }
+// The current colour is the low byte through the index map before any
+// buffer and at 8 bits, the low 16 bits at 16, the value as given deeper.
+// The fill writes it into a first block and copies that on: every byte of
+// buffers larger and smaller than the block and not multiples of it, padding
+// included, holds the pixel's bytes. With the buffer closed it writes nothing.
+TEST_F(Drawing, ColourAndFillAtEveryDepth) {
+    gx_state.index_map[0x7F] = 200;
+    EXPECT_EQ(gx_set_color(0x17F), 0);
+    EXPECT_EQ(gx_state.current_color, 0xC8C8C8C8u);
     EXPECT_EQ((std::array{gx_state.color_index, gx_state.mapped_color_index}),
-              (std::array<uint8_t, 2>{7, 200}));
-}
-
-// The fill writes its pattern into a first block and copies that on: every
-// byte of buffers larger and smaller than the block and not multiples of it,
-// padding included, holds the pixel's bytes (the index; the low 16 bits; blue,
-// green, red and at 32 bits the fourth byte). With the buffer closed the
-// fill writes nothing.
-TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
+              (std::array<uint8_t, 2>{0x7F, 200}));
     const int32_t sizes[][2] = {{1, 1},    {7, 5},    {64, 12},  {256, 3}, {257, 9}, {640, 480},
                                 {641, 10}, {1000, 7}, {3, 1025}, {6, 2},   {5, 3},   {3, 2}};
     const uint32_t colors[] = {0x00FFFFFFu, 0x0000u, 0x00123456u, 0x7Fu, 0xFFFFFFFFu, 0x1FEu};
@@ -43,11 +30,12 @@ TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
             open_buffer(depth, size[0], size[1]);
             const auto bytes = static_cast<size_t>(gx_state.active_size);
             for (const uint32_t color : colors) {
-                gx_set_color(static_cast<int32_t>(color));
+                EXPECT_EQ(gx_set_color(static_cast<int32_t>(color)), 0);
                 const size_t n = static_cast<size_t>(std::max(1, depth / 8));
+                const uint32_t c = depth == 8 ? gx_state.index_map[color & 0xFF] : color;
                 std::vector<uint8_t> want(bytes);
                 for (size_t i = 0; i < bytes; ++i)
-                    want[i] = static_cast<uint8_t>(color >> (8 * (i % n)));
+                    want[i] = static_cast<uint8_t>(c >> (8 * (i % n)));
                 std::memset(gx_state.active_pixels, 0x5C, bytes);
                 EXPECT_EQ(gx_fill_buffer(), 0);
                 EXPECT_TRUE(std::equal(want.begin(), want.end(), gx_state.active_pixels))
@@ -56,7 +44,6 @@ TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
             const std::vector<uint8_t> before(gx_state.active_pixels,
                                               gx_state.active_pixels + bytes);
             gx_buffer_close();
-            gx_set_color(0x5A);
             EXPECT_EQ(gx_fill_buffer(), 0);
             EXPECT_TRUE(std::equal(before.begin(), before.end(), gx_state.buffer_slots[0].pixels));
             gx_buffer_free(-1);
@@ -66,16 +53,15 @@ TEST_F(Drawing, FillSetsEveryByteOfEveryBuffer) {
 
 // Moves add up and wrap at 32 bits, with no undefined behaviour.
 TEST_F(Drawing, PositionsWrapAtThirtyTwoBits) {
-    const struct {
-        int32_t x, y, dx, dy, want_x, want_y;
-    } moves[] = {{0, 63, 64, 0, 64, 63},
-                 {384, 63, -400, -70, -16, -7},
-                 {INT32_MAX, INT32_MIN, 1, -1, INT32_MIN, INT32_MAX},
-                 {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MIN, 0, -1}};
-    for (const auto& m : moves) {
-        EXPECT_EQ(gx_move_to(m.x, m.y), 0);
-        EXPECT_EQ(gx_move_by(m.dx, m.dy), 0);
-        EXPECT_EQ((std::array{gx_state.pos_x, gx_state.pos_y}), (std::array{m.want_x, m.want_y}));
+    constexpr int32_t L = INT32_MIN, H = INT32_MAX;
+    // x, y, dx, dy, then x and y after the move
+    const int32_t moves[][6] = {{0, 63, 64, 0, 64, 63},
+                                {384, 63, -400, -70, -16, -7},
+                                {H, L, 1, -1, L, H},
+                                {L, H, L, L, 0, -1}};
+    for (const auto& [x, y, dx, dy, to_x, to_y] : moves) {
+        EXPECT_EQ(gx_move_to(x, y) + gx_move_by(dx, dy), 0);
+        EXPECT_EQ((std::array{gx_state.pos_x, gx_state.pos_y}), (std::array{to_x, to_y}));
     }
 }
 
@@ -86,22 +72,16 @@ using Blocks = Started;
 // bits and 3 (blue, green, red) from 24 bits up; nothing is copied from
 // 8-bit or closed buffers, or unless the whole block lies inside the buffer.
 TEST_F(Blocks, CopiedFromDeepBuffersOnlyWhenInside) {
+    constexpr int32_t L = INT32_MIN, H = INT32_MAX, H2 = H - 2;
     // x, y, width, height. Inside: single pixels at the corners, the whole
     // buffer, the last that fit. Then: off an edge, sizes below 1 or
     // overflowing the position.
-    const int32_t blocks[][4] = {{0, 0, 1, 1},         {15, 7, 1, 1},
-                                 {0, 7, 16, 8},        {12, 3, 4, 4},
-                                 {5, 6, 7, 3},         {-1, 7, 2, 2},
-                                 {15, 7, 2, 1},        {0, 8, 1, 1},
-                                 {0, 0, 1, 2},         {0, 7, 17, 1},
-                                 {0, 7, 1, 9},         {0, 7, 0, 1},
-                                 {0, 7, 1, 0},         {0, 7, -3, 2},
-                                 {0, 7, 4, INT32_MIN}, {INT32_MAX, 7, 1, 1},
-                                 {0, INT32_MIN, 1, 1}, {4, 7, INT32_MAX, 1},
-                                 {0, 7, 1, INT32_MAX}, {INT32_MIN, 3, 4, 4},
-                                 {3, INT32_MAX, 4, 4}, {INT32_MAX - 2, INT32_MAX, 4, 4},
-                                 {13, 3, 4, 4},        {3, 2, 4, 4},
-                                 {8, 7, INT32_MAX, 1}, {8, 7, 1, INT32_MAX}};
+    const int32_t blocks[][4] = {
+        {0, 0, 1, 1},  {15, 7, 1, 1}, {0, 7, 16, 8}, {12, 3, 4, 4}, {5, 6, 7, 3},  {-1, 7, 2, 2},
+        {15, 7, 2, 1}, {0, 8, 1, 1},  {0, 0, 1, 2},  {0, 7, 17, 1}, {0, 7, 1, 9},  {0, 7, 0, 1},
+        {0, 7, 1, 0},  {0, 7, -3, 2}, {0, 7, 4, L},  {H, 7, 1, 1},  {0, L, 1, 1},  {4, 7, H, 1},
+        {0, 7, 1, H},  {L, 3, 4, 4},  {3, H, 4, 4},  {H2, H, 4, 4}, {13, 3, 4, 4}, {3, 2, 4, 4},
+        {8, 7, H, 1},  {8, 7, 1, H}};
     std::mt19937 random(11);
     for (const int32_t depth : {0, 8, 16, 24, 32}) {  // 0: no buffer open
         if (depth != 0) open_buffer(depth, 16, 8);
@@ -128,8 +108,9 @@ TEST_F(Blocks, CopiedFromDeepBuffersOnlyWhenInside) {
 // Rows of width * (2 or 3) bytes in reverse order, against a model; width
 // below 1, height below 2 or no block: 0 and nothing changed.
 TEST_F(Blocks, InvertReversesRowsAndIgnoresSizesBelowOne) {
-    const int32_t sizes[][2] = {{1, 2},  {2, 3}, {3, 4}, {5, 5},         {0, 3},        {-2, 3},
-                                {2, -3}, {2, 0}, {2, 1}, {4, INT32_MIN}, {INT32_MAX, 0}};
+    constexpr int32_t L = INT32_MIN, H = INT32_MAX;
+    const int32_t sizes[][2] = {{1, 2},  {2, 3}, {3, 4}, {5, 5}, {0, 3}, {-2, 3},
+                                {2, -3}, {2, 0}, {2, 1}, {4, L}, {H, 0}};
     for (const int32_t depth : {0, 16, 24, 32}) {  // 0: no buffer open
         if (depth != 0) open_buffer(depth, 4, 4);
         const size_t row_bytes = depth >= 24 ? 3 : 2;
