@@ -11,11 +11,9 @@ namespace {
 
 using Drawing = Started;
 
-// The current colour is the low byte through the index map before any
-// buffer and at 8 bits, the low 16 bits at 16, the value as given deeper.
-// The fill writes it into a first block and copies that on: every byte of
-// buffers larger and smaller than the block and not multiples of it, padding
-// included, holds the pixel's bytes. With the buffer closed it writes nothing.
+// The colour: the low byte through the index map (no buffer, 8 bits), the
+// low 16 bits, or as given. The fill (a first block, copied on) sets every
+// byte of buffers of many sizes, padding included; closed, nothing.
 TEST_F(Drawing, ColourAndFillAtEveryDepth) {
     gx_state.index_map[0x7F] = 200;
     EXPECT_EQ(gx_set_color(0x17F), 0);
@@ -54,11 +52,9 @@ TEST_F(Drawing, ColourAndFillAtEveryDepth) {
 // Moves add up and wrap at 32 bits, with no undefined behaviour.
 TEST_F(Drawing, PositionsWrapAtThirtyTwoBits) {
     constexpr int32_t L = INT32_MIN, H = INT32_MAX;
-    // x, y, dx, dy, then x and y after the move
-    const int32_t moves[][6] = {{0, 63, 64, 0, 64, 63},
-                                {384, 63, -400, -70, -16, -7},
-                                {H, L, 1, -1, L, H},
-                                {L, H, L, L, 0, -1}};
+    // x, y, dx, dy, x and y after
+    const int32_t moves[][6] = {
+        {0, 6, 4, 0, 4, 6}, {3, 6, -4, -7, -1, -1}, {H, L, 1, -1, L, H}, {L, H, L, L, 0, -1}};
     for (const auto& [x, y, dx, dy, to_x, to_y] : moves) {
         EXPECT_EQ(gx_move_to(x, y) + gx_move_by(dx, dy), 0);
         EXPECT_EQ((std::array{gx_state.pos_x, gx_state.pos_y}), (std::array{to_x, to_y}));
@@ -67,15 +63,12 @@ TEST_F(Drawing, PositionsWrapAtThirtyTwoBits) {
 
 using Blocks = Started;
 
-// Pixel blocks against a model: the current position is the block's
-// bottom-left corner, rows come bottom row first, 2 bytes per pixel at 16
-// bits and 3 (blue, green, red) from 24 bits up; nothing is copied from
-// 8-bit or closed buffers, or unless the whole block lies inside the buffer.
+// Blocks against a model: bottom-left corner at the position, bottom row
+// first, 2 bytes a pixel at 16 bits, 3 deeper; nothing from 8-bit or closed
+// buffers or unless wholly inside.
 TEST_F(Blocks, CopiedFromDeepBuffersOnlyWhenInside) {
     constexpr int32_t L = INT32_MIN, H = INT32_MAX, H2 = H - 2;
-    // x, y, width, height. Inside: single pixels at the corners, the whole
-    // buffer, the last that fit. Then: off an edge, sizes below 1 or
-    // overflowing the position.
+    // x, y, width, height: inside (corners, whole, last that fit), then not.
     const int32_t blocks[][4] = {
         {0, 0, 1, 1},  {15, 7, 1, 1}, {0, 7, 16, 8}, {12, 3, 4, 4}, {5, 6, 7, 3},  {-1, 7, 2, 2},
         {15, 7, 2, 1}, {0, 8, 1, 1},  {0, 0, 1, 2},  {0, 7, 17, 1}, {0, 7, 1, 9},  {0, 7, 0, 1},
@@ -105,8 +98,7 @@ TEST_F(Blocks, CopiedFromDeepBuffersOnlyWhenInside) {
     }
 }
 
-// Rows of width * (2 or 3) bytes in reverse order, against a model; width
-// below 1, height below 2 or no block: 0 and nothing changed.
+// Rows reversed (model); width below 1, height below 2, no block: unchanged.
 TEST_F(Blocks, InvertReversesRowsAndIgnoresSizesBelowOne) {
     constexpr int32_t L = INT32_MIN, H = INT32_MAX;
     const int32_t sizes[][2] = {{1, 2},  {2, 3}, {3, 4}, {5, 5}, {0, 3}, {-2, 3},

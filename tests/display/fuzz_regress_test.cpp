@@ -1,6 +1,5 @@
-// Bad input to the buffer operations: inputs found by the buffer fuzz
-// target, and kinds of bad input listed in docs/robustness.md that have no
-// other home among these tests.
+// Bad input to the buffer operations: fuzzer findings and the bad input of
+// docs/robustness.md.
 #include <array>
 
 #include "fixture.h"
@@ -10,13 +9,12 @@ namespace {
 using BadDisplayInput = Started;
 
 // Refused with -2, nothing allocated, the slot left free: depths other than
-// 8, 16, 24, 32 (stored all the same), sizes below 1, and sizes whose padded
-// width or byte count leaves 32 bits. buffer_fuzzer found the first: with
-// both sides near 2^31 the byte count of a 24-bit buffer overflowed 64 bits
-// in the size check itself, which is undefined behaviour.
+// 8, 16, 24, 32 (stored all the same), sizes below 1, sizes whose padded
+// width or byte count leaves 32 bits, memory or bitmap not to be had. buffer_fuzzer found the
+// first: with both sides near 2^31 the byte count of a 24-bit buffer overflowed 64 bits in the size
+// check itself, which is undefined behaviour.
 TEST_F(BadDisplayInput, RefusedBufferDepthsAndSizes) {
-    // FW x FH: the fuzzer's size; M3: the widest width before padding
-    // overflows; ROWS of 16 bytes: one row past 2^31 - 1 bytes.
+    // The fuzzer's size; padding overflow; one 16-byte row past 2^31 - 1.
     constexpr int32_t MAX = INT32_MAX, MIN = INT32_MIN, M3 = MAX - 3, ROWS = MAX / 16 + 1;
     constexpr int32_t FW = 2105363273, FH = 1768491785;
     const int32_t blocks = headless_live_blocks();
@@ -33,6 +31,11 @@ TEST_F(BadDisplayInput, RefusedBufferDepthsAndSizes) {
         EXPECT_EQ(gx_buffer_alloc(width, height), -2)
             << depth << " bits, " << width << "x" << height;
     }
+    gx_set_buffer_depth(16);
+    for (int32_t skip : {0, 1}) {  // the header block fails; then the bitmap
+        headless_fail_allocations(skip, 1);
+        EXPECT_EQ(gx_buffer_alloc(64, 64), -2) << skip;
+    }
     EXPECT_EQ(headless_live_blocks(), blocks);
     // A buffer keeps its own depth whatever is chosen after it.
     gx_set_buffer_depth(24);
@@ -46,7 +49,7 @@ TEST_F(BadDisplayInput, RefusedBufferDepthsAndSizes) {
 TEST_F(BadDisplayInput, UnknownStockObjectNumbersKeepTheFont) {
     const int32_t height = gx_state.line_height;
     const int32_t width = gx_state.avg_char_width;
-    ASSERT_GT(height, 0);
+    EXPECT_EQ((std::array{height, width}), (std::array{12, 8}));  // the headless OEM font
     for (int32_t number : {INT32_MIN, -1, 0, 9, 19, 1000, INT32_MAX}) {
         EXPECT_EQ(gx_select_stock_font(number), 0);
         EXPECT_EQ(gx_state.stock_font, nullptr) << number;
@@ -55,8 +58,7 @@ TEST_F(BadDisplayInput, UnknownStockObjectNumbersKeepTheFont) {
     }
 }
 
-// The open slot, slots out of range and the all-slots forms: 0, and the open
-// buffer stays open and usable.
+// The open slot, bad slots, all-slots forms: the open buffer stays usable.
 TEST_F(BadDisplayInput, FreeingEverySlotNumberKeepsTheOpenBuffer) {
     const int32_t slot = open_buffer(16, 8, 8);
     for (int32_t s : {INT32_MIN, -1, 0, 1, 255, 256, 100000, INT32_MAX})

@@ -1,5 +1,4 @@
-// The default palette from its construction rule, palette creation on deep
-// and palette screens, realization, range changes and the colour tables.
+// Palettes: the default one from its rules, screens, changes, colour tables.
 #include <array>
 #include <vector>
 
@@ -48,7 +47,6 @@ uint32_t lookup_of(int32_t depth, const Rgb& e, uint32_t low = 0) {
 
 class Palette : public Started {
 protected:
-    // Entry i of the logical palette, and of the colour table (flags 0).
     static Rgb entry(int i) {
         const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
         return {e.red, e.green, e.blue, e.flags};
@@ -59,10 +57,8 @@ protected:
     }
 };
 
-// Deep screens take every entry from the default table; palette screens
-// take the static colours from the system: 20 at 8 bits (here the backend's
-// default system palette), 16 below (0-7 and 8-15 into 0-7 and 248-255).
-// The colour table follows, and on opening a buffer the lookup table.
+// Palette screens take static colours from the system (8 bits: the backend's
+// default 20; below: 16, into 0-7, 248-255); tables follow.
 TEST_F(Palette, DefaultPaletteOnDeepAndPaletteScreens) {
     EXPECT_EQ(default_entry(245), (Rgb{44, 48, 64, 1}));  // the model itself, by hand
     std::vector<PfPaletteEntry> sys(256);
@@ -92,14 +88,14 @@ TEST_F(Palette, DefaultPaletteOnDeepAndPaletteScreens) {
     }
 }
 
-// The entry, the colour table and the lookup (with the entry's low byte,
-// which opening leaves out); at 8 bits the index is the pixel and the
-// lookup table stays as it was.
+// Entry, colour table, lookup (with the low byte, not on opening), 8-bit
+// colour part; at 8 bits the lookup stays.
 TEST_F(Palette, SetPaletteUpdatesEntryColourTableAndLookup) {
     palette_ = gx_create_palette();
     const uint8_t three[9] = {255, 0, 0, 255, 255, 255, 8, 4, 8};
     for (const int32_t depth : {16, 24, 32, 8}) {
-        open_buffer(depth, 8, 8);
+        const uint8_t* header = gx_state.buffer_slots[open_buffer(depth, 8, 8)].header;
+        gx_set_buffer_depth(16);
         uint32_t lookup[256];
         std::memcpy(lookup, gx_state.color_lookup, sizeof lookup);
         gx_state.entry_low_byte = 0x77;
@@ -111,13 +107,14 @@ TEST_F(Palette, SetPaletteUpdatesEntryColourTableAndLookup) {
             EXPECT_EQ(gx_state.color_lookup[i],
                       depth == 8 ? lookup[i] : lookup_of(depth, e, depth == 16 ? 0 : 0x77));
         }
+        if (depth == 8) EXPECT_EQ(std::memcmp(header + 40, gx_state.rgb_table, 1024), 0);
         gx_buffer_open(gx_state.active_buffer);
         if (depth > 8) EXPECT_EQ(gx_state.color_lookup[12], lookup_of(depth, {8, 4, 8, 1}));
     }
+    EXPECT_EQ(gx_buffer_colors(), 0);
 }
 
-// Nothing without a buffer, a count, a first entry in 0-255 or triples; a
-// range running past 255 is cut there, leaving what follows the palette.
+// Nothing without buffer, count, first in 0-255, triples; cut at 255.
 TEST_F(Palette, SetPaletteNeverWritesPastEntry255) {
     palette_ = gx_create_palette();
     const std::vector<uint8_t> triples(3 * 300, 9);
@@ -138,21 +135,8 @@ TEST_F(Palette, SetPaletteNeverWritesPastEntry255) {
     EXPECT_EQ(gx_state.color_lookup[0], lookup0);
 }
 
-// An 8-bit buffer on a deep screen carries the colour table right after its
-// 40-byte header, whatever depth is chosen next; on a palette screen it
-// carries the indices 0-255.
+// On a palette screen an 8-bit buffer carries the indices 0-255.
 TEST_F(Palette, ColourPartsOfEightBitBuffers) {
-    palette_ = gx_create_palette();
-    const uint8_t* part = gx_state.buffer_slots[open_buffer(8, 8, 8)].header + 40;
-    gx_set_buffer_depth(16);
-    const uint8_t c[3] = {1, 2, 3};
-    gx_set_palette(7, 1, c);
-    EXPECT_EQ(std::memcmp(part, gx_state.rgb_table, 1024), 0);
-    EXPECT_EQ(quad(7), (Rgb{1, 2, 3, 0}));
-    open_buffer(16, 8, 8);
-    EXPECT_EQ(gx_buffer_colors(), 0);
-    gx_buffer_close();
-    gx_buffer_free(-1);
     gx_shutdown();
     headless_set_screen(8, 1);
     gx_initialize();

@@ -1,6 +1,4 @@
-// The portable platform layer under the headless backend: memory blocks,
-// DIB sections and their selection, palettes (files: the image tests' file
-// mode; fonts: start-up; the system palette: palette_test.cpp).
+// The portable layer: memory, DIB sections, palettes (files: image tests).
 #include <array>
 #include <vector>
 
@@ -11,8 +9,7 @@ namespace {
 
 using Platform = Library;  // for its leak checks
 
-// Zeroed blocks found again by their address; a stale handle is ignored;
-// absurd sizes and injected failures give null.
+// Zeroed blocks found by address; stale handles, absurd sizes, failures.
 TEST_F(Platform, AbsurdSizesAndInjectedFailuresGiveNull) {
     const PfMem block = pf_mem_alloc(PF_MEM_MOVEABLE | PF_MEM_ZEROINIT, 552);
     auto* address = static_cast<uint8_t*>(pf_mem_lock(block));
@@ -34,9 +31,8 @@ TEST_F(Platform, AbsurdSizesAndInjectedFailuresGiveNull) {
     pf_mem_free(got[3]);
 }
 
-// Zeroed, writable pixels (ASan checks the size), selectable into a memory
-// DC in place of its 1 x 1 stock bitmap and not deleted while selected.
-// Refused: top-down, empty, odd depths, more than 2^31 - 1 bytes.
+// Zeroed pixels (ASan checks the size), kept while selected; refused: top-
+// down, empty, odd depths, beyond 2^31 - 1 bytes.
 TEST_F(Platform, DibSectionsAndSelection) {
     const PfDC dc = pf_create_memory_dc();
     const int32_t objects = headless_live_objects();
@@ -64,9 +60,8 @@ TEST_F(Platform, DibSectionsAndSelection) {
     pf_delete_dc(dc);
 }
 
-// A fresh DC shows palette indices through the stock palette of the twenty
-// static colours, black beyond; a created palette replaces it (and is kept
-// while selected), and animation changes a range cut at the palette's end.
+// The stock palette (static colours, black beyond), then a created one,
+// animated in a range cut at its end and kept while selected.
 TEST_F(Platform, PalettesSelectAndAnimate) {
     const PfDC dc = headless_window_dc(20, 1);
     struct {
