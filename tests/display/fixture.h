@@ -21,8 +21,7 @@ class Library : public ::testing::Test {
 protected:
     void SetUp() override {
         headless_reset();
-        blocks_before_ = headless_live_blocks();
-        objects_before_ = headless_live_objects();
+        blocks_before_ = headless_live_blocks(), objects_before_ = headless_live_objects();
         gx_state = GraphicsState{};
         window_ = headless_window_dc(640, 480);
         gx_set_dc(window_);
@@ -35,8 +34,8 @@ protected:
         gx_shutdown();
         if (palette_ != nullptr) pf_delete_object(pf_as_object(palette_));
         pf_delete_dc(window_);
-        EXPECT_EQ(headless_live_blocks(), blocks_before_) << "memory blocks leaked";
-        EXPECT_EQ(headless_live_objects(), objects_before_) << "objects leaked";
+        EXPECT_EQ(headless_live_blocks(), blocks_before_) << "leaked";
+        EXPECT_EQ(headless_live_objects(), objects_before_) << "leaked";
     }
 
     // A buffer of this depth and size, opened.

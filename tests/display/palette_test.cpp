@@ -45,17 +45,15 @@ uint32_t lookup_of(int32_t depth, const Rgb& e, uint32_t low = 0) {
     return uint32_t(e[2]) << 24 | uint32_t(e[1]) << 16 | uint32_t(e[0]) << 8 | low;
 }
 
-class Palette : public Started {
-protected:
-    static Rgb entry(int i) {
-        const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
-        return {e.red, e.green, e.blue, e.flags};
-    }
-    static Rgb quad(int i) {
-        const RgbQuad& q = gx_state.rgb_table[i];
-        return {q.red, q.green, q.blue, q.reserved};
-    }
-};
+Rgb entry(int i) {
+    const PfPaletteEntry& e = gx_state.logical_palette.entries[i];
+    return {e.red, e.green, e.blue, e.flags};
+}
+Rgb quad(int i) {
+    const RgbQuad& q = gx_state.rgb_table[i];
+    return {q.red, q.green, q.blue, q.reserved};
+}
+using Palette = Started;
 
 // Palette screens take static colours from the system (8 bits: the backend's
 // default 20; below: 16, into 0-7, 248-255); tables follow.
