@@ -1,10 +1,8 @@
-// A fresh library on the headless backend (32-bit screen, a 640 x 480 window
-// DC handed over); teardown frees what the test left and checks for leaks.
+// A fresh headless library with a 640 x 480 window; teardown checks for leaks.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 
 #include "gfx/gfx.h"
@@ -38,7 +36,6 @@ protected:
         EXPECT_EQ(headless_live_objects(), objects_before_) << "leaked";
     }
 
-    // A buffer of this depth and size, opened.
     int32_t open_buffer(int32_t depth, int32_t width, int32_t height) {
         gx_set_buffer_depth(depth);
         const int32_t slot = gx_buffer_alloc(width, height);

@@ -18,8 +18,7 @@ protected:
         return {image, image + static_cast<ptrdiff_t>(w) * h};
     }
 
-    // Buffer pixel (x, y) as shown: 5 and 6-bit levels widened by repeating
-    // their top bits, the fourth byte of 32 bits dropped.
+    // Pixel (x, y) as shown: 5/6-bit levels widened by repeating top bits.
     uint32_t colour(int64_t x, int64_t y, int32_t depth) {
         const uint8_t* p = at(static_cast<int32_t>(x), static_cast<int32_t>(y), depth / 8);
         if (depth != 16) return uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
