@@ -1,178 +1,117 @@
-// Virtual buffers: geometry, headers, the slot table and its failure paths.
+// Start-up, teardown and virtual buffers (refused ones: fuzz_regress_test.cpp).
 #include <array>
 
 #include "fixture.h"
 
 namespace {
 
+using Startup = Library;
+
+// Depth: bits x planes (15: 16; beyond 32 bits: 0). Palette screens (depth
+// 8 or less) get 8-bit buffers of indices, sized for the screen of the
+// moment. A version's top bit marks the older family.
+TEST_F(Startup, DisplayDepthAndHeaderChoiceFollowTheScreen) {
+    const int32_t screens[][5] = {
+        // bits, planes, depth, indices?, allocation size
+        {15, 1, 16, 0, 1064},      {16, 1, 16, 0, 1064},      {8, 1, 8, 1, 552},
+        {24, 1, 24, 0, 1064},      {32, 1, 32, 0, 1064},      {1, 4, 4, 1, 552},
+        {4, 1, 4, 1, 552},         {8, 2, 16, 0, 1064},       {3, 3, 9, 0, 1064},
+        {65536, 65536, 0, 1, 552}, {INT32_MAX, 2, 0, 1, 552}, {INT32_MIN, 2, 0, 1, 552}};
+    for (size_t i = 0; i < std::size(screens); ++i) {
+        const auto& [bits, planes, depth, indices, alloc_size] = screens[i];
+        headless_set_screen(bits, planes);
+        headless_set_version(i % 2 == 0 ? 0x7FFFFFFFu : 0x80000000u);
+        EXPECT_EQ(gx_display_depth(), depth) << bits << " x " << planes;
+        gx_initialize();
+        const GraphicsState& s = gx_state;
+        EXPECT_EQ((std::array{s.active_buffer, s.active_depth, int32_t{s.index_map[9]}, s.dib_usage,
+                              s.header_alloc_size, int32_t{s.is_nt}}),
+                  (std::array{-1, 0, 9, indices, alloc_size, i % 2 == 0 ? 1 : 0}))
+            << bits << " x " << planes;
+        const auto& next = screens[(i + 1) % std::size(screens)];
+        headless_set_screen(next[0], next[1]);
+        gx_set_buffer_depth(8);
+        EXPECT_EQ(gx_state.header_alloc_size, next[4]) << next[0] << " x " << next[1];
+        gx_shutdown();
+    }
+}
+
+// Teardown releases the texture table and the memory context, slots full.
+TEST_F(Startup, ShutdownReleasesTheTextureTableAndMemoryContext) {
+    gx_initialize();
+    const int32_t blocks = headless_live_blocks(), objects = headless_live_objects();
+    gx_state.texture_table = static_cast<TextureSlot*>(
+        pf_mem_lock(pf_mem_alloc(PF_MEM_ZEROINIT, 6 * sizeof(TextureSlot))));
+    gx_set_buffer_depth(24);
+    for (int i = 0; i < 256; ++i) gx_buffer_alloc(4, 1);
+    gx_buffer_open(255);
+    EXPECT_EQ(gx_shutdown(), 0);
+    EXPECT_TRUE(gx_state.active_buffer == -1 && gx_state.memory_dc == nullptr &&
+                gx_state.texture_table == nullptr);
+    EXPECT_EQ((std::array{headless_live_blocks(), headless_live_objects()}),
+              (std::array{blocks + 256, objects + 255}));
+}
+
 using Buffers = Started;
 
-TEST_F(Buffers, GeometryAndHeadersAtEveryDeepDepth) {
-    // Widths padded to 4 pixels; the header says 40 bytes on the NT family
-    // even where 108 are allocated for the masks.
-    const struct {
-        int32_t depth, w, h, width, pitch, header_size;
-        uint32_t compression;
-        std::array<uint32_t, 4> masks;  // red, green, blue, alpha (bit fields only)
-    } cases[] = {
-        {16, 641, 10, 644, 1288, 108, 3, {0xF800u, 0x07E0u, 0x001Fu, 0u}},
-        {24, 5, 3, 8, 24, 40, 0, {}},
-        {32, 3, 2, 4, 16, 108, 3, {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.depth);
-        gx_set_buffer_depth(c.depth);
-        EXPECT_EQ(gx_state.header_size, c.header_size);
-        EXPECT_EQ(gx_state.header_alloc_size, c.header_size);
-        const int32_t slot = gx_buffer_alloc(c.w, c.h);
-        ASSERT_GE(slot, 0);
+// Widths padded to 4 pixels; the header says 40 bytes on NT even where 108
+// hold masks; an 8-bit buffer made after deeper ones gets its colour part.
+TEST_F(Buffers, GeometryHeadersAndActiveFieldsAtEveryDepth) {
+    const uint32_t masks16[4] = {0xF800, 0x07E0, 0x001F, 0};
+    const uint32_t masks32[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const int32_t cases[][7] = {// depth, w, h, padded width, pitch, header size, allocation
+                                {16, 641, 10, 644, 1288, 108, 108},
+                                {24, 5, 3, 8, 24, 40, 40},
+                                {32, 3, 2, 4, 16, 108, 108},
+                                {8, 6, 2, 8, 8, 40, 1064}};
+    for (const auto& [depth, w, h, width, pitch, header_size, alloc_size] : cases) {
+        const int32_t slot = open_buffer(depth, w, h);
         const BufferSlot& b = gx_state.buffer_slots[slot];
+        PfBitmapV4Header v4{};
+        std::memcpy(&v4, b.header, static_cast<size_t>(header_size));
+        const uint32_t compression = header_size == 108 ? 3 : 0;
+        EXPECT_EQ((std::array<int64_t, 6>{v4.info.size, v4.info.width, v4.info.height,
+                                          v4.info.planes, v4.info.bit_count, v4.info.compression}),
+                  (std::array<int64_t, 6>{40, width, h, 1, depth, compression}));
+        if (compression == 3)
+            EXPECT_EQ(0, std::memcmp(&v4.red_mask, depth == 16 ? masks16 : masks32, 16));
+        const GraphicsState& s = gx_state;
         EXPECT_EQ(
-            (std::array{b.width, b.pitch, b.height, b.depth, b.min_x, b.min_y, b.max_x, b.max_y}),
-            (std::array{c.width, c.pitch, c.h, c.depth, 0, 0, c.width - 1, c.h - 1}));
-        const PfBitmapV4Header h = header_of(slot);
-        EXPECT_EQ(h.info.size, 40u);
-        EXPECT_EQ(h.info.width, c.width);
-        EXPECT_EQ(h.info.height, c.h);  // positive: bottom-up
-        EXPECT_EQ(h.info.planes, 1);
-        EXPECT_EQ(h.info.bit_count, c.depth);
-        EXPECT_EQ(h.info.compression, c.compression);
-        if (c.compression == 3) {
-            EXPECT_EQ((std::array{h.red_mask, h.green_mask, h.blue_mask, h.alpha_mask}), c.masks);
-        }
+            (std::array{s.active_buffer, s.active_depth, s.active_width, s.active_height,
+                        s.active_max_y, s.active_pitch, s.active_size, s.clip_min_x, s.clip_max_x,
+                        s.clip_min_y, s.clip_max_y, s.header_size, s.header_alloc_size, s.dib_usage,
+                        b.min_x, b.min_y, b.max_x, b.max_y}),
+            (std::array{slot, depth, width, h, h - 1, pitch, pitch * h, 0, width - 1, 0, h - 1,
+                        header_size, alloc_size, 0, 0, 0, width - 1, h - 1}));
+        EXPECT_TRUE(s.active_pixels == b.pixels && s.active_header == b.header) << depth;
     }
-    // Older systems get the 108-byte form, masks as before.
-    gx_buffer_free(-1);
-    headless_set_version(HEADLESS_VERSION_NOT_NT);
-    gx_shutdown();
-    gx_initialize();
-    gx_set_buffer_depth(16);
-    const PfBitmapV4Header h = header_of(gx_buffer_alloc(640, 480));
-    EXPECT_EQ(h.info.size, 108u);
-    EXPECT_EQ(h.red_mask, 0xF800u);
-    EXPECT_EQ(h.blue_mask, 0x001Fu);
+    gx_state.is_nt = 0;
+    EXPECT_EQ(gx_state.buffer_slots[open_buffer(16, 640, 480)].header[0], 108);
 }
 
-TEST_F(Buffers, OpenSetsTheActiveFields) {
-    const int32_t slot = open_buffer(16, 640, 480);
-    const GraphicsState& s = gx_state;
-    EXPECT_EQ((std::array{s.active_buffer, s.active_depth, s.active_width, s.active_height,
-                          s.active_max_y, s.active_pitch, s.active_size}),
-              (std::array{slot, 16, 640, 480, 479, 1280, 614400}));
-    EXPECT_EQ((std::array{s.clip_min_x, s.clip_max_x, s.clip_min_y, s.clip_max_y}),
-              (std::array{0, 639, 0, 479}));
-    EXPECT_EQ((std::array{s.header_size, s.header_alloc_size, s.dib_usage}),
-              (std::array{108, 108, 0}));
-    EXPECT_EQ(s.active_pixels, s.buffer_slots[slot].pixels);
-    EXPECT_EQ(s.active_header, s.buffer_slots[slot].header);
-}
-
+// 256 slots, the first free one taken; opening one outside 0-255: -1, a free
+// one: -2, the open buffer stays. A buffer is a block and a bitmap, released
+// once; all-slots frees all but the open one, which closing hands back.
 TEST_F(Buffers, SlotTable) {
+    const int32_t blocks = headless_live_blocks(), objects = headless_live_objects();
     gx_set_buffer_depth(16);
     for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(gx_buffer_alloc(4, 1), i);
-    EXPECT_EQ(gx_buffer_alloc(4, 1), -1);
-    EXPECT_EQ(gx_buffer_free(3), 0);
-    EXPECT_EQ(gx_buffer_alloc(4, 1), 3);
-    EXPECT_EQ(gx_buffer_alloc(4, 1), -1);
-}
-
-TEST_F(Buffers, OpenRejectsBadSlots) {
-    const int32_t slot = open_buffer(16, 8, 8);
-    EXPECT_EQ(gx_buffer_open(256), -1);
-    EXPECT_EQ(gx_buffer_open(-1), -1);
-    EXPECT_EQ(gx_buffer_open(slot + 1), -2);
-    const int32_t other = gx_buffer_alloc(8, 8);
-    gx_buffer_free(other);
-    EXPECT_EQ(gx_buffer_open(other), -2);
-    EXPECT_EQ(gx_state.active_buffer, slot);
-}
-
-TEST_F(Buffers, FreeAllKeepsOnlyTheOpenBuffer) {
-    gx_set_buffer_depth(24);
-    for (int i = 0; i < 5; ++i) gx_buffer_alloc(4, 4);
-    gx_buffer_open(2);
-    const int32_t blocks = headless_live_blocks();
-    EXPECT_EQ(gx_buffer_free(-1), 0);
-    EXPECT_EQ(headless_live_blocks(), blocks - 4);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(gx_state.buffer_slots[i].pixels != nullptr, i == 2) << "slot " << i;
-    // With nothing open it frees the rest too.
-    gx_buffer_close();
-    gx_buffer_free(-7);
-    EXPECT_EQ(gx_state.buffer_slots[2].pixels, nullptr);
-    EXPECT_EQ(headless_live_blocks(), blocks - 5);
-}
-
-// A slot is released at most once; closing hands the memory context's own
-// bitmap back, so neither buffer's bitmap is held and both can go.
-TEST_F(Buffers, FreeReleasesHeaderAndBitmap) {
-    const int32_t blocks = headless_live_blocks();
-    const int32_t objects = headless_live_objects();
-    const int32_t a = open_buffer(16, 8, 8);
-    EXPECT_EQ(headless_live_blocks(), blocks + 1);
-    EXPECT_EQ(headless_live_objects(), objects + 1);
-    const int32_t b = open_buffer(16, 64, 64);
+    EXPECT_EQ((std::array{headless_live_blocks(), headless_live_objects(), gx_buffer_alloc(4, 1)}),
+              (std::array{blocks + 256, objects + 256, -1}));
+    EXPECT_EQ(gx_buffer_free(3) + gx_buffer_open(7), 0);
     EXPECT_NE(gx_state.saved_bitmap, nullptr);
+    for (const auto& [bad, result] : {std::pair{256, -1}, {-1, -1}, {3, -2}, {INT32_MIN, -1}})
+        EXPECT_EQ(gx_buffer_open(bad), result) << bad;
+    EXPECT_EQ(gx_state.active_buffer, 7);
+    EXPECT_EQ(gx_buffer_alloc(4, 1), 3);
+    EXPECT_EQ(gx_buffer_free(-1), 0);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(gx_state.buffer_slots[i].pixels != nullptr, i == 7) << i;
     EXPECT_EQ(gx_buffer_close(), 0);
-    EXPECT_EQ(gx_state.active_buffer, -1);
-    EXPECT_EQ(gx_state.saved_bitmap, nullptr);
-    for (int32_t slot : {a, b, b}) gx_buffer_free(slot);
-    EXPECT_EQ(headless_live_blocks(), blocks);
-    EXPECT_EQ(headless_live_objects(), objects);
-}
-
-// ---- Allocation failures: -2 and nothing left behind ----------------------
-// (Sizes overflowing 32 or 64 bits: BadDisplayInput in fuzz_regress_test.cpp.)
-
-TEST_F(Buffers, InvalidDepthsAndSizesGiveMinusTwo) {
-    const int32_t blocks = headless_live_blocks();
-    // Any depth is stored; only the allocation refuses it.
-    for (int32_t depth : {0, 1, 4, 15, 31, 33, 64, -16, INT32_MIN, -8, 7, 9, 48, INT32_MAX}) {
-        EXPECT_EQ(gx_set_buffer_depth(depth), 0);
-        EXPECT_EQ(gx_buffer_alloc(16, 16), -2) << depth;
-    }
-    gx_set_buffer_depth(16);
-    for (const auto& size :
-         {std::pair{0, 16}, std::pair{16, 0}, std::pair{-4, 16}, std::pair{16, -1}})
-        EXPECT_EQ(gx_buffer_alloc(size.first, size.second), -2) << size.first << "x" << size.second;
-    EXPECT_EQ(headless_live_blocks(), blocks);
-    EXPECT_EQ(gx_buffer_alloc(16, 16), 0);  // the slot stayed free
-    // A buffer made before keeps its own depth when opened afterwards.
-    gx_set_buffer_depth(24);
-    const int32_t slot = gx_buffer_alloc(8, 8);
-    gx_set_buffer_depth(12345);
-    ASSERT_EQ(gx_buffer_open(slot), 0);
-    EXPECT_EQ(gx_state.active_depth, 24);
-    EXPECT_EQ(gx_state.active_pitch, 24);
-}
-
-TEST_F(Buffers, FailedHeaderOrBitmapGivesMinusTwoAndLeavesNothing) {
-    const int32_t blocks = headless_live_blocks();
-    const int32_t objects = headless_live_objects();
-    gx_set_buffer_depth(16);
-    for (int32_t skip :
-         {0, 1}) {  // the header block fails; the header succeeds and the bitmap fails
-        SCOPED_TRACE(skip);
-        headless_fail_allocations(skip, 1);
-        EXPECT_EQ(gx_buffer_alloc(64, 64), -2);
-        EXPECT_EQ(gx_state.buffer_slots[0].pixels, nullptr);
-        EXPECT_EQ(headless_live_blocks(), blocks);
-        EXPECT_EQ(headless_live_objects(), objects);
-        EXPECT_EQ(gx_buffer_alloc(64, 64), 0);
-        gx_buffer_free(0);
-    }
-}
-
-TEST_F(Buffers, AllocationSizeFollowsTheDepthNotTheLastOpenBuffer) {
-    // Opening a 16-bit buffer sets header_alloc_size 108; a following 8-bit
-    // buffer still gets room for its colour part.
-    open_buffer(16, 8, 8);
-    EXPECT_EQ(gx_state.header_alloc_size, 108);
-    gx_state.new_buffer_depth = 8;
-    const int32_t slot = gx_buffer_alloc(8, 8);
-    ASSERT_GE(slot, 0);
-    EXPECT_EQ(gx_buffer_open(slot), 0);
-    EXPECT_EQ(gx_state.header_alloc_size, 1064);
+    EXPECT_TRUE(gx_state.active_buffer == -1 && gx_state.saved_bitmap == nullptr);
+    for (int32_t slot : {-7, 7, 7}) gx_buffer_free(slot);
+    EXPECT_EQ((std::array{headless_live_blocks(), headless_live_objects()}),
+              (std::array{blocks, objects}));
 }
 
 }  // namespace
