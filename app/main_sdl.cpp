@@ -192,13 +192,11 @@ int main(int argc, char** argv) {
     shell.paint_pending = false;
 
     const int code = message_loop(shell);
-    // Under X, SDL ends its event wait with a message sent to the window over
-    // a second connection. Destroyed at once, the window can be gone before
-    // that message reaches the server, and the late error ends the program
-    // with exit code 1 as SDL closes. Hiding waits for the server's reply,
-    // by which time the message has been delivered.
-    SDL_HideWindow(shell.window);
+    // No SDL_Quit here. Under X, SDL ends its event wait with a message sent
+    // to the window over a second connection; one still on its way when the
+    // window is destroyed comes back as an X error, which SDL_Quit reads as it
+    // closes that connection, ending the program with exit code 1. The
+    // system releases both connections when the program ends.
     SDL_DestroyWindow(shell.window);
-    SDL_Quit();
     return code;
 }
