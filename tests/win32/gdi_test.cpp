@@ -52,10 +52,6 @@ protected:
         gx_state = GraphicsState{};
         window_ = shared_window();
         ASSERT_NE(window_, nullptr);
-        RECT client{};
-        GetClientRect(window_, &client);
-        ASSERT_EQ(client.right, CLIENT_WIDTH);
-        ASSERT_EQ(client.bottom, CLIENT_HEIGHT);
         dc_ = GetDC(window_);
         ASSERT_NE(dc_, nullptr);
         gx_set_dc(pf_from_hdc(dc_));
@@ -69,15 +65,11 @@ protected:
         if (dc_ != nullptr) ReleaseDC(window_, dc_);
         pump_messages();
     }
-    // A buffer of this depth and size, opened; its slot.
+    // A buffer of this depth and size, opened: its slot, or -1.
     static int32_t open_buffer(int32_t depth, int32_t width, int32_t height) {
         gx_set_buffer_depth(depth);
         const int32_t slot = gx_buffer_alloc(width, height);
-        EXPECT_GE(slot, 0) << "depth " << depth;
-        if (slot >= 0) {
-            EXPECT_EQ(gx_buffer_open(slot), 0);
-        }
-        return slot;
+        return slot >= 0 && gx_buffer_open(slot) == 0 ? slot : -1;
     }
     static void close_buffer(int32_t slot) {
         gx_buffer_close();
@@ -108,86 +100,64 @@ void put_pixel(int32_t x, int32_t y, int32_t depth, uint32_t value) {
     std::memcpy(gx_pixel_address(x, y, bytes), &value, static_cast<size_t>(bytes));
 }
 
-// The row rule (row 0 at the top, memory bottom-up) must put a pixel where
-// GDI shows it, at every depth. 8 bits: default palette entry 249 is red;
-// 16 bits: an irregular 5-6-5 value, read back widened.
-TEST_F(DibLayout, RowRuleMatchesWhatGdiReadsAtEveryDepth) {
+// The DIB sections gx_buffer_alloc makes, as GDI reads them: the row rule
+// (row 0 at the top, memory bottom-up) must put a pixel where GDI shows it.
+// 16 and 32 bits carry their masks in a version-4 header (108 bytes), whose
+// size field says 40 on the NT family: GDI must take both forms and honour
+// the masks (5-5-5 would read 0x8A53 otherwise). 8 bits: default palette
+// entry 249 is red.
+TEST_F(DibLayout, RowRuleHeaderAndMasksMatchWhatGdiReads) {
     palette_ = hpalette_from_pf(gx_create_palette());  // rgb_table for the 8-bit colour part
     ASSERT_NE(palette_, nullptr);
     const HDC memory = hdc_from_pf(gx_state.memory_dc);
     const struct {
         int32_t depth;
+        uint8_t nt;
+        uint32_t size_field, compression;
+        std::vector<DWORD> masks;
         uint32_t marker, expected;
-    } cases[] = {{8, 249, 0xFF0000},
-                 {16, 0x8A53, widen565(0x8A53)},
-                 {24, 0x123456, 0x123456},
-                 {32, 0x00123456, 0x123456}};
+    } cases[] = {{8, 1, 40, BI_RGB, {}, 249, 0xFF0000},
+                 {16, 1, 40, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0x8A53, widen565(0x8A53)},
+                 {16, 0, 108, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0x8A53, widen565(0x8A53)},
+                 {24, 1, 40, BI_RGB, {}, 0x123456, 0x123456},
+                 {32, 1, 40, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF}, 0x123456, 0x123456},
+                 {32, 0, 108, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF}, 0x123456, 0x123456}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "depth " << c.depth << ", is_nt " << int{c.nt});
+        gx_state.is_nt = c.nt;
         const int32_t slot = open_buffer(c.depth, 6, 5);  // padded to 8 x 5
         ASSERT_GE(slot, 0);
-        ASSERT_EQ(gx_state.active_width, 8);
-        for (const auto& m : {POINT{0, 0}, {7, 0}, {0, 4}, {7, 4}, {2, 1}, {5, 3}}) {
-            std::memset(gx_state.active_pixels, 0, static_cast<size_t>(gx_state.active_size));
-            put_pixel(m.x, m.y, c.depth, c.marker);
-            GdiFlush();
-            for (int32_t y = 0; y < 5; ++y) {
-                for (int32_t x = 0; x < 8; ++x) {
-                    ASSERT_EQ(rgb_of(GetPixel(memory, x, y)), x == m.x && y == m.y ? c.expected : 0u)
-                        << "depth " << c.depth << ", marker at (" << m.x << ", " << m.y
-                        << "), read at (" << x << ", " << y << ")";
-                }
-            }
+        uint32_t size_field = 0;
+        std::memcpy(&size_field, gx_state.active_header, 4);
+        EXPECT_EQ(size_field, c.size_field);
+        DIBSECTION ds{};
+        const HBITMAP bitmap = hbitmap_from_pf(gx_state.buffer_slots[slot].bitmap);
+        ASSERT_EQ(GetObjectA(bitmap, sizeof ds, &ds), static_cast<int>(sizeof ds));
+        EXPECT_EQ(ds.dsBm.bmBits, gx_state.active_pixels);
+        EXPECT_EQ(std::pair(ds.dsBm.bmWidth, ds.dsBm.bmHeight), std::pair(LONG{8}, LONG{5}));
+        EXPECT_EQ(std::pair(int{ds.dsBmih.biBitCount}, ds.dsBmih.biCompression),
+                  std::pair(c.depth, DWORD{c.compression}));
+        if (!c.masks.empty()) {
+            EXPECT_EQ(std::vector<DWORD>(ds.dsBitfields, ds.dsBitfields + 3), c.masks);
         }
+        // An irregular pattern of lit pixels that no row or column swap keeps.
+        const auto lit = [](int32_t x, int32_t y) {
+            return (0xB5A3C1E94Dull >> (y * 8 + x) & 1) != 0;
+        };
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 8; ++x) put_pixel(x, y, c.depth, lit(x, y) ? c.marker : 0);
+        GdiFlush();
+        for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 8; ++x)
+                EXPECT_EQ(rgb_of(GetPixel(memory, x, y)), lit(x, y) ? c.expected : 0u)
+                    << x << ", " << y;
         close_buffer(slot);
-    }
-}
-
-// 16 and 32 bits carry their masks in a version-4 header (108 bytes), whose
-// size field says 40 on the NT family: GDI must take both forms and honour
-// the masks either way (5-5-5 would read 0xF800 differently).
-TEST_F(DibLayout, BothHeaderFormsAreAcceptedWithTheirMasks) {
-    const struct {
-        int32_t depth;
-        DWORD red, green, blue;
-        uint32_t marker, expected;
-    } cases[] = {{16, 0xF800, 0x07E0, 0x001F, 0xF800, 0xFF0000},
-                 {32, 0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0x123456}};
-    const HDC memory = hdc_from_pf(gx_state.memory_dc);
-    for (const auto& c : cases) {
-        for (const uint8_t nt : {uint8_t{1}, uint8_t{0}}) {
-            SCOPED_TRACE(testing::Message() << "depth " << c.depth << ", is_nt " << int{nt});
-            gx_state.is_nt = nt;
-            const int32_t slot = open_buffer(c.depth, 4, 2);
-            ASSERT_GE(slot, 0);
-            uint32_t size_field = 0;
-            std::memcpy(&size_field, gx_state.active_header, 4);
-            EXPECT_EQ(size_field, nt ? 40u : 108u);
-            DIBSECTION ds{};
-            const HBITMAP bitmap = hbitmap_from_pf(gx_state.buffer_slots[slot].bitmap);
-            ASSERT_EQ(GetObjectA(bitmap, sizeof ds, &ds), static_cast<int>(sizeof ds));
-            EXPECT_EQ(ds.dsBm.bmBits, gx_state.active_pixels);
-            EXPECT_EQ(std::pair(ds.dsBm.bmWidth, ds.dsBm.bmHeight), std::pair(LONG{4}, LONG{2}));
-            EXPECT_EQ(ds.dsBmih.biBitCount, c.depth);
-            EXPECT_EQ(ds.dsBmih.biCompression, static_cast<DWORD>(BI_BITFIELDS));
-            EXPECT_EQ(std::vector<DWORD>(ds.dsBitfields, ds.dsBitfields + 3),
-                      (std::vector<DWORD>{c.red, c.green, c.blue}));
-            put_pixel(3, 0, c.depth, c.marker);
-            GdiFlush();
-            EXPECT_EQ(rgb_of(GetPixel(memory, 3, 0)), c.expected);
-            EXPECT_EQ(rgb_of(GetPixel(memory, 3, 1)), 0u);
-            close_buffer(slot);
-        }
     }
 }
 
 // An irregular pattern that reaches every bit of every channel.
 uint32_t pattern(int32_t x, int32_t y) {
     return (static_cast<uint32_t>(x * 2053 + y * 4099 + 17) * 2654435761u) >> 8;
-}
-
-void fill_pattern(int32_t depth) {
-    for (int32_t y = 0; y < gx_state.active_height; ++y)
-        for (int32_t x = 0; x < gx_state.active_width; ++x) put_pixel(x, y, depth, pattern(x, y));
 }
 
 // The window's client area read back through a top-down 32-bit DIB section.
@@ -211,41 +181,38 @@ std::vector<uint32_t> read_window(HDC window) {
     return out;
 }
 
-// At 1:1 the window shows exactly what the buffer holds (16-bit pixels
-// widened by bit replication).
-TEST_F(Present, OneToOneShowsTheBufferExactly) {
-    for (int32_t depth : {16, 24, 32}) {
-        const int32_t slot = open_buffer(depth, CLIENT_WIDTH, CLIENT_HEIGHT);
+// gx_buffer_scale_blit onto the cleared window: at 1:1 it shows exactly what
+// the buffer holds (16-bit pixels widened by bit replication); source
+// columns 8 to 39, rows 10 to 29 onto the top-left 32 x 20 must come from
+// the rows named (the source origin is bottom-up) and touch nothing else.
+TEST_F(Present, WindowShowsTheBufferRectangleNamed) {
+    const struct {
+        int32_t depth, x0, y0, width, height;
+    } cases[] = {{16, 0, 0, CLIENT_WIDTH, CLIENT_HEIGHT},
+                 {24, 0, 0, CLIENT_WIDTH, CLIENT_HEIGHT},
+                 {32, 0, 0, CLIENT_WIDTH, CLIENT_HEIGHT},
+                 {32, 8, 10, 32, 20}};
+    for (const auto& c : cases) {
+        const int32_t slot = open_buffer(c.depth, CLIENT_WIDTH, CLIENT_HEIGHT);
         ASSERT_GE(slot, 0);
-        fill_pattern(depth);
-        EXPECT_EQ(gx_buffer_scale_blit(0, CLIENT_WIDTH - 1, 0, CLIENT_HEIGHT - 1, 0,
-                                       CLIENT_WIDTH - 1, 0, CLIENT_HEIGHT - 1),
+        std::vector<uint32_t> expected(CLIENT_WIDTH * CLIENT_HEIGHT, 0);
+        for (int32_t y = 0; y < CLIENT_HEIGHT; ++y) {
+            for (int32_t x = 0; x < CLIENT_WIDTH; ++x) {
+                put_pixel(x, y, c.depth, pattern(x, y));
+                const uint32_t v = pattern(c.x0 + x, c.y0 + y);
+                if (x < c.width && y < c.height)
+                    expected[y * CLIENT_WIDTH + x] = c.depth == 16 ? widen565(v & 0xFFFFu)
+                                                                   : v & 0xFFFFFFu;
+            }
+        }
+        const RECT all{0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
+        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        EXPECT_EQ(gx_buffer_scale_blit(c.x0, c.x0 + c.width - 1, c.y0, c.y0 + c.height - 1, 0,
+                                       c.width - 1, 0, c.height - 1),
                   0);
-        std::vector<uint32_t> expected;
-        for (int32_t y = 0; y < CLIENT_HEIGHT; ++y)
-            for (int32_t x = 0; x < CLIENT_WIDTH; ++x)
-                expected.push_back(depth == 16 ? widen565(pattern(x, y) & 0xFFFFu)
-                                               : pattern(x, y) & 0xFFFFFFu);
-        EXPECT_TRUE(read_window(dc_) == expected) << "depth " << depth;
+        EXPECT_TRUE(read_window(dc_) == expected) << "depth " << c.depth << ", from x " << c.x0;
         close_buffer(slot);
     }
-}
-
-// Source columns 8 to 39 and rows 10 to 29 onto the top-left 32 x 20 of the
-// cleared window: the bottom-up source origin must select exactly those
-// rows, and nothing else is touched.
-TEST_F(Present, SourceRectangleComesFromTheRowsItNames) {
-    const int32_t slot = open_buffer(32, CLIENT_WIDTH, CLIENT_HEIGHT);
-    ASSERT_GE(slot, 0);
-    fill_pattern(32);
-    const RECT all{0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    gx_buffer_scale_blit(8, 39, 10, 29, 0, 31, 0, 19);
-    std::vector<uint32_t> expected(CLIENT_WIDTH * CLIENT_HEIGHT, 0);
-    for (int32_t y = 0; y < 20; ++y)
-        for (int32_t x = 0; x < 32; ++x)
-            expected[y * CLIENT_WIDTH + x] = pattern(8 + x, 10 + y) & 0xFFFFFFu;
-    EXPECT_TRUE(read_window(dc_) == expected);
 }
 
 // What start-up learns from the system: the screen depth (Wine on a 24-bit
