@@ -1,11 +1,12 @@
-// The Windows backend against the real USER and GDI (under Wine when
-// cross-compiled): a fresh library for every test, drawing to one real
-// top-level window whose DC it is handed. One window for the whole program:
-// creating a top-level window costs Wine seconds without a window manager.
+// The Windows backend against the real kernel, USER and GDI (under Wine when
+// cross-compiled). The GDI tests start a fresh library on the DC of one real
+// top-level window: creating one costs Wine seconds without a window manager.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,47 @@
 #include "platform/win32/win32_handles.h"
 
 namespace {
+
+// Both kinds start zeroed and are known by their address; a fixed block's
+// handle is its address.
+TEST(GlobalMemory, BlocksAreZeroedAndKnownByAddress) {
+    for (const auto& [flags, size] : {std::pair{PF_MEM_MOVEABLE, 1064}, {PF_MEM_FIXED, 4096}}) {
+        const PfMem block = pf_mem_alloc(flags | PF_MEM_ZEROINIT, static_cast<size_t>(size));
+        ASSERT_NE(block, nullptr) << flags;
+        auto* p = static_cast<uint8_t*>(pf_mem_lock(block));
+        ASSERT_NE(p, nullptr);
+        if (flags == PF_MEM_FIXED) {
+            EXPECT_EQ(static_cast<void*>(p), static_cast<void*>(block));
+        }
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(p), static_cast<size_t>(size)),
+                  std::string(static_cast<size_t>(size), '\0'));
+        EXPECT_EQ(pf_mem_handle(p), block);
+        pf_mem_unlock(block);
+        pf_mem_free(pf_mem_handle(p));
+    }
+}
+
+TEST(Files, ReadSeekFromEitherEndCloseAndMissingFiles) {
+    const std::string path = "gx_win32_test_" + std::to_string(GetCurrentProcessId()) + ".bin";
+    std::ofstream(path, std::ios::binary) << "0123456789";
+    const PfFile f = pf_file_open_read(path.c_str());
+    ASSERT_NE(f, nullptr);
+    char buf[16] = {};
+    uint32_t got = 99;
+    const auto read = [&](uint32_t bytes) {
+        pf_file_read(f, buf, bytes, &got);
+        return std::string(buf, got);
+    };
+    EXPECT_EQ(read(4), "0123");
+    pf_file_seek(f, -3, PF_SEEK_END);
+    EXPECT_EQ(read(8), "789");  // only three remain
+    EXPECT_EQ(read(8), "");
+    pf_file_seek(f, 2, PF_SEEK_BEGIN);
+    EXPECT_EQ(read(3), "234");
+    pf_file_close(f);
+    EXPECT_TRUE(DeleteFileA(path.c_str()));  // closed: the file can be deleted at once
+    EXPECT_EQ(pf_file_open_read((path + ".missing").c_str()), nullptr);
+}
 
 constexpr int32_t CLIENT_WIDTH = 96, CLIENT_HEIGHT = 64;  // a borderless popup: window = client
 
