@@ -2,13 +2,12 @@
 """Tests of the cube-render command line: arguments and their errors, bad
 texture images, safe writing and interrupting, the output formats at every
 depth, and key scripts that must give the same (or a different) picture.
-
     cube_render_cli.py CUBE_RENDER ASSETS_DIR [--wine | --emulator PROGRAM]
-
---emulator runs a cross-built cube-render through PROGRAM (qemu-aarch64).
 """
+import argparse
 import os
 import resource
+import shlex
 import shutil
 import signal
 import subprocess
@@ -16,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from cube_e2e import picture_565, run
+from cube_e2e import picture_565, run, table
 
 WIDTH, HEIGHT = 640, 480
 failures = []
@@ -29,28 +28,17 @@ def check(name, condition, detail=b""):
     return condition
 
 
-def widened(raw16):
-    """RGB bytes of 5-6-5 pixels widened to 8 bits by bit replication."""
-    r, g, b = picture_565(WIDTH, HEIGHT, raw16)[2:]
-    out = bytearray(3 * len(r))
-    out[0::3], out[1::3], out[2::3] = (c.translate(bytes((v << (8 - n) | v >> (2 * n - 8)) & 255
-                                                         for v in range(256)))
-                                       for c, n in ((r, 5), (g, 6), (b, 5)))
-    return bytes(out)
-
-
 def main():
-    args, prefix = sys.argv[1:], []
-    wine = "--wine" in args
-    if wine:
-        args.remove("--wine")
-        prefix = [os.environ.get("GX_WINE", "wine")]
-    if "--emulator" in args:
-        at = args.index("--emulator")
-        prefix = [args[at + 1]]
-        del args[at:at + 2]
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("tool", type=os.path.abspath)
+    parser.add_argument("assets", type=os.path.abspath)
+    parser.add_argument("--wine", action="store_true")
+    parser.add_argument("--emulator", help="runs a cross-built CUBE_RENDER (qemu-aarch64)")
+    args = parser.parse_args()
+    prefix = ([os.environ.get("GX_WINE", "wine")] if args.wine else
+              [args.emulator] if args.emulator else [])
     with tempfile.TemporaryDirectory(prefix="cube-render-cli.") as folder:
-        checks(prefix + [os.path.abspath(args[0])], os.path.abspath(args[1]), wine, folder)
+        checks(prefix + [args.tool], args.assets, args.wine, folder)
     print(f"{len(failures)} failed")
     return 1 if failures else 0
 
@@ -73,18 +61,13 @@ def checks(command, assets, wine, folder):
     r = tool("--version")
     check("--version", r.returncode == 0 and r.stdout.startswith(b"cube-render ")
           and r.stdout.strip()[-1:].isdigit(), r.stdout)
-    for bad, says in [((), b"--out"), (("--out", "a.bmp"), b".png or .raw"),
-                      (("--bpp", "8", "--out", "a.raw"), b"--bpp"),
-                      (("--keys", "x*0", "--out", "a.raw"), b"x*0"),
-                      (("--keys", "x*two", "--out", "a.raw"), b"x*two"),
-                      (("--keys", "x+q", "--out", "a.raw"), b"'q'"),
-                      (("--keys", " ", "--out", "a.raw"), b"empty"),
-                      (("--flags", "-1", "--out", "a.raw"), b"--flags"),
-                      (("--frobnicate", "--out", "a.raw"), b"--frobnicate"),
-                      (("--out",), b"needs a value"),
-                      (("--bpp", "24", "--bpp=32", "--out", "a.raw"), b"given twice"),
-                      (("--out", "a.raw", "stray"), b"'stray'"),
-                      (("--texture", "same.raw", "--out", "same.raw"), b"texture image")]:
+    for bad, says in [("", b"--out"), ("--out a.bmp", b".png or .raw"), ("--bpp 8", b"--bpp"),
+                      ("--keys x*0", b"x*0"), ("--keys x*two", b"x*two"), ("--keys x+q", b"'q'"),
+                      ("--keys ' '", b"empty"), ("--flags -1", b"--flags"),
+                      ("--frobnicate", b"--frobnicate"), ("--out", b"needs a value"),
+                      ("--bpp 24 --bpp=32", b"given twice"), ("--out a.raw stray", b"'stray'"),
+                      ("--texture same.raw --out same.raw", b"texture image")]:
+        bad = shlex.split(bad) + (["--out", "a.raw"] if bad and "--out" not in bad else [])
         r = tool(*bad)
         check(f"{bad} is refused", r.returncode == 2 and says in r.stderr, r.stderr)
     r = tool("--out", os.path.join(folder, "no", "such", "dir", "a.raw"))
@@ -101,16 +84,14 @@ def checks(command, assets, wine, folder):
             *([] if wine else [("lower case", {"cube.pcx": good}, b"there is 'cube.pcx'")]),
             ("empty", {"CUBE.PCX": b""}, b"the file is empty"),
             ("garbage", {"CUBE.PCX": bytes(range(256)) * 8}, b"not a PCX image"),
-            ("folder", {"CUBE.PCX/": b""}, b"a folder"),
+            ("folder", {"CUBE.PCX": None}, b"a folder"),
             ("9 planes", {"CUBE.PCX": planes9}, b"header describes no image"),
             ("truncated", {"CUBE.PCX": good[:2000]}, b"ends before its last row")]:
         case = os.path.join(folder, "texture-" + name.replace(" ", "-"))
         os.makedirs(case)
         for file, data in files.items():
-            if file.endswith("/"):
-                os.makedirs(os.path.join(case, file))
-            else:
-                open(os.path.join(case, file), "wb").write(data)
+            path = os.path.join(case, file)
+            os.makedirs(path) if data is None else open(path, "wb").write(data)
         out = os.path.join(case, "out.raw")
         r = tool("--out", out, cwd=case)
         check(f"texture {name}: refused", r.returncode == 1 and b"CUBE.PCX" in r.stderr
@@ -165,9 +146,12 @@ def checks(command, assets, wine, folder):
     if b"no PNG support" in r.stderr or shutil.which("pngtopnm") is None:
         print("PNG checks skipped: no libpng in this build, or no netpbm")
     elif check("PNG written", r.returncode == 0, r.stderr):
-        rgb = run(["pngtopnm", png]).stdout
+        rgb, widened = run(["pngtopnm", png]).stdout, bytearray(WIDTH * HEIGHT * 3)
+        channels = picture_565(WIDTH, HEIGHT, first16)[2:]
+        for at, (channel, n) in enumerate(zip(channels, (5, 6, 5))):  # widen n bits to 8
+            widened[at::3] = channel.translate(table(lambda v: v << (8 - n) | v >> (2 * n - 8)))
         check("PNG: 640 x 480, 5-6-5 widened by bit replication",
-              rgb == b"P6\n640 480\n255\n" + widened(first16), rgb[:20])
+              rgb == b"P6\n640 480\n255\n" + widened, rgb[:20])
         check("PNG red face", rgb[15 + 3 * i:18 + 3 * i] == bytes((214, 32, 33)))
     turned_keys = "x*5 y*7 z*3 left*4"
     t16, t24, t32 = (render("--keys", turned_keys, "--bpp", str(bpp)) for bpp in (16, 24, 32))
@@ -178,13 +162,13 @@ def checks(command, assets, wine, folder):
         top[2::3], top[1::3], top[0::3]))
 
     # Key scripts that must give the same picture, or not.
-    for a, b, same in [("none", "none*3", True),  # no script is one turn without keys
-                       ("x*60", "none", True),  # sixty turns make a revolution
+    # No script is one turn without keys; sixty turns make a revolution; a
+    # minus wins over plus; a move hides the turn.
+    for a, b, same in [("none", "none*3", True), ("x*60", "none", True),
                        ("lshift+y*15", "y*45", True), ("lshift+y*15", "y*15", False),
                        ("rshift+z*2", "lshift+z*2", True), ("lshift*4 rshift", "none", True),
                        ("x*2 x*3", "x*5", True), ("x*3 lshift+x*3", "none", True),
-                       ("kpminus+kpplus*2", "kpminus*2", True),  # minus wins over plus
-                       ("right+y*3", "right*3", True),  # a move hides the turn
+                       ("kpminus+kpplus*2", "kpminus*2", True), ("right+y*3", "right*3", True),
                        ("left*4 right*4", "none", True), ("up*2 down*2", "none", True),
                        ("up*2", "none", False)]:
         check(f"'{a}' and '{b}' {'the same' if same else 'differ'}",

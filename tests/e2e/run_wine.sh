@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# run_wine.sh SOURCE_DIR ARCH COMMAND...: runs COMMAND in the Wine environment
-# of scripts/wine-env.sh for ARCH (win32 or win64) programs: the one the
-# caller started (its X display and prefix), or else a private one.
+# run_wine.sh SOURCE_DIR ARCH COMMAND...: COMMAND in the Wine environment of
+# scripts/wine-env.sh for ARCH (win32 or win64) programs: the caller's, or a
+# private one.
 set -euo pipefail
 . "$1/scripts/wine-env.sh"
 wine_env_start "$2" >&2

@@ -46,17 +46,14 @@ def gradient(x, y):
 # Pictures for ppmtopcx: name, width, height, colour of (x, y), options.
 # Widths are odd or not multiples of 8, so lines end in padding bytes.
 PICTURES = [
-    ("true-colour", 301, 67, gradient, ["-24bit"]),
-    ("wide-true-colour", 640, 9, gradient, ["-24bit"]),
-    ("256-colours", 203, 45, indexed(256), ["-8bit"]),
-    ("100-colours", 37, 121, indexed(100), ["-8bit"]),
+    ("true-colour", 301, 67, gradient, ["-24bit"]), ("wide-true-colour", 640, 9, gradient, ["-24bit"]),
+    ("256-colours", 203, 45, indexed(256), ["-8bit"]), ("100-colours", 37, 121, indexed(100), ["-8bit"]),
     ("16-colours-planes", 99, 33, indexed(16), ["-planes", "4"]),
     ("8-colours-planes", 45, 20, indexed(8), ["-planes", "3"]),
     ("4-colours-packed", 50, 17, indexed(4), ["-packed"]),
     ("2-colours-plane", 83, 19, indexed(2), ["-planes", "1"]),
     ("placed", 21, 11, indexed(16), ["-8bit", "-xpos", "7", "-ypos", "5"]),
-    ("one-pixel", 1, 1, indexed(3), ["-24bit"]),
-]
+    ("one-pixel", 1, 1, indexed(3), ["-24bit"])]
 
 
 def make_images(folder):
@@ -108,10 +105,8 @@ def run(build, prefix, case, index, folder):
 
 
 def difference(mine, theirs):
-    if mine[0] != theirs[0]:
-        return f"exit status {mine[0]} and {theirs[0]}"
-    if mine[1:3] != theirs[1:3]:
-        return f"messages {mine[2]!r} and {theirs[2]!r}"
+    if mine[:3] != theirs[:3]:
+        return f"exit status {mine[0]} and {theirs[0]}, messages {mine[2]!r} and {theirs[2]!r}"
     a, b = next((a, b) for a, b in zip(mine[3], theirs[3]) if a != b)
     if a is None or b is None or len(a) != len(b):
         return "one output missing or of another size"
