@@ -1,129 +1,141 @@
 #!/usr/bin/env python3
-"""End-to-end test of the cube program in a real window under X.
-
-Starts the program in the folder that holds CUBE.PCX, finds its window by
-caption and checks, from the pixels on the screen:
-  - at a 640 x 480 client area the picture equals what cube-render writes
-    for the same keys, compared in 5-6-5;
-  - an idle program uses next to no processor time;
-  - held keys turn and move the cube as they say, one step per tick of a
-    60-per-second clock (the turns are found by rendering candidates);
-  - at another client size every screen pixel shows one buffer pixel,
-    nearest-neighbour, with whole rows and columns repeated or dropped;
-  - closing the window ends the program with exit code 0;
-  - without a display (none named, or one that cannot be opened) the
-    program says so and ends at once, and --help and --version need none.
-
+"""The cube program in a real window under X (a private Xvfb, or with --wine
+the Windows programs on the display and prefix of scripts/wine-env.sh),
+checked from the screen: at 640 x 480 the picture equals cube-render's for
+the same keys (in 5-6-5); idle it uses next to no processor time; held keys
+turn and move the cube one step per tick of a 60-per-second clock; at
+another size it is a nearest-neighbour stretch; closing the window ends it
+with exit code 0; without a display it says so at once.
     cube_e2e.py --program PROG --render CUBE_RENDER --assets DIR [--wine]
-
-With --wine both programs are Windows programs run under Wine, on the X
-display and Wine prefix of the environment (see scripts/wine-env.sh);
-otherwise a private Xvfb is started.
 """
 import argparse
+import ctypes
 import os
+import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
-import desktop
-from desktop import Failure
-
 CAPTION = "Texture-Mapped Cube"
-WIDTH, HEIGHT = 640, 480
-SKIP = 77
+SIZE = (640, 480)
+# Keys held in turn: xdotool key names, the cube-render group, the time held,
+# and whether the key moves (unbounded) rather than turns (60 turns a cycle).
+HOLDS = [(["x"], "x", 0.4, False), (["Shift_L", "x"], "lshift+x", 0.25, False),
+         (["KP_Add"], "kpplus", 0.3, True), (["Left"], "left", 0.3, True),
+         (["Right", "y"], "right+y", 0.3, True)]
 
 
-def log(message):
-    print(message, flush=True)
+class Failure(Exception):
+    """A check of the end-to-end test failed."""
 
 
-class Renderer:
-    """Reference pictures from cube-render, by key script."""
-
-    def __init__(self, command, assets, folder):
-        self.command = command
-        self.assets = assets
-        self.folder = folder
-        self.cache = {}
-
-    def picture(self, script):
-        if script not in self.cache:
-            out = os.path.join(self.folder, "reference.raw")
-            result = desktop.run(self.command + ["--keys", script, "--out", out],
-                                 timeout=120, cwd=self.assets)
-            if result.returncode != 0:
-                raise Failure(f"cube-render --keys '{script}' failed: "
-                              f"{result.stderr.decode(errors='replace')}")
-            with open(out, "rb") as f:
-                raw = f.read()
-            if len(raw) != WIDTH * HEIGHT * 2:
-                raise Failure(f"cube-render wrote {len(raw)} bytes")
-            self.cache[script] = desktop.Picture.from_565(WIDTH, HEIGHT, raw)
-        return self.cache[script]
+def poll(what, check, timeout=20, interval=0.2):
+    """Calls check() until it returns a true value, which is returned."""
+    end = time.monotonic() + timeout
+    while not (value := check()):
+        if time.monotonic() > end:
+            raise Failure(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+    return value
 
 
-class Program:
-    def __init__(self, command, cwd, log_path):
-        self.log_path = log_path
-        self.log = open(log_path, "wb")
-        self.process = subprocess.Popen(command, cwd=cwd, stdout=self.log,
-                                        stderr=subprocess.STDOUT)
-
-    def output(self):
-        self.log.flush()
-        with open(self.log_path, "rb") as f:
-            return f.read().decode(errors="replace")
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-        self.log.close()
+def run(args, timeout=120, **kwargs):
+    """Runs a command; stdout and stderr as bytes. Through files, not pipes:
+    helper processes that Wine starts may hold a pipe open after the end."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        result = subprocess.run(args, stdout=out, stderr=err, timeout=timeout, **kwargs)
+        result.stdout, result.stderr = (f.seek(0) or f.read() for f in (out, err))
+    return result
 
 
-def stable_picture(window, timeout=15):
-    """The window's picture once two grabs 0.2 s apart agree."""
-    last = [None]
+def xdotool(*args):
+    return run(["xdotool", *map(str, args)], timeout=20).stdout
+
+
+def table(f):
+    return bytes(f(v) & 255 for v in range(256))
+
+
+# A picture is (width, height, red, green, blue): the top 5, 6 and 5 bits of
+# each channel, one bytes object per channel, row 0 at the top.
+def picture_565(width, height, raw):
+    """From 16-bit little-endian 5-6-5 pixels."""
+    low, high = raw[0::2], raw[1::2]
+    green = bytes(a | b for a, b in zip(high.translate(table(lambda v: (v & 7) << 3)),
+                                        low.translate(table(lambda v: v >> 5))))
+    return width, height, high.translate(table(lambda v: v >> 3)), green, \
+        low.translate(table(lambda v: v & 31))
+
+
+def grab(window):
+    """The window's picture as the screen shows it, or None when it cannot
+    be read right now."""
+    data = run(["import", "-silent", "-window", str(window), "-depth", "8", "ppm:-"], 30).stdout
+    if not (header := re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)):
+        return None
+    width, height, rgb = int(header[1]), int(header[2]), data[header.end():]
+    if len(rgb) != width * height * 3:
+        return None
+    return width, height, *(rgb[i::3].translate(table(lambda v: v >> bits))
+                            for i, bits in ((0, 3), (1, 2), (2, 3)))
+
+
+def values(picture):
+    """The pixels as 16-bit 5-6-5 numbers, row by row."""
+    return [r << 11 | g << 5 | b for r, g, b in zip(*picture[2:])]
+
+
+class ClientMessage(ctypes.Structure):  # padded to the size of an XEvent
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+
+def close_window(window):
+    """Asks the window to close (WM_DELETE_WINDOW), as a close button does."""
+    x = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    display = ctypes.c_void_p(x.XOpenDisplay(None))
+    event = ClientMessage(type=33, window=window, format=32,  # 33: ClientMessage
+                          message_type=x.XInternAtom(display, b"WM_PROTOCOLS", 0))
+    event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)  # data[1] 0: CurrentTime
+    x.XSendEvent(display, ctypes.c_ulong(window), 0, ctypes.c_long(0), ctypes.byref(event))
+    x.XCloseDisplay(display)  # sends the event
+
+
+def cpu_seconds(pid):
+    """User plus system processor time of a process so far (fields 14, 15)."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def stable_picture(window, expected=None, what="the picture to settle"):
+    """The window's picture once two grabs 0.2 s apart agree, or once it
+    equals `expected`."""
+    last = [None, None]
 
     def settled():
-        picture = desktop.grab(window)
-        same = picture is not None and picture == last[0]
-        last[0] = picture
-        return picture if same else None
-    return desktop.poll("the picture to settle", settled, timeout, interval=0.2)
-
-
-def wait_for_picture(window, expected, what, timeout=20):
-    last = [None]
-
-    def shown():
-        last[0] = desktop.grab(window)
-        return last[0] is not None and last[0] == expected
+        last[:] = last[1], grab(window)
+        return last[1] if last[1] is not None and last[1] == (expected or last[0]) else None
     try:
-        desktop.poll(what, shown, timeout, interval=0.2)
+        return poll(what, settled)
     except Failure:
-        got = last[0]
-        detail = ("nothing readable" if got is None else
-                  f"{got.width} x {got.height}, {got.differences(expected)} pixels differ")
-        raise Failure(f"{what}: the screen shows {detail}")
+        wrong = last[1] and expected and sum(a != b for a, b in zip(values(last[1]), values(expected)))
+        raise Failure(f"{what}: " + (f"{wrong} pixels differ" if wrong else "no steady picture"))
 
 
 def check_nearest(picture, source):
-    """Every screen pixel is one source pixel: a column map and a row map,
-    each within one pixel of the centred nearest-neighbour rule and never
-    going backwards, reproduce the whole picture exactly. (Systems differ
-    in how they round: SDL's stretch samples floor((d + 1/2) S / D), Wine's
-    now and then one pixel lower.)"""
-    sw, sh, w, h = picture.width, picture.height, source.width, source.height
-    screen, src = picture.values(), source.values()
-
-    def centred(d, dst, size):
-        return ((2 * d + 1) * size) // (2 * dst)
-
-    cx = [centred(x, sw, w) for x in range(sw)]
-    cy = [centred(y, sh, h) for y in range(sh)]
+    """Every screen pixel is one source pixel: column and row maps, each in
+    order and within one of the centred nearest-neighbour rule (SDL samples
+    floor((d + 1/2) S / D), Wine now and then one lower), give the picture."""
+    sw, sh, w, h = picture[0], picture[1], source[0], source[1]
+    screen, src = values(picture), values(source)
+    cx = [(2 * x + 1) * w // (2 * sw) for x in range(sw)]
+    cy = [(2 * y + 1) * h // (2 * sh) for y in range(sh)]
     fx, fy = cx[:], cy[:]
 
     def column_misses(x, c):
@@ -132,221 +144,174 @@ def check_nearest(picture, source):
     def row_misses(y, r):
         return sum(screen[y * sw + x] != src[r * w + fx[x]] for x in range(sw))
 
-    def nearby(centre, size):
-        return sorted((k for k in (centre - 1, centre, centre + 1) if 0 <= k < size),
-                      key=lambda k: (abs(k - centre), k))
-
-    # Fit the maps: move a column (then a row) that does not match to the
-    # neighbour that matches best, until nothing moves.
+    # Move a column (then a row) that does not match to its best neighbour.
     for _ in range(6):
         moved = False
-        for x in range(sw):
-            if column_misses(x, fx[x]):
-                best = min(nearby(cx[x], w), key=lambda c: column_misses(x, c))
-                moved |= best != fx[x]
-                fx[x] = best
-        for y in range(sh):
-            if row_misses(y, fy[y]):
-                best = min(nearby(cy[y], h), key=lambda r: row_misses(y, r))
-                moved |= best != fy[y]
-                fy[y] = best
+        for centres, fit, misses, size in ((cx, fx, column_misses, w), (cy, fy, row_misses, h)):
+            for i, centre in enumerate(centres):
+                if misses(i, fit[i]):
+                    near = [k for k in (centre, centre - 1, centre + 1) if 0 <= k < size]
+                    best = min(near, key=lambda k: (misses(i, k), abs(k - centre), k))
+                    moved |= best != fit[i]
+                    fit[i] = best
         if not moved:
             break
-    for y in range(sh):
-        if row_misses(y, fy[y]):
-            raise Failure(f"screen row {y} is no row of the picture ({row_misses(y, fy[y])} "
-                          f"pixels differ from picture row {fy[y]})")
-    for name, mapping in (("columns", fx), ("rows", fy)):
-        if any(b < a for a, b in zip(mapping, mapping[1:])):
-            raise Failure(f"the {name} of the picture are not shown in order")
-
-
-def find_turns(render, history, script, picture, lowest, highest, guess):
-    """The number of turns n for which the key history followed by
-    `script*n` renders what the screen shows; searched outward from guess."""
-    order = sorted(range(lowest, highest + 1), key=lambda n: (abs(n - guess), n))
-    for n in order:
-        if render.picture(" ".join(history + [f"{script}*{n}"])) == picture:
-            return n
-    closest = min(order, key=lambda n: render.picture(
-        " ".join(history + [f"{script}*{n}"])).differences(picture))
-    differing = render.picture(" ".join(history + [f"{script}*{closest}"])).differences(picture)
-    raise Failure(f"no number of turns from {lowest} to {highest} of '{script}' "
-                  f"after '{' '.join(history)}' gives the picture on the screen "
-                  f"(closest: {closest} turns, {differing} pixels differ)")
-
-
-# Keys held in turn: xdotool key names, the cube-render group, the time held,
-# and whether the key moves (unbounded) rather than turns (60 turns a cycle).
-HOLDS = [
-    (["x"], "x", 0.4, False),
-    (["Shift_L", "x"], "lshift+x", 0.25, False),
-    (["KP_Add"], "kpplus", 0.3, True),
-    (["Left"], "left", 0.3, True),
-    (["Right", "y"], "right+y", 0.3, True),
-]
+    wrong = [y for y in range(sh) if row_misses(y, fy[y])]
+    if wrong or fx != sorted(fx) or fy != sorted(fy):
+        raise Failure(f"not a nearest-neighbour stretch: screen rows {wrong[:10]} differ; "
+                      f"columns in order: {fx == sorted(fx)}, rows in order: {fy == sorted(fy)}")
 
 
 def hold_keys(window, keys, seconds, before, wine):
-    """Holds the keys for about `seconds`, once the picture shows that they
-    arrived. Returns an upper bound of the time they were down and an
-    estimate of it (from the end of the press to the start of the release)."""
+    """Holds the keys about `seconds`, once the picture shows they arrived:
+    an upper bound of the time they were down, and an estimate of it."""
     if wine:
-        desktop.focus(window)
+        xdotool("windowfocus", "--sync", window)
     start = time.monotonic()
-    desktop.key_down(*keys)
+    xdotool("keydown", *keys)
     pressed = time.monotonic()
     try:
-        desktop.poll(f"the picture to change while {'+'.join(keys)} is held",
-                     lambda: (p := desktop.grab(window)) is not None and p != before, 10)
-        left = seconds - (time.monotonic() - start)
-        if left > 0:
-            time.sleep(left)
+        poll(f"the picture to change while {'+'.join(keys)} is held",
+             lambda: (p := grab(window)) is not None and p != before, 10, 0.05)
+        time.sleep(max(0.0, seconds - (time.monotonic() - start)))
     finally:
         releasing = time.monotonic()
-        desktop.key_up(*reversed(keys))
+        xdotool("keyup", *reversed(keys))
     return time.monotonic() - start, releasing - pressed
 
 
 def scenario(args, folder):
     prefix = [os.environ.get("GX_WINE", "wine")] if args.wine else []
-    render = Renderer(prefix + [args.render], args.assets, folder)
-    first = render.picture("none")
+    cache = {}
 
-    program = window = None
+    def render(script):
+        """cube-render's picture for a key script."""
+        if script not in cache:
+            out = os.path.join(folder, "reference.raw")
+            r = run(prefix + [args.render, "--keys", script, "--out", out], cwd=args.assets)
+            if r.returncode != 0 or os.path.getsize(out) != SIZE[0] * SIZE[1] * 2:
+                raise Failure(f"cube-render --keys '{script}' failed: {r.stderr!r}")
+            cache[script] = picture_565(*SIZE, open(out, "rb").read())
+        return cache[script]
+
+    log_path = os.path.join(folder, "program.log")
     for attempt in (1, 2):
-        program = Program(prefix + [args.program], args.assets,
-                          os.path.join(folder, f"program{attempt}.log"))
+        with open(log_path, "wb") as log:
+            program = subprocess.Popen(prefix + [args.program], cwd=args.assets, stdout=log,
+                                       stderr=subprocess.STDOUT)
         try:
-            window = desktop.find_window(CAPTION, 60 if args.wine else 20)
+            window = poll("the window", lambda: int((xdotool(
+                "search", "--onlyvisible", "--name", f"^{CAPTION}$").split() or [0])[0]),
+                60 if args.wine else 20)
             break
         except Failure:
-            output = program.output()
-            program.stop()
+            program.kill()
+            program.wait()
             # A fresh Wine prefix now and then never shows the first window.
             if not args.wine or attempt == 2:
-                raise Failure(f"no window appeared; program output:\n{output}")
-            log("no window appeared; starting the program once more")
+                raise Failure("no window appeared; program output:\n" + open(log_path).read())
     try:
-        log(f"window {window}, process {program.process.pid}")
         if args.wine:
-            desktop.focus(window)
-        desktop.resize(window, WIDTH, HEIGHT)
-        wait_for_picture(window, first, "the first frame at a 640 x 480 client area")
-        log("first frame at 640 x 480: equal to cube-render")
+            xdotool("windowfocus", "--sync", window)
+        xdotool("windowsize", window, *SIZE)
+        picture = stable_picture(window, render("none"), "the first frame at 640 x 480")
 
-        pid = desktop.window_pid(window) or program.process.pid
-        cpu0, t0 = desktop.cpu_seconds(pid), time.monotonic()
+        pid = int(xdotool("getwindowpid", window) or program.pid)
+        cpu0, t0 = cpu_seconds(pid), time.monotonic()
         time.sleep(3)
-        cpu1, t1 = desktop.cpu_seconds(pid), time.monotonic()
-        share = (cpu1 - cpu0) / (t1 - t0)
-        log(f"idle: {100 * share:.1f} % of a processor over {t1 - t0:.1f} s")
+        share = (cpu_seconds(pid) - cpu0) / (time.monotonic() - t0)
         if share > 0.10:
             raise Failure(f"the idle program uses {100 * share:.1f} % of a processor")
 
         history = []
-        picture = first
         for keys, script, seconds, moves in HOLDS:
             held, estimate = hold_keys(window, keys, seconds, picture, args.wine)
             picture = stable_picture(window)
-            if (picture.width, picture.height) != (WIDTH, HEIGHT):
-                raise Failure(f"the client area became {picture.width} x {picture.height}")
-            ticks = int(held * 60) + 3  # at most one turn per tick while held
-            guess = max(1, round((estimate + held) * 30))  # midway between the two
-            if moves:
-                n = find_turns(render, history, script, picture, 1, ticks, guess)
-            else:
-                n = find_turns(render, history, script, picture, 1, 59, min(59, guess))
-            log(f"{'+'.join(keys)} held {held:.2f} s: {n} turns of '{script}' (guessed {guess})")
+            # At most one turn per tick while held, and turns repeat after 60;
+            # the guess is midway between the two times.
+            highest = int(held * 60) + 3 if moves else 59
+            guess = min(highest, max(1, round((estimate + held) * 30)))
+            order = sorted(range(1, highest + 1), key=lambda n: (abs(n - guess), n))
+            n = next((n for n in order if render(" ".join(history + [f"{script}*{n}"]))
+                      == picture), None)
+            if n is None:
+                raise Failure(f"no number of turns up to {highest} of '{script}' after "
+                              f"'{' '.join(history)}' gives the screen's picture")
+            print(f"{'+'.join(keys)} held {held:.2f} s: {n} turns of '{script}' (guessed {guess})")
             history.append(f"{script}*{n}")
-        final = render.picture(" ".join(history))
+        final = render(" ".join(history))
 
-        other = (960, 360)
-        desktop.resize(window, *other)
-        desktop.poll("the client area to become 960 x 360",
-                     lambda: (p := desktop.grab(window)) is not None
-                     and (p.width, p.height) == other, 20)
+        xdotool("windowsize", window, 960, 360)
+        poll("the client area to become 960 x 360",
+             lambda: (p := grab(window)) is not None and p[:2] == (960, 360))
         check_nearest(stable_picture(window), final)
-        log("960 x 360: every screen pixel is one picture pixel, nearest-neighbour")
-        desktop.resize(window, WIDTH, HEIGHT)
-        wait_for_picture(window, final, "the picture back at 640 x 480")
-        log("back at 640 x 480: equal to cube-render")
+        xdotool("windowsize", window, *SIZE)
+        stable_picture(window, final, "the picture back at 640 x 480")
 
-        desktop.close_window(window)
-        try:
-            code = program.process.wait(30)
-        except subprocess.TimeoutExpired:
-            raise Failure("the program did not end after its window was closed")
-        if code != 0:
+        close_window(window)
+        if (code := program.wait(30)) != 0:
             raise Failure(f"exit code {code} after closing the window")
-        log("closed: exit code 0")
-    except Failure:
-        log("program output:\n" + program.output())
+    except (Failure, subprocess.TimeoutExpired):
+        print("program output:\n" + open(log_path).read())
         raise
     finally:
-        program.stop()
+        if program.poll() is None:
+            program.kill()
+            program.wait()
 
 
 def no_display_checks(program):
-    """The SDL program without a display: a clear message and a non-zero exit
-    within a second or two, never an invisible window; --help and --version
-    answer without one."""
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+    """The SDL program without a display: a message and a non-zero exit at
+    once, never an invisible window; --help and --version need none."""
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
     for display in (None, ":199"):
-        run_env = dict(env, **({"DISPLAY": display} if display else {}))
         start = time.monotonic()
-        try:
-            result = subprocess.run([program], env=run_env, capture_output=True, timeout=10)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"with DISPLAY {display} the program hangs")
+        r = subprocess.run([program], env=dict(env, **({"DISPLAY": display} if display else {})),
+                           capture_output=True, timeout=10)
         took = time.monotonic() - start
-        if result.returncode == 0 or b"no display" not in result.stderr or took > 3:
-            raise Failure(f"with DISPLAY {display}: exit {result.returncode} after {took:.1f} s, {result.stderr!r}")
+        if r.returncode == 0 or b"no display" not in r.stderr or took > 3:
+            raise Failure(f"with DISPLAY {display}: exit {r.returncode} after {took:.1f} s, "
+                          f"{r.stderr!r}")
     for option, says in (("--help", b"--texture"), ("--version", b"cube ")):
-        result = subprocess.run([program, option], env=env, capture_output=True, timeout=10)
-        if result.returncode != 0 or says not in result.stdout:
-            raise Failure(f"{option} without a display: exit {result.returncode}, {result.stdout!r}")
-    log("without a display: a message and exit 1 at once; --help and --version work")
+        r = subprocess.run([program, option], env=env, capture_output=True, timeout=10)
+        if r.returncode != 0 or says not in r.stdout:
+            raise Failure(f"{option} without a display: exit {r.returncode}, {r.stdout!r}")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--render", required=True)
-    parser.add_argument("--assets", required=True)
+    for name in ("--program", "--render", "--assets"):
+        parser.add_argument(name, required=True, type=os.path.abspath)
     parser.add_argument("--wine", action="store_true")
     args = parser.parse_args()
-    args.program, args.render, args.assets = (os.path.abspath(p) for p in
-                                              (args.program, args.render, args.assets))
-
-    needed = ["xdotool", "xwd"] + ([os.environ.get("GX_WINE", "wine")] if args.wine else ["Xvfb"])
-    missing = [tool for tool in needed if shutil.which(tool) is None]
-    if missing:
-        log(f"skipped: {', '.join(missing)} not installed")
-        return SKIP
-    if args.wine and not os.environ.get("DISPLAY"):
-        log("failed: no X display for Wine (run through scripts/wine-env.sh)")
-        return 1
-
+    needed = ["xdotool", "import", os.environ.get("GX_WINE", "wine") if args.wine else "Xvfb"]
+    if missing := [tool for tool in needed if shutil.which(tool) is None]:
+        print(f"skipped: {', '.join(missing)} not installed")
+        return 77
     server = None
-    if not args.wine:
-        try:
-            no_display_checks(args.program)
-        except Failure as failure:
-            log(f"FAILED: {failure}")
-            return 1
-        server = desktop.Xvfb()
-        os.environ["DISPLAY"] = server.display
     try:
-        with desktop.temp_dir() as folder:
+        if not args.wine:
+            no_display_checks(args.program)
+            # A private X server on a free display.
+            read_fd, write_fd = os.pipe()
+            server = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                                       "1280x1024x24", "-nolisten", "tcp", "-noreset"],
+                                      pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
+            os.close(write_fd)
+            os.environ["DISPLAY"] = ":" + os.fdopen(read_fd).readline().strip()
+        if not os.environ.get("DISPLAY", ":").strip(":"):
+            raise Failure("no X display (with --wine, run through scripts/wine-env.sh)")
+        with tempfile.TemporaryDirectory(prefix="cube-e2e.") as folder:
             scenario(args, folder)
-    except Failure as failure:
-        log(f"FAILED: {failure}")
+    except (Failure, subprocess.TimeoutExpired) as failure:
+        print(f"FAILED: {failure}")
         return 1
     finally:
         if server:
-            server.stop()
-    log("passed")
+            server.kill()
+            server.wait()
+    print("passed")
     return 0
 
 

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# Runs a command inside the Wine environment of scripts/wine-env.sh: the one
-# the caller already started (its X display and prefix), or else a private
-# one that lasts as long as the command. ARCH (win32 or win64) is the kind
-# of Windows program the command runs.
-#   run_wine.sh SOURCE_DIR ARCH COMMAND [ARGS...]
+# run_wine.sh SOURCE_DIR ARCH COMMAND...: COMMAND in the Wine environment of
+# scripts/wine-env.sh for ARCH (win32 or win64) programs: the caller's, or a
+# private one.
 set -euo pipefail
-source_dir=$1
-arch=$2
+. "$1/scripts/wine-env.sh"
+wine_env_start "$2" >&2
 shift 2
-. "$source_dir/scripts/wine-env.sh"
-wine_env_start "$arch" >&2
 "$@"
