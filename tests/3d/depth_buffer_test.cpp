@@ -1,6 +1,6 @@
-// Depth buffers: sizes, opening, the frame stamp cycle and freeing, with
-// depth buffers that do not match the open virtual buffer.
+// Depth buffers: sizes, opening, the frame stamp cycle and freeing.
 #include <algorithm>
+#include <utility>
 
 #include "fixture.h"
 
@@ -14,22 +14,17 @@ bool all(const uint32_t* d, uint32_t from, uint32_t to, uint32_t value) {
 }
 
 // Opening and the wrap of the stamp zero the words the open buffer uses, as
-// far as the depth buffer holds them (the sanitizer build checks the
-// bounds), or all of them with no buffer open or a buffer of negative size:
-// then the geometry is unknown, and no word from before may outrank the
-// restarted stamp.
+// far as the depth buffer holds them, or all of them when no buffer is open
+// or its size is negative: no word from before may outrank the new stamp.
 TEST_F(DepthBuffer, OpenAndTheStampWrapZeroWhatTheBufferUses) {
-    const struct {
-        int32_t buffer_w, buffer_h, depth_w, depth_h;
-        uint32_t words, zeroed;
-    } cases[] = {// clang-format off
-        {0, 0, 640, 480, 640 * 480, 640 * 480},
-        {0, 0, 641, 480, 644 * 480, 644 * 480},  // width counted as 644
+    // clang-format off
+    const struct { int32_t buffer_w, buffer_h, depth_w, depth_h; uint32_t words, zeroed; } r[] = {
+        {0, 0, 640, 480, 640 * 480, 640 * 480}, {0, 0, 641, 480, 644 * 480, 644 * 480},  // as 644
         {8, 4, 8, 4, 32, 32}, {8, 4, 16, 4, 64, 32},  // larger: the rest is left alone
         {8, 4, 4, 4, 16, 16},  // smaller: below what the buffer needs, so never used
         {8, 4, 0, 0, 0, 0}, {-1, 0, 8, 4, 32, 32}, {0, -1, 8, 4, 32, 32}};
     // clang-format on
-    for (const auto& c : cases) {
+    for (const auto& c : r) {
         SCOPED_TRACE(testing::Message() << c.depth_w << " x " << c.depth_h << " on " << c.buffer_w);
         if (c.buffer_w != 0 || c.buffer_h != 0) open_buffer(8, 4);
         if (c.buffer_w < 0 || c.buffer_h < 0)
@@ -60,10 +55,8 @@ TEST_F(DepthBuffer, OpenAndTheStampWrapZeroWhatTheBufferUses) {
 }
 
 TEST_F(DepthBuffer, AllocFailures) {
-    EXPECT_EQ(gx_depthbuf_alloc(-1, 10), nullptr);
-    EXPECT_EQ(gx_depthbuf_alloc(10, -1), nullptr);
-    EXPECT_EQ(gx_depthbuf_alloc(INT32_MAX, INT32_MAX), nullptr);
-    EXPECT_EQ(gx_depthbuf_alloc(65536, 65536), nullptr);  // 2^32 words
+    for (auto [w, h] : {std::pair{-1, 10}, {10, -1}, {INT32_MAX, INT32_MAX}, {65536, 65536}})
+        EXPECT_EQ(gx_depthbuf_alloc(w, h), nullptr) << w;  // 65536^2: 2^32 words
     headless_fail_allocations(0, 1);
     EXPECT_EQ(gx_depthbuf_alloc(8, 8), nullptr);
     EXPECT_EQ(headless_live_blocks(), blocks_at_start_);

@@ -19,7 +19,7 @@ TEST_F(TextureSlots, AllocRejectsBadCountsAndKeepsTheTable) {
     for (int32_t count : {0, -1, INT32_MIN}) EXPECT_EQ(gx_texture_table_alloc(count), -1);
     EXPECT_TRUE(gx_state.texture_table == nullptr && gx_state.texture_count == 0);
     EXPECT_EQ(gx_texture_define(tex(0), 4, 4), -1);
-    EXPECT_EQ(gx_texture_select(0) + gx_texture_undefine(-1), 0);
+    EXPECT_TRUE(gx_texture_select(0) == 0 && gx_texture_undefine(-1) == 0);
     EXPECT_EQ(gx_state.texture_pixels, nullptr);
     ASSERT_EQ(gx_texture_table_alloc(2), 0);
     gx_texture_define(tex(0), 4, 4);
@@ -40,8 +40,7 @@ TEST_F(TextureSlots, AllocRejectsBadCountsAndKeepsTheTable) {
 // alone, as does undefining all of them.
 TEST_F(TextureSlots, DefineSelectUndefine) {
     ASSERT_EQ(gx_texture_table_alloc(6), 0);
-    EXPECT_EQ(gx_state.texture_count, 6);
-    EXPECT_EQ(gx_texture_define(nullptr, 4, 4), 0);
+    EXPECT_TRUE(gx_state.texture_count == 6 && gx_texture_define(nullptr, 4, 4) == 0);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(gx_texture_define(tex(i), 64, 32 + i), i);
     EXPECT_EQ(gx_texture_define(tex(0), 64, 64), -1);
     EXPECT_EQ(gx_texture_undefine(2), 0);
@@ -49,18 +48,17 @@ TEST_F(TextureSlots, DefineSelectUndefine) {
     EXPECT_EQ(gx_texture_select(2), 0);
     EXPECT_TRUE(current_is(tex(5), 8, 9));
     EXPECT_EQ(gx_texture_undefine(4), 0);
-    for (int32_t slot : {6, -1, 4, INT32_MIN, INT32_MAX}) {
-        EXPECT_EQ(gx_texture_select(slot), 0);
-        EXPECT_TRUE(current_is(tex(5), 8, 9)) << slot;
-    }
+    for (int32_t slot : {6, -1, 4, INT32_MIN, INT32_MAX})
+        EXPECT_TRUE(gx_texture_select(slot) == 0 && current_is(tex(5), 8, 9)) << slot;
     EXPECT_EQ(gx_texture_undefine(6), 0);  // out of range: nothing
     EXPECT_EQ(gx_state.texture_table[5].pixels, tex(5));
     EXPECT_EQ(gx_texture_undefine(-1), 0);
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(gx_state.texture_table[i].pixels, nullptr);
-        EXPECT_EQ(gx_state.texture_table[i].width, i == 2 ? 8 : 64) << i;  // kept
+        const TextureSlot& slot = gx_state.texture_table[i];
         gx_texture_select(i);
-        EXPECT_TRUE(current_is(tex(5), 8, 9)) << i;
+        EXPECT_TRUE(slot.pixels == nullptr && slot.width == (i == 2 ? 8 : 64) &&  // size kept
+                    current_is(tex(5), 8, 9))
+            << i;
     }
 }
 
