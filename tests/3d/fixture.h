@@ -16,8 +16,7 @@
 inline constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double INF = std::numeric_limits<double>::infinity();
 
-class Gx3dTest : public ::testing::Test {
-protected:
+struct Gx3dTest : ::testing::Test {
     void SetUp() override {
         headless_reset();
         gx_state = GraphicsState{};
@@ -28,7 +27,7 @@ protected:
         gx_depthbuf_free(depth_);
         gx_buffer_close();
         gx_buffer_free(-1);
-        if (gx_state.texture_table != nullptr) pf_mem_free(pf_mem_handle(gx_state.texture_table));
+        pf_mem_free(pf_mem_handle(gx_state.texture_table));  // none: a no-op
         gx_shutdown();
         gx_state = GraphicsState{};
     }

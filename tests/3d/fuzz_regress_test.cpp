@@ -11,8 +11,7 @@ const std::initializer_list<uint32_t> ALL_FLAGS = {13, 9, 12, 8, 5, 1, 4, 0};
 const std::initializer_list<uint32_t> CLIPPING_FLAGS = {13, 9, 12, 8};
 
 // A 64 x 48 canvas with the object 100 ahead of the eye.
-class Bad3dInput : public Gx3dTest {
-protected:
+struct Bad3dInput : Gx3dTest {
     void SetUp() override {
         Gx3dTest::SetUp();
         open_canvas(64, 48);
@@ -66,8 +65,7 @@ TEST_F(Bad3dInput, NearPlaneAtOrBehindTheEyeKeepsPointsThatCannotBeProjected) {
 }
 
 TEST_F(Bad3dInput, NegativeCountsAreHugeUnsignedCountsAndDrawNothing) {
-    draw(ALL_FLAGS, static_cast<uint32_t>(-1));
-    draw(ALL_FLAGS, 0x80000000u);
+    for (uint32_t count : {0xFFFFFFFFu, 0x80000000u}) draw(ALL_FLAGS, count);  // -1, INT32_MIN
     EXPECT_EQ(drawn(), 0);
 }
 

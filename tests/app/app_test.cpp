@@ -31,8 +31,7 @@ uint32_t widen(uint32_t v) {
     return (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
 }
 
-class App : public ::testing::Test {
-protected:
+struct App : ::testing::Test {
     void SetUp() override {
         saved_dir_ = std::filesystem::current_path();
         std::filesystem::current_path(std::filesystem::path(GX_SOURCE_DIR) / "app" / "assets");
@@ -92,8 +91,8 @@ TEST_F(App, StartUpStateAndTextures) {
     EXPECT_TRUE(gx_state.depth_buffer == app_depth_buffer && gx_state.render_flags == 13u &&
                 gx_state.near_plane == 40 && gx_state.far_plane == 1000);
     EXPECT_TRUE(gx_state.view_scale == 320 && gx_state.view_centre_x == 320 &&
-                gx_state.view_centre_y == 240);
-    EXPECT_TRUE(gx_state.pos_x == 384 && gx_state.pos_y == 63);  // one square past the sixth
+                gx_state.view_centre_y == 240 && gx_state.pos_x == 384 &&
+                gx_state.pos_y == 63);  // the pen one square past the sixth
     for (int32_t face = 0; face < 6; ++face) {
         const TextureSlot& slot = gx_state.texture_table[face];
         const uint16_t colour = FACE_COLOUR[face];
@@ -173,9 +172,8 @@ TEST_F(App, KeyScripts) {
     const std::vector<int32_t> all = {MINUS, PLUS, LEFT, RIGHT, UP, DOWN, X, Y, Z};
     const auto from = [&](ptrdiff_t i) { return std::vector<int32_t>(all.begin() + i, all.end()); };
     // clang-format off
-    const struct {
-        bool reset; std::vector<int32_t> keys; double x, y, z; int32_t ax, ay, az;
-    } turns[] = {
+    const struct { bool reset; std::vector<int32_t> keys; double x, y, z; int32_t ax, ay, az; }
+    turns[] = {
         {true, from(0), 0, 0, 103, 0, 0, 0},        {false, from(1), 0, 0, 100, 0, 0, 0},
         {false, from(2), -3, 0, 100, 0, 0, 0},      {false, from(3), 0, 0, 100, 0, 0, 0},
         {false, from(4), 0, 3, 100, 0, 0, 0},       {false, from(5), 0, 0, 100, 0, 0, 0},
@@ -196,8 +194,7 @@ TEST_F(App, KeyScripts) {
         frame_step();
         EXPECT_TRUE(cube_x == t.x && cube_y == t.y && cube_z == t.z && angle_x == t.ax &&
                     angle_y == t.ay && angle_z == t.az)
-            << "row " << row;
-        ++row;
+            << "row " << row++;
     }
 }
 
@@ -205,16 +202,15 @@ TEST_F(App, KeyScripts) {
 // corners listed around each: every coordinate is +-20, each corner differs
 // from the next in one coordinate, and the centres are the six side centres.
 TEST(CubeModel, SixSquaresOneOnEachSide) {
-    std::vector<std::array<double, 3>> centres;
-    for (const auto& face : cube_faces) {
-        std::array<double, 3> centre{};
+    std::vector<std::array<double, 3>> centres(6);
+    for (int f = 0; f < 6; ++f) {
         for (int k = 0; k < 4; ++k) {
-            const Vertex3 &a = face[k], &b = face[(k + 1) % 4];
-            EXPECT_TRUE(std::abs(a.x) == 20 && std::abs(a.y) == 20 && std::abs(a.z) == 20);
-            EXPECT_EQ((a.x != b.x) + (a.y != b.y) + (a.z != b.z), 1);
-            centre = {centre[0] + a.x / 4, centre[1] + a.y / 4, centre[2] + a.z / 4};
+            const Vertex3 &a = cube_faces[f][k], &b = cube_faces[f][(k + 1) % 4];
+            EXPECT_TRUE(std::abs(a.x) == 20 && std::abs(a.y) == 20 && std::abs(a.z) == 20 &&
+                        (a.x != b.x) + (a.y != b.y) + (a.z != b.z) == 1);
+            centres[f] = {centres[f][0] + a.x / 4, centres[f][1] + a.y / 4,
+                          centres[f][2] + a.z / 4};
         }
-        centres.push_back(centre);
     }
     std::sort(centres.begin(), centres.end());
     EXPECT_EQ(centres,
