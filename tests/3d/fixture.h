@@ -1,5 +1,5 @@
-// Shared set-up for the 3D tests: every test starts from a fresh state on the
-// headless backend and leaves no buffer, depth buffer or texture table behind.
+// Every 3D test starts from a fresh headless state and leaves no buffer,
+// depth buffer or texture table behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,11 +16,7 @@
 inline constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double INF = std::numeric_limits<double>::infinity();
 
-// Coordinate i (0 to 2) of a point.
-inline double coord(const Vertex3& p, int i) { return i == 0 ? p.x : i == 1 ? p.y : p.z; }
-
-class Gx3dTest : public ::testing::Test {
-protected:
+struct Gx3dTest : ::testing::Test {
     void SetUp() override {
         headless_reset();
         gx_state = GraphicsState{};
@@ -31,20 +27,16 @@ protected:
         gx_depthbuf_free(depth_);
         gx_buffer_close();
         gx_buffer_free(-1);
-        if (gx_state.texture_table != nullptr) {
-            if (PfMem block = pf_mem_handle(gx_state.texture_table)) pf_mem_free(block);
-        }
+        pf_mem_free(pf_mem_handle(gx_state.texture_table));  // none: a no-op
         gx_shutdown();
         gx_state = GraphicsState{};
     }
-    // A 16-bit virtual buffer (width a multiple of 4, so no padding).
-    static void open_buffer(int32_t width, int32_t height) {
+    static void open_buffer(int32_t width, int32_t height) {  // 16-bit, no row padding
         gx_set_buffer_depth(16);
         ASSERT_EQ(gx_buffer_open(gx_buffer_alloc(width, height)), 0);
     }
-    // The buffer with a depth buffer, a 64 x 64 texture whose texel (u, v)
-    // holds v * 64 + u, the program's planes and flags (13) and a viewport
-    // over the buffer at 0.5; then a first frame.
+    // Buffer, depth buffer, a 64 x 64 texture whose texel (u, v) holds
+    // v * 64 + u, the program's planes and flags, viewport factor 0.5.
     void open_canvas(int32_t width, int32_t height) {
         open_buffer(width, height);
         depth_ = gx_depthbuf_alloc(width, height);
@@ -56,8 +48,7 @@ protected:
         gx_3d_render_flags(13);
         new_frame();
     }
-    // White pixels (0xFFFF, which no texel holds), depth words zeroed, stamp 1.
-    void new_frame() {
+    void new_frame() {  // white (no texel holds 0xFFFF), depth zeroed, stamp 1
         gx_set_color(-1);
         gx_fill_buffer();
         gx_depthbuf_open(depth_);
@@ -73,14 +64,10 @@ protected:
         return n;
     }
     int32_t written_words() const {
-        return static_cast<int32_t>(
-            std::count_if(depth_, depth_ + gx_state.active_width * gx_state.active_height,
-                          [](uint32_t w) { return w != 0; }));
+        const int32_t words = gx_state.active_width * gx_state.active_height;
+        return static_cast<int32_t>(words - std::count(depth_, depth_ + words, 0u));
     }
-    void expect_nothing_drawn() const {
-        EXPECT_EQ(drawn(), 0);
-        EXPECT_EQ(written_words(), 0);
-    }
+    void expect_nothing_drawn() const { EXPECT_TRUE(drawn() == 0 && written_words() == 0); }
 
     uint32_t* depth_ = nullptr;
     std::vector<uint16_t> texels_ = std::vector<uint16_t>(64 * 64);

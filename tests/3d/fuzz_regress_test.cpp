@@ -1,27 +1,26 @@
 // Bad 3D input that must draw nothing and touch nothing: inputs found by the
-// polygon and buffer fuzz targets, and the kinds of bad input listed in
-// docs/robustness.md that no other test covered.
+// polygon and buffer fuzz targets, and kinds listed in docs/robustness.md.
+#include <initializer_list>
 #include <utility>
 
 #include "fixture.h"
 
 namespace {
 
-constexpr uint32_t ALL_FLAGS[] = {13, 9, 12, 8, 5, 1, 4, 0};
-constexpr uint32_t CLIPPING_FLAGS[] = {13, 9, 12, 8};
+const std::initializer_list<uint32_t> ALL_FLAGS = {13, 9, 12, 8, 5, 1, 4, 0};
+const std::initializer_list<uint32_t> CLIPPING_FLAGS = {13, 9, 12, 8};
 
 // A 64 x 48 canvas with the object 100 ahead of the eye.
-class Bad3dInput : public Gx3dTest {
-protected:
+struct Bad3dInput : Gx3dTest {
     void SetUp() override {
         Gx3dTest::SetUp();
         open_canvas(64, 48);
         gx_3d_set_object(0, 0, 100, 0, 0, 0);
     }
-    // A square of 40 x 40 model units around the camera axis, with each set of flags.
-    template <size_t N>
-    static void draw_square(const uint32_t (&flags)[N], uint32_t count = 4) {
-        const Vertex3 v[4] = {{-20, 20, 0}, {20, 20, 0}, {20, -20, 0}, {-20, -20, 0}};
+    // A square of 40 x 40 model units around the camera axis (the last corner
+    // at depth z), with each set of flags.
+    static void draw(std::initializer_list<uint32_t> flags, uint32_t count = 4, double z = 0) {
+        const Vertex3 v[4] = {{-20, 20, 0}, {20, 20, 0}, {20, -20, 0}, {-20, -20, z}};
         const TexCoord t[4] = {{0, 0}, {15, 0}, {15, 15}, {0, 15}};
         for (uint32_t f : flags) {
             gx_3d_render_flags(f);
@@ -33,7 +32,7 @@ protected:
 TEST_F(Bad3dInput, TheSquareIsDrawnWithEveryFlagCombination) {
     for (uint32_t flags : ALL_FLAGS) {
         new_frame();
-        draw_square({flags});
+        draw({flags});
         EXPECT_EQ(drawn(), 12 * 12) << flags;  // corners at +-20 / 100 * 32 = +-6.4 round to +-6
     }
 }
@@ -41,7 +40,7 @@ TEST_F(Bad3dInput, TheSquareIsDrawnWithEveryFlagCombination) {
 TEST_F(Bad3dInput, NonFiniteViewportFactorDrawsNothing) {
     for (double factor : {NaN, INF}) {
         gx_3d_viewport(0, 63, 0, 47, factor);
-        draw_square(ALL_FLAGS);
+        draw(ALL_FLAGS);
     }
     expect_nothing_drawn();
 }
@@ -50,40 +49,31 @@ TEST_F(Bad3dInput, NonFiniteViewportFactorDrawsNothing) {
 // plane rejects nothing.
 TEST_F(Bad3dInput, NotANumberNearPlaneWithClippingDrawsNothing) {
     gx_3d_clip_planes(NaN, 1000);
-    draw_square(CLIPPING_FLAGS);
+    draw(CLIPPING_FLAGS);
     EXPECT_EQ(drawn(), 0);
     gx_3d_clip_planes(40, NaN);
-    draw_square({13u});
+    draw({13u});
     EXPECT_EQ(drawn(), 12 * 12);
 }
 
-// With the near plane at -10 a vertex at z 0 or -5 counts as inside; it
-// cannot be projected, so the polygon draws nothing.
+// With the near plane at -10 a corner at z 0 or -5 counts as inside but
+// cannot be projected.
 TEST_F(Bad3dInput, NearPlaneAtOrBehindTheEyeKeepsPointsThatCannotBeProjected) {
     gx_3d_clip_planes(-10, 1000);
-    const TexCoord t[3] = {{0, 0}, {15, 0}, {0, 15}};
-    for (double z : {0.0, -0.0, -5.0}) {
-        const Vertex3 v[3] = {{-20, 20, 0}, {20, 20, 0}, {0, -20, z - 100}};
-        for (uint32_t flags : CLIPPING_FLAGS) {
-            gx_3d_render_flags(flags);
-            EXPECT_EQ(gx_3d_texture_polygon(v, t, 3), 0);
-        }
-    }
+    for (double z : {0.0, -0.0, -5.0}) draw(CLIPPING_FLAGS, 4, z - 100);
     expect_nothing_drawn();
 }
 
 TEST_F(Bad3dInput, NegativeCountsAreHugeUnsignedCountsAndDrawNothing) {
-    draw_square(ALL_FLAGS, static_cast<uint32_t>(-1));
-    draw_square(ALL_FLAGS, 0x80000000u);
+    for (uint32_t count : {0xFFFFFFFFu, 0x80000000u}) draw(ALL_FLAGS, count);  // -1, INT32_MIN
     EXPECT_EQ(drawn(), 0);
 }
 
 TEST_F(Bad3dInput, TextureDefinedWithoutTexelsDrawsNothing) {
-    for (const auto& size :
-         {std::pair{0, 16}, {16, 0}, {-16, 16}, {16, -1}, {INT32_MIN, INT32_MIN}}) {
+    for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-16, 16}, {16, -1}, {INT32_MIN, INT32_MIN}}) {
         gx_texture_undefine(-1);
-        gx_texture_select(gx_texture_define(texels_.data(), size.first, size.second));
-        draw_square(ALL_FLAGS);
+        gx_texture_select(gx_texture_define(texels_.data(), w, h));
+        draw(ALL_FLAGS);
     }
     expect_nothing_drawn();
 }
@@ -93,7 +83,7 @@ TEST_F(Bad3dInput, TextureDefinedWithoutTexelsDrawsNothing) {
 TEST_F(Bad3dInput, ExtremeAnglesAndPositionsDrawNothingOrStayFinite) {
     for (double at : {INF, NaN, 1e308}) {
         gx_3d_set_object(at, 0, 100, INT32_MAX, INT32_MIN, 1);
-        draw_square(ALL_FLAGS);
+        draw(ALL_FLAGS);
     }
     EXPECT_EQ(drawn(), 0);
 }

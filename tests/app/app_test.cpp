@@ -1,8 +1,9 @@
 // The program's start-up, message handlers, frame step and tick clock on the
-// headless backend, in the folder that holds CUBE.PCX, with a 640 x 480 client area.
+// headless backend, run in the folder of CUBE.PCX with a 640 x 480 client area.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <vector>
 
@@ -19,8 +20,8 @@ namespace {
 constexpr int32_t LSHIFT = 0x2A, RSHIFT = 0x36, MINUS = 0x4A, PLUS = 0x4E, LEFT = 0x4B;
 constexpr int32_t RIGHT = 0x4D, UP = 0x48, DOWN = 0x50, X = 0x2D, Y = 0x15, Z = 0x2C;
 
-// Colours of CUBE.PCX as 5-6-5 pixels, worked out by hand from its palette:
-// the border (24, 24, 40), then red, green, blue, yellow, purple, orange.
+// CUBE.PCX colours as 5-6-5 pixels, worked out by hand from its palette: the
+// border (24, 24, 40), then red, green, blue, yellow, purple, orange.
 constexpr uint16_t BORDER = 0x18C5, WHITE = 0xFFFF;
 constexpr uint16_t FACE_COLOUR[6] = {0xD104, 0x2506, 0x2A5B, 0xEE40, 0x9196, 0xF3C0};
 
@@ -30,27 +31,28 @@ uint32_t widen(uint32_t v) {
     return (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
 }
 
-class App : public ::testing::Test {
-protected:
+struct App : ::testing::Test {
     void SetUp() override {
         saved_dir_ = std::filesystem::current_path();
         std::filesystem::current_path(std::filesystem::path(GX_SOURCE_DIR) / "app" / "assets");
         headless_reset();
         blocks_before_ = headless_live_blocks();
         objects_before_ = headless_live_objects();
-        window_ = headless_window_dc(640, 480);
-        app_start_up(window_);
+        app_start_up(window_ = headless_window_dc(640, 480));
         app_size(640, 480);
         scene_reset();
     }
+    // Tear-down releases all that start-up took but the window, which the entry frees.
     void TearDown() override {
         app_tear_down();
+        EXPECT_TRUE(gx_state.active_buffer == -1 && headless_live_blocks() == blocks_before_);
+        EXPECT_EQ(headless_live_objects(), objects_before_ + 1);
         pf_delete_dc(window_);
+        EXPECT_EQ(headless_live_objects(), objects_before_);
         headless_reset();
         std::filesystem::current_path(saved_dir_);
     }
-    // Holds exactly these keys; all others are up.
-    static void hold(const std::vector<int32_t>& codes) {
+    static void hold(const std::vector<int32_t>& codes) {  // exactly these keys
         for (int32_t code : {LSHIFT, RSHIFT, MINUS, PLUS, LEFT, RIGHT, UP, DOWN, X, Y, Z})
             headless_set_scan_key(static_cast<uint32_t>(code), false);
         for (int32_t code : codes) headless_set_scan_key(static_cast<uint32_t>(code), true);
@@ -58,7 +60,7 @@ protected:
     static uint16_t& pixel(int32_t x, int32_t y) {
         return *reinterpret_cast<uint16_t*>(gx_pixel_address(x, y, 2));
     }
-    static std::vector<uint16_t> frame() {
+    static std::vector<uint16_t> frame() {  // top row first, whatever the row order in memory
         std::vector<uint16_t> pixels;
         for (int32_t y = 0; y < 480; ++y)
             for (int32_t x = 0; x < 640; ++x) pixels.push_back(pixel(x, y));
@@ -86,20 +88,18 @@ protected:
 TEST_F(App, StartUpStateAndTextures) {
     EXPECT_TRUE(gx_state.active_buffer == app_buffer && gx_state.active_depth == 16);
     EXPECT_EQ(frame(), std::vector<uint16_t>(640 * 480, WHITE));
-    EXPECT_TRUE(gx_state.depth_buffer == app_depth_buffer && gx_state.render_flags == 13u);
-    EXPECT_TRUE(gx_state.near_plane == 40 && gx_state.far_plane == 1000);
+    EXPECT_TRUE(gx_state.depth_buffer == app_depth_buffer && gx_state.render_flags == 13u &&
+                gx_state.near_plane == 40 && gx_state.far_plane == 1000);
     EXPECT_TRUE(gx_state.view_scale == 320 && gx_state.view_centre_x == 320 &&
-                gx_state.view_centre_y == 240);
-    EXPECT_TRUE(gx_state.pos_x == 384 && gx_state.pos_y == 63);  // one square past the sixth
+                gx_state.view_centre_y == 240 && gx_state.pos_x == 384 &&
+                gx_state.pos_y == 63);  // the pen one square past the sixth
     for (int32_t face = 0; face < 6; ++face) {
         const TextureSlot& slot = gx_state.texture_table[face];
+        const uint16_t colour = FACE_COLOUR[face];
         EXPECT_TRUE(texture_slots[face] == face && slot.pixels == texture_store[face] &&
-                    slot.width == 64 && slot.height == 64)
-            << face;
-        for (auto [u, v] : {std::pair{0, 0}, {63, 63}, {2, 30}})
-            EXPECT_EQ(texel(face, u, v), BORDER) << face;
-        EXPECT_TRUE(texel(face, 6, 32) == FACE_COLOUR[face] &&
-                    texel(face, 57, 32) == FACE_COLOUR[face])
+                    slot.width == 64 && slot.height == 64 && texel(face, 0, 0) == BORDER &&
+                    texel(face, 63, 63) == BORDER && texel(face, 2, 30) == BORDER &&
+                    texel(face, 6, 32) == colour && texel(face, 57, 32) == colour)
             << face;
     }
     EXPECT_TRUE(texel(0, 25, 50) == WHITE && texel(0, 25, 13) == FACE_COLOUR[0] &&
@@ -109,36 +109,36 @@ TEST_F(App, StartUpStateAndTextures) {
     EXPECT_EQ(gx_state.current_palette, app_palette);
 }
 
-TEST_F(App, TeardownReleasesEverythingStartUpTook) {
-    app_tear_down();
-    EXPECT_EQ(gx_state.active_buffer, -1);
-    EXPECT_EQ(headless_live_blocks(), blocks_before_);
-    EXPECT_EQ(headless_live_objects(),
-              objects_before_ + 1);  // the window, until the entry frees it
-    pf_delete_dc(window_);
-    EXPECT_EQ(headless_live_objects(), objects_before_);
-    window_ = headless_window_dc(640, 480);
-    app_start_up(window_);  // for the fixture's teardown
-}
-
 // The first turn draws without a key and presents the buffer widened: face 0
 // spans (240, 160) to (400, 320), its corner (-20, 20, -20) at depth 80
 // projecting to 320 - 80 and 240 - 80. Red (26, 8, 4) shows as 0xD62021.
-TEST_F(App, FirstFrameIsDrawnAndPresented) {
+// Later turns draw and present only when a key changed something: with no
+// key or Shift alone a pixel the fill would overwrite survives.
+TEST_F(App, FirstFrameIsDrawnThenOnlyWhenSomethingChanged) {
     const int32_t before = headless_present_count(window_);
     frame_step();
     EXPECT_TRUE(redraw == 0 && headless_present_count(window_) == before + 1);
-    const struct {
-        int32_t x, y;
-        uint16_t colour;
-    } probes[] = {
+    // clang-format off
+    const struct { int32_t x, y; uint16_t colour; } probes[] = {
         {0, 0, WHITE},      {239, 240, WHITE},  {241, 240, BORDER}, {262, 240, FACE_COLOUR[0]},
         {320, 165, BORDER}, {398, 318, BORDER}, {401, 240, WHITE},  {320, 321, WHITE}};
+    // clang-format on
     for (const auto& p : probes) EXPECT_EQ(pixel(p.x, p.y), p.colour) << p.x << ", " << p.y;
     std::vector<uint32_t> expected;
     for (uint16_t v : frame()) expected.push_back(widen(v));
     EXPECT_TRUE(shown(640, 480) == expected);
     EXPECT_EQ(expected[240 * 640 + 262], 0x00D62021u);
+    pixel(5, 5) = 0x1234;
+    for (const std::vector<int32_t>& keys : {std::vector<int32_t>{}, {LSHIFT}, {RSHIFT}}) {
+        hold(keys);
+        frame_step();
+        EXPECT_TRUE(pixel(5, 5) == 0x1234 && headless_present_count(window_) == before + 1);
+    }
+    EXPECT_EQ(angle_x + angle_y + angle_z, 0);
+    hold({Z});
+    frame_step();
+    EXPECT_TRUE(angle_z == 354 && pixel(5, 5) == WHITE && redraw == 0);
+    EXPECT_EQ(headless_present_count(window_), before + 2);
 }
 
 // Half as wide, twice as high: every client pixel shows one of the two buffer
@@ -160,43 +160,20 @@ TEST_F(App, PaintStretchesTheBufferOverTheClientArea) {
     app_paint();
     hold({X});
     frame_step();
-    EXPECT_EQ(angle_x, 354);
-    EXPECT_NE(frame(), drawn);
+    EXPECT_TRUE(angle_x == 354 && frame() != drawn);
     EXPECT_EQ(shown(320, 960), image);
 }
 
-// A frame is drawn and presented only when a key changed something: with no
-// key or Shift alone a pixel the fill would overwrite survives.
-TEST_F(App, DrawsOnlyWhenSomethingChanged) {
-    frame_step();
-    const int32_t before = headless_present_count(window_);
-    pixel(5, 5) = 0x1234;
-    for (const std::vector<int32_t>& keys : {std::vector<int32_t>{}, {LSHIFT}, {RSHIFT}}) {
-        hold(keys);
-        frame_step();
-        EXPECT_TRUE(pixel(5, 5) == 0x1234 && headless_present_count(window_) == before);
-    }
-    EXPECT_EQ(angle_x + angle_y + angle_z, 0);
-    hold({Z});
-    frame_step();
-    EXPECT_TRUE(angle_z == 354 && pixel(5, 5) == WHITE && redraw == 0);
-    EXPECT_EQ(headless_present_count(window_), before + 1);
-}
-
-// Held keys, one turn a row, from the start position where a row says so.
-// First all nine held, then released one by one from the top of the list:
-// on every turn exactly the highest key still held acts. Keypad minus wins
-// over plus, a movement key hides a turn key, angles wrap into 0..359, and
-// either Shift turns the other way without changing movements.
+// Held keys, one turn a row (reset to the start where a row says so). First
+// all nine, released one by one from the top: only the highest held acts.
+// Keypad minus wins over plus, a movement hides a turn, angles wrap into
+// 0..359, and either Shift turns the other way but leaves movements.
 TEST_F(App, KeyScripts) {
     const std::vector<int32_t> all = {MINUS, PLUS, LEFT, RIGHT, UP, DOWN, X, Y, Z};
     const auto from = [&](ptrdiff_t i) { return std::vector<int32_t>(all.begin() + i, all.end()); };
-    const struct {
-        bool reset;
-        std::vector<int32_t> keys;
-        double x, y, z;
-        int32_t ax, ay, az;
-    } turns[] = {// clang-format off
+    // clang-format off
+    const struct { bool reset; std::vector<int32_t> keys; double x, y, z; int32_t ax, ay, az; }
+    turns[] = {
         {true, from(0), 0, 0, 103, 0, 0, 0},        {false, from(1), 0, 0, 100, 0, 0, 0},
         {false, from(2), -3, 0, 100, 0, 0, 0},      {false, from(3), 0, 0, 100, 0, 0, 0},
         {false, from(4), 0, 3, 100, 0, 0, 0},       {false, from(5), 0, 0, 100, 0, 0, 0},
@@ -217,49 +194,38 @@ TEST_F(App, KeyScripts) {
         frame_step();
         EXPECT_TRUE(cube_x == t.x && cube_y == t.y && cube_z == t.z && angle_x == t.ax &&
                     angle_y == t.ay && angle_z == t.az)
-            << "row " << row;
-        ++row;
+            << "row " << row++;
     }
 }
 
-// The model: six squares of side 40 centred on the origin, one per side of
-// the cube, corners listed around each square.
+// Six squares of side 40 centred on the origin, one per side of the cube,
+// corners listed around each: every coordinate is +-20, each corner differs
+// from the next in one coordinate, and the centres are the six side centres.
 TEST(CubeModel, SixSquaresOneOnEachSide) {
-    const auto at = [](const Vertex3& p, int axis) {
-        return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
-    };
-    std::vector<int> sides;
-    for (const auto& face : cube_faces) {
-        for (int axis = 0; axis < 3; ++axis) {
-            int same = 0;
-            for (int k = 0; k < 4; ++k) {
-                EXPECT_EQ(std::abs(at(face[k], axis)), 20.0);
-                same += at(face[k], axis) == at(face[0], axis);
-            }
-            if (same == 4) sides.push_back(axis * 2 + (at(face[0], axis) > 0));
-        }
-        for (int k = 0; k < 4; ++k) {  // an edge to the next corner, not a diagonal
-            const Vertex3 &a = face[k], &b = face[(k + 1) % 4];
-            EXPECT_EQ((a.x != b.x) + (a.y != b.y) + (a.z != b.z), 1);
+    std::vector<std::array<double, 3>> centres(6);
+    for (int f = 0; f < 6; ++f) {
+        for (int k = 0; k < 4; ++k) {
+            const Vertex3 &a = cube_faces[f][k], &b = cube_faces[f][(k + 1) % 4];
+            EXPECT_TRUE(std::abs(a.x) == 20 && std::abs(a.y) == 20 && std::abs(a.z) == 20 &&
+                        (a.x != b.x) + (a.y != b.y) + (a.z != b.z) == 1);
+            centres[f] = {centres[f][0] + a.x / 4, centres[f][1] + a.y / 4,
+                          centres[f][2] + a.z / 4};
         }
     }
-    std::sort(sides.begin(), sides.end());
-    EXPECT_EQ(sides, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    std::sort(centres.begin(), centres.end());
+    EXPECT_EQ(centres,
+              (std::vector<std::array<double, 3>>{
+                  {-20, 0, 0}, {0, -20, 0}, {0, 0, -20}, {0, 0, 20}, {0, 20, 0}, {20, 0, 0}}));
 }
 
-// The tick clock on simulated time. Tick n starts n * 1e9 / 60 ns after tick
-// 0: 16666666, 33333333, 50000000... The first call is a tick at once; then
-// one each sixtieth of a second, the wait rounded up to a whole millisecond
-// (none when it is one already); a busy stretch of 100 ms gives one tick, not
-// six, and the ticks after it keep their times.
+// Simulated time; tick n starts n * 1e9 / 60 ns after tick 0, the first call.
+// Waits round up to whole milliseconds; a busy stretch of 100 ms gives one
+// tick, not six, and the ticks after it keep their times.
 TEST(TickClock, TicksAndWaits) {
     constexpr int64_t MS = 1000000, T0 = 5000 * MS;  // an arbitrary start
     const auto tick = [&](int64_t n) { return T0 + n * 1000000000 / 60; };
-    const struct {
-        int64_t at;
-        uint32_t wait_ms;
-        bool due;
-    } steps[] = {// clang-format off
+    // clang-format off
+    const struct { int64_t at; uint32_t wait_ms; bool due; } steps[] = {
         {T0, 0, true}, {T0, 17, false}, {T0 + 16 * MS, 1, false}, {tick(1) - 1, 1, false},
         {tick(1), 0, true}, {tick(1) + 1, 17, false}, {tick(2) - 1, 1, false}, {tick(2), 0, true},
         {T0 + 40 * MS, 10, false}, {T0 + 100 * MS, 0, true}, {T0 + 100 * MS, 17, false},
