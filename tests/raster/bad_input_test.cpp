@@ -1,8 +1,9 @@
 // Inputs outside what the mappers' formats hold: each is either drawn
 // safely (clamped) or not drawn at all, and nothing outside the buffer, the
 // depth buffer, the texture or the caller's lists is touched.
-#include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "fixture.h"
@@ -10,8 +11,7 @@
 namespace {
 
 const std::vector<TexCoord> TEX4 = {{0, 0}, {9, 0}, {9, 9}, {0, 9}};
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double INF = std::numeric_limits<double>::infinity();
+const std::vector<TexCoord> TEX3 = {{0, 0}, {9, 0}, {0, 9}};
 
 class BadInput : public RasterTest, public ::testing::WithParamInterface<Mapper> {
 protected:
@@ -23,52 +23,139 @@ protected:
     Mapper mapper() const { return GetParam(); }
 };
 
-TEST_P(BadInput, NoOpenBufferDrawsNothing) {
-    gx_buffer_close();
-    EXPECT_EQ(draw_flat(mapper(), square(0, 0, 10), TEX4), 0);
-    EXPECT_EQ(drawn_count(), 0);
-}
-
-TEST_P(BadInput, MoreVerticesThanTheWorkAreasHoldDrawNothing) {
-    // The 10x10 square followed by copies of its last corner.
-    std::vector<ScreenPoint> points = square(0, 0, 10);
-    std::vector<TexCoord> tex = TEX4;
-    points.resize(320, points.back());
-    tex.resize(320, tex.back());
-    draw_flat(mapper(), points, tex);
-    EXPECT_EQ(drawn_count(), 100);
-
-    clear_pixels();
-    new_frame();
-    points.push_back(points.back());
-    tex.push_back(tex.back());
-    draw_flat(mapper(), points, tex);
-    EXPECT_EQ(drawn_count(), 0);
-    // A count that is negative as a signed number.
-    const std::vector<Vertex3> camera(4, Vertex3{0, 0, 64});
-    gx_texmap_persp_depth(points.data(), tex.data(), camera.data(), 0xFFFFFFFFu);
-    gx_texmap_affine(points.data(), tex.data(), 0x80000000u);
-    EXPECT_EQ(drawn_count(), 0);
-}
-
-TEST_P(BadInput, NullListsDrawNothing) {
-    const std::vector<ScreenPoint> points = square(0, 0, 10);
-    const std::vector<Vertex3> camera(4, Vertex3{0, 0, 64});
-    draw_raw(mapper(), nullptr, TEX4.data(), camera.data(), 4);
-    draw_raw(mapper(), points.data(), nullptr, camera.data(), 4);
-    if (mapper() != Mapper::Affine) draw_raw(mapper(), points.data(), TEX4.data(), nullptr, 4);
-    EXPECT_EQ(drawn_count(), 0);
-}
-
-TEST_P(BadInput, CoordinatesBeyondTheLimitDrawNothing) {
+// Each case starts on a fresh canvas and texture; the pixels it must leave
+// drawn are given per mapper: {PerspDepth, Persp, AffineDepth, Affine}.
+TEST_P(BadInput, UnusableInputsDrawNothing) {
+    const Mapper m = mapper();
+    const auto square10 = [m](double z = 64.0) { return draw_flat(m, square(0, 0, 10), TEX4, z); };
     const int32_t far = GX_COORD_LIMIT + 1;
-    draw_flat(mapper(), {{0, 0}, {far, 0}, {10, 10}}, {{0, 0}, {9, 0}, {0, 9}});
-    draw_flat(mapper(), {{0, 0}, {10, 0}, {10, far}}, {{0, 0}, {9, 0}, {0, 9}});
-    draw_flat(mapper(), {{-far, 0}, {10, 0}, {10, 10}}, {{0, 0}, {9, 0}, {0, 9}});
-    draw_flat(mapper(), {{0, -far}, {10, 0}, {10, 10}}, {{0, 0}, {9, 0}, {0, 9}});
-    draw_flat(mapper(), {{INT32_MIN, INT32_MIN}, {INT32_MAX, 0}, {0, INT32_MAX}},
-              {{0, 0}, {9, 0}, {0, 9}});
-    EXPECT_EQ(drawn_count(), 0);
+    const std::vector<Vertex3> camera(400, Vertex3{0, 0, 64});
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+        int32_t drawn[4];
+    };
+    const Case cases[] = {
+        {"no open buffer",
+         [&] {
+             gx_buffer_close();
+             EXPECT_EQ(square10(), 0);
+         },
+         {0, 0, 0, 0}},
+        {"320 vertices, the most the work areas hold",
+         [&] {
+             std::vector<ScreenPoint> points = square(0, 0, 10);
+             std::vector<TexCoord> tex = TEX4;
+             points.resize(320, points.back());
+             tex.resize(320, tex.back());
+             draw_flat(m, points, tex);
+         },
+         {100, 100, 100, 100}},
+        {"321 vertices and counts negative as signed numbers",
+         [&] {
+             std::vector<ScreenPoint> points = square(0, 0, 10);
+             std::vector<TexCoord> tex = TEX4;
+             points.resize(321, points.back());
+             tex.resize(321, tex.back());
+             draw_flat(m, points, tex);
+             gx_texmap_persp_depth(points.data(), tex.data(), camera.data(), 0xFFFFFFFFu);
+             gx_texmap_affine(points.data(), tex.data(), 0x80000000u);
+         },
+         {0, 0, 0, 0}},
+        {"null lists",
+         [&] {
+             const std::vector<ScreenPoint> points = square(0, 0, 10);
+             draw_raw(m, nullptr, TEX4.data(), camera.data(), 4);
+             draw_raw(m, points.data(), nullptr, camera.data(), 4);
+             if (m != Mapper::Affine) draw_raw(m, points.data(), TEX4.data(), nullptr, 4);
+         },
+         {0, 0, 0, 0}},
+        {"fewer than two points, or one row",
+         [&] {
+             EXPECT_EQ(draw_flat(m, {{5, 5}}, {{0, 0}}), 0);
+             EXPECT_EQ(draw(m, {}, {}, {}), 0);
+             EXPECT_EQ(draw_flat(m, {{0, 5}, {10, 5}, {20, 5}}, TEX3), 0);
+             // Two points on different rows: both walkers follow the same edge.
+             EXPECT_EQ(draw_flat(m, {{0, 0}, {10, 10}}, {{0, 0}, {9, 9}}), 0);
+         },
+         {0, 0, 0, 0}},
+        {"coordinates beyond the limit",
+         [&] {
+             draw_flat(m, {{0, 0}, {far, 0}, {10, 10}}, TEX3);
+             draw_flat(m, {{0, 0}, {10, 0}, {10, far}}, TEX3);
+             draw_flat(m, {{-far, 0}, {10, 0}, {10, 10}}, TEX3);
+             draw_flat(m, {{0, -far}, {10, 0}, {10, 10}}, TEX3);
+             draw_flat(m, {{INT32_MIN, INT32_MIN}, {INT32_MAX, 0}, {0, INT32_MAX}}, TEX3);
+         },
+         {0, 0, 0, 0}},
+        {"no texture, or one of no texels",
+         [&] {
+             gx_state.texture_pixels = nullptr;
+             square10();
+             use_texture(64, 64);
+             gx_state.texture_width = 0;
+             square10();
+             gx_state.texture_width = 64;
+             gx_state.texture_height = -1;
+             square10();
+         },
+         {0, 0, 0, 0}},
+        // The walk follows only chains that never move upward.
+        {"chains that move upward",
+         [&] {
+             draw_flat(m, {{0, 0}, {20, 20}, {20, 0}, {0, 20}}, TEX4);  // a bow tie
+             draw_flat(m, {{0, 0}, {20, 0}, {20, 20}, {10, 5}, {0, 20}},
+                       {{0, 0}, {9, 0}, {9, 9}, {5, 5}, {0, 9}});
+         },
+         {0, 0, 0, 0}},
+        // Concave but descending on both sides: rows start at 10 - floor(y / 2)
+        // and end at 10 + y, then 20 - 3 (y - 10), then 14 + ceil(6 (y - 12) / 8).
+        {"concave chains that descend",
+         [&] {
+             draw_flat(m, {{10, 0}, {20, 10}, {14, 12}, {20, 20}, {0, 20}},
+                       {{0, 0}, {9, 0}, {5, 5}, {9, 9}, {0, 9}});
+         },
+         {208, 208, 208, 208}},
+        // 1/|z| must be a positive number below 256 for 8.24 to hold it.
+        {"unusable depths",
+         [&] {
+             const double nan = std::numeric_limits<double>::quiet_NaN();
+             const double inf = std::numeric_limits<double>::infinity();
+             for (double bad :
+                  {nan, inf, -inf, 0.0, -0.0, 1e-300, 1.0 / 256.0, -1.0 / 256.0, 1e-320}) {
+                 draw(m, square(0, 0, 10), TEX4, {64.0, 64.0, bad, 64.0});
+             }
+         },
+         {0, 0, 0, 100}},
+        {"a depth just above 1/256", [&] { square10(1.0 / 255.0); }, {100, 100, 100, 100}},
+        {"no depth buffer",
+         [&] {
+             gx_depthbuf_open(nullptr);
+             square10();
+         },
+         {0, 100, 0, 100}},
+        {"a depth buffer smaller than the buffer, then freed",
+         [&] {
+             uint32_t* small = gx_depthbuf_alloc(width_, height_ - 1);
+             ASSERT_NE(small, nullptr);
+             gx_depthbuf_open(small);
+             gx_depthbuf_clear();
+             square10();
+             gx_depthbuf_free(small);  // freeing the open depth buffer forgets it
+             square10();
+         },
+         {0, 100, 0, 100}},
+    };
+    const auto column = static_cast<size_t>(std::find(ALL_MAPPERS, std::end(ALL_MAPPERS), m) -
+                                            ALL_MAPPERS);
+    for (const Case& c : cases) {
+        open_canvas(16);
+        use_texture(64, 64);
+        c.run();
+        EXPECT_EQ(drawn_count(), c.drawn[column]) << c.name;
+    }
+    // Without a depth buffer the last row shows v = 9 * 0.9.
+    if (!has_depth(m)) EXPECT_EQ(pixel(9, 9), texel_value(9, 8));
 }
 
 // At the limit everything still fits 32 bits: the whole canvas is covered,
@@ -90,21 +177,8 @@ TEST_P(BadInput, CoordinatesAtTheLimitAreDrawn) {
     EXPECT_EQ(texel_v(0, 7), is_perspective(mapper()) ? 9 : 0);
 }
 
-TEST_P(BadInput, NoTextureDrawsNothing) {
-    gx_state.texture_pixels = nullptr;
-    draw_flat(mapper(), square(0, 0, 10), TEX4);
-    EXPECT_EQ(drawn_count(), 0);
-    use_texture(64, 64);
-    gx_state.texture_width = 0;
-    draw_flat(mapper(), square(0, 0, 10), TEX4);
-    gx_state.texture_width = 64;
-    gx_state.texture_height = -1;
-    draw_flat(mapper(), square(0, 0, 10), TEX4);
-    EXPECT_EQ(drawn_count(), 0);
-}
-
-// Texture coordinates are clamped to the texture's edges; coordinates
-// inside it are unchanged.
+// Texture coordinates are clamped to the texture's edges (coordinates inside
+// it are unchanged), and to the 16.16 reach of columns below 32768.
 TEST_P(BadInput, TextureCoordinatesAreClampedToTheTexture) {
     use_texture(16, 8);
     const std::vector<ScreenPoint> points = square(0, 0, 40);
@@ -123,10 +197,9 @@ TEST_P(BadInput, TextureCoordinatesAreClampedToTheTexture) {
     for (int32_t y = 0; y < 40; ++y)
         for (int32_t x = 0; x < 40; ++x) ASSERT_EQ(pixel(x, y), first[i++]) << x << ", " << y;
     EXPECT_EQ(pixel(39, 39), texel_value(15, 7));
-}
 
-// 16.16 reaches columns below 32768 only; a wider texture is clamped there.
-TEST_P(BadInput, ColumnsBeyondTheFixedPointReachAreClamped) {
+    clear_pixels();
+    new_frame();
     use_texture(40000, 1);  // the texel value is its column
     draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 2}, {0, 2}},
               {{32700, 0}, {39999, 0}, {39999, 0}, {32700, 0}});
@@ -137,85 +210,21 @@ TEST_P(BadInput, ColumnsBeyondTheFixedPointReachAreClamped) {
     EXPECT_EQ(pixel(19, 0), 32765u);  // 32700 + 67 * 19.5 / 20, rounded
 }
 
-// Polygons whose boundary chains move upward are outside what the walk can
-// follow: they are dropped whole.
-TEST_P(BadInput, ChainsThatMoveUpwardDrawNothing) {
-    draw_flat(mapper(), {{0, 0}, {20, 20}, {20, 0}, {0, 20}}, TEX4);  // a bow tie
-    draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 20}, {10, 5}, {0, 20}},
-              {{0, 0}, {9, 0}, {9, 9}, {5, 5}, {0, 9}});
-    EXPECT_EQ(drawn_count(), 0);
-    // Concave but descending on both sides: drawn.
-    draw_flat(mapper(), {{10, 0}, {20, 10}, {14, 12}, {20, 20}, {0, 20}},
-              {{0, 0}, {9, 0}, {5, 5}, {9, 9}, {0, 9}});
-    EXPECT_GT(drawn_count(), 100);
-}
-
-INSTANTIATE_TEST_SUITE_P(AllMappers, BadInput, ::testing::ValuesIn(ALL_MAPPERS),
-                         [](const auto& info) { return mapper_name(info.param); });
-
-// ---- Depth values -------------------------------------------------------------
-
-class BadDepth : public BadInput {};
-
-// 1/|z| must be a positive number below 256 for 8.24 to hold it.
-TEST_P(BadDepth, UnusableDepthsDrawNothing) {
-    for (double bad : {NaN, INF, -INF, 0.0, -0.0, 1e-300, 1.0 / 256.0, -1.0 / 256.0, 1e-320}) {
-        draw(mapper(), square(0, 0, 10), TEX4, {64.0, 64.0, bad, 64.0});
-        EXPECT_EQ(drawn_count(), 0) << bad;
-    }
-    // Just above 1/256 is drawn, with its depth held below the stamp.
-    draw(mapper(), square(0, 0, 10), TEX4, {64.0, 64.0, 1.0 / 255.0, 64.0});
-    EXPECT_EQ(drawn_count(), 100);
-}
-
 // The absolute value of z is used: a negative z acts as its magnitude.
-TEST_P(BadDepth, NegativeDepthActsAsItsMagnitude) {
-    draw(mapper(), square(0, 0, 64), {{0, 0}, {63, 0}, {63, 63}, {0, 63}},
-         {-64.0, -128.0, 128.0, 64.0});
+TEST_P(BadInput, NegativeDepthActsAsItsMagnitude) {
+    const std::vector<TexCoord> tex = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
+    draw(mapper(), square(0, 0, 64), tex, {-64.0, -128.0, 128.0, 64.0});
     std::vector<uint32_t> negative;
     for (int32_t x = 0; x < 64; ++x) negative.push_back(pixel(x, 10));
     clear_pixels();
     new_frame();
-    draw(mapper(), square(0, 0, 64), {{0, 0}, {63, 0}, {63, 63}, {0, 63}},
-         {64.0, 128.0, 128.0, 64.0});
+    draw(mapper(), square(0, 0, 64), tex, {64.0, 128.0, 128.0, 64.0});
     for (int32_t x = 0; x < 64; ++x) EXPECT_EQ(pixel(x, 10), negative[static_cast<size_t>(x)]);
     if (has_depth(mapper())) EXPECT_EQ(depth_word(32, 10), gx_state.depth_stamp + 0x30000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(MappersReadingZ, BadDepth,
-                         ::testing::Values(Mapper::PerspDepth, Mapper::Persp, Mapper::AffineDepth),
+INSTANTIATE_TEST_SUITE_P(AllMappers, BadInput, ::testing::ValuesIn(ALL_MAPPERS),
                          [](const auto& info) { return mapper_name(info.param); });
-
-// ---- Depth buffer ---------------------------------------------------------------
-
-class BadDepthBuffer : public BadInput {};
-
-TEST_P(BadDepthBuffer, NoDepthBufferDrawsOnlyWithoutDepth) {
-    gx_depthbuf_open(nullptr);
-    draw_flat(mapper(), square(0, 0, 10), TEX4);
-    EXPECT_EQ(drawn_count(), has_depth(mapper()) ? 0 : 100);
-    if (!has_depth(mapper()))
-        EXPECT_EQ(pixel(9, 9), texel_value(9, 8));  // v = 9 * 0.9 on the last row
-}
-
-TEST_P(BadDepthBuffer, DepthBufferSmallerThanTheBuffer) {
-    uint32_t* small = gx_depthbuf_alloc(width_, height_ - 1);
-    ASSERT_NE(small, nullptr);
-    gx_depthbuf_open(small);
-    gx_depthbuf_clear();
-    draw_flat(mapper(), square(0, 0, 10), TEX4);
-    EXPECT_EQ(drawn_count(), has_depth(mapper()) ? 0 : 100);
-    // Freeing the open depth buffer forgets it.
-    gx_depthbuf_free(small);
-    clear_pixels();
-    draw_flat(mapper(), square(0, 0, 10), TEX4);
-    EXPECT_EQ(drawn_count(), has_depth(mapper()) ? 0 : 100);
-}
-
-INSTANTIATE_TEST_SUITE_P(AllMappers, BadDepthBuffer, ::testing::ValuesIn(ALL_MAPPERS),
-                         [](const auto& info) { return mapper_name(info.param); });
-
-// ---- A buffer with guard bytes ------------------------------------------------
 
 // Pixel memory and depth words set up by hand inside guard bytes, with a
 // clip rectangle reaching far beyond the buffer: drawing stays inside.

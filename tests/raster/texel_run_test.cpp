@@ -144,4 +144,28 @@ TEST(TexelRun, RunsLeavingTheTextureAreClamped) {
     EXPECT_EQ(words[1], 0x01FFFFFFu);
 }
 
+// A kernel reads whole 32-bit words of texels; a run may use it only when
+// 4 bytes can be read at its furthest texel.
+TEST(TexelRun, KernelsReadOnlyInsideTheTexture) {
+    const uint8_t texels[3 * 4 * 2] = {};
+    gx_raster::TextureView texture{texels, 4 * 2, 3, 2};  // 3 rows of 4 two-byte texels
+    texture.fetch_limit = sizeof texels - 4;
+    gx_raster::TexelRun run{};
+    run.count = 8;
+    run.u = 0;
+    run.du = 0x3000;                                        // columns 0 to 1 (7 * 0.1875 = 1.3125)
+    run.v = 2u << 16;                                       // the last row
+    EXPECT_TRUE(gx_raster::fetch_within<2>(texture, run));  // furthest offset 18
+    run.u = 2u << 16;  // columns 2 to 3: offset 22 leaves 2 bytes
+    EXPECT_FALSE(gx_raster::fetch_within<2>(texture, run));
+    run.v = 1u << 16;  // a row up: offset 14
+    EXPECT_TRUE(gx_raster::fetch_within<2>(texture, run));
+    run.u = 3u << 16;  // stepping backward: the first column is the furthest
+    run.du = static_cast<uint32_t>(-0x4000);
+    run.v = 2u << 16;
+    EXPECT_FALSE(gx_raster::fetch_within<2>(texture, run));
+    run.u = 1u << 16;  // columns 1 down to 0 on the last row: offset 18
+    EXPECT_TRUE(gx_raster::fetch_within<2>(texture, run));
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 // only (texels inside the texture, 1 < z), and is checked at every level.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -30,7 +31,7 @@ struct Model {
     std::vector<TexCoord> t;
     std::vector<double> z;
     Mapper mapper;
-    int32_t run;                          // perspective run length
+    int32_t run;                         // perspective run length
     int32_t min_x, max_x, min_y, max_y;  // clip, within the buffer
     int32_t max_u = 63, max_v = 63;
 
@@ -160,34 +161,54 @@ int32_t uniform(std::mt19937& random, int32_t low, int32_t high) {
     return std::uniform_int_distribution<int32_t>(low, high)(random);
 }
 
-class ModelFrames : public RasterTest {
+class Frames : public RasterTest {
 protected:
     void TearDown() override {
         gx_simd_select(gx_simd_supported());
         RasterTest::TearDown();
     }
+    // The open buffer's pixels and depth words.
+    struct Image {
+        std::vector<uint8_t> pixels;
+        std::vector<uint32_t> words;
+    };
+    Image capture() const {
+        const uint8_t* pixels = gx_state.active_pixels;
+        const uint32_t* words = gx_state.depth_buffer;
+        return {{pixels, pixels + gx_state.active_size}, {words, words + width_ * height_}};
+    }
+    static void restore(const Image& image) {
+        std::memcpy(gx_state.active_pixels, image.pixels.data(), image.pixels.size());
+        std::memcpy(gx_state.depth_buffer, image.words.data(), image.words.size() * 4);
+    }
 };
 
-// Random convex polygons of either winding, partly off the buffer or
-// clipped, drawn into a fresh frame, then again over depth words just in
-// front of, equal to, just behind and older than the model's: every pixel
-// and depth word of the buffer is compared. Canvases 1 pixel wide or high,
-// and spans longer than a batch of runs, are among them.
-TEST_F(ModelFrames, EveryPixelAndDepthWordAsTheModelHasThem) {
-    struct Canvas {
-        int32_t width, height;
-    };
-    const Canvas canvases[] = {{97, 71}, {640, 24}, {1, 9}, {9, 1}};
-    for (int32_t level = GX_SIMD_SCALAR; level <= gx_simd_supported(); ++level) {
-        gx_simd_select(level);
-        std::mt19937 random(4242);
-        for (const int32_t depth : {16, 8, 24, 32}) {
-            for (const Canvas canvas : canvases) {
-                open_canvas(depth, canvas.width, canvas.height);
-                use_texture(64, 64);
-                for (int32_t trial = 0; trial < 25; ++trial) {
+// Random polygons (3 to 7 corners round a centre, either winding, partly
+// off the buffer) over random pixels and over depth words of older, current
+// and newer frames, with random clip rectangles, run lengths, canvases (1
+// pixel wide or high, or with spans of many batches of runs) and textures.
+// In-range inputs must give the model's frame at every level; the others
+// (texels beyond the texture or the 16.16 reach, z near 1 or negative) the
+// frame of the plain scalar loops.
+TEST_F(Frames, EveryLevelDrawsTheModelsFrame) {
+    std::mt19937 random(4242);
+    for (const int32_t depth : {16, 8, 24, 32}) {
+        for (int32_t canvas = 0; canvas < 6; ++canvas) {
+            const int32_t sizes[][2] = {
+                {640, 24}, {1, uniform(random, 1, 20)}, {uniform(random, 1, 20), 1}};
+            open_canvas(depth, canvas < 3 ? sizes[canvas][0] : uniform(random, 2, 200),
+                        canvas < 3 ? sizes[canvas][1] : uniform(random, 2, 150));
+            for (int32_t texture = 0; texture < 4; ++texture) {
+                const bool wild = texture == 3;
+                const bool wide = wild && random() % 3 == 0;  // beyond the 16.16 reach
+                const int32_t tw = wide ? 40000 : uniform(random, 1, wild ? 300 : 64);
+                const int32_t th = wide ? 2 : uniform(random, 1, 64);
+                use_texture(tw, th);
+                for (int32_t trial = 0; trial < 16; ++trial) {
                     Model m;
                     m.mapper = ALL_MAPPERS[random() % 4];
+                    m.max_u = tw - 1;
+                    m.max_v = th - 1;
                     const int32_t runs[] = {32, 32, 1, 0, 7};  // 0 is taken as 1
                     gx_state.perspective_run = runs[trial % 5];
                     m.run = std::max(gx_state.perspective_run, 1);
@@ -196,61 +217,90 @@ TEST_F(ModelFrames, EveryPixelAndDepthWordAsTheModelHasThem) {
                     gx_state.clip_max_x = clipped ? uniform(random, gx_state.clip_min_x, width_ + 3)
                                                   : width_ - 1;
                     gx_state.clip_min_y = clipped ? uniform(random, -3, height_ - 1) : 0;
-                    gx_state.clip_max_y = clipped ? uniform(random, gx_state.clip_min_y, height_ + 3)
-                                                  : height_ - 1;
+                    gx_state.clip_max_y = clipped
+                                              ? uniform(random, gx_state.clip_min_y, height_ + 3)
+                                              : height_ - 1;
                     m.min_x = std::max(gx_state.clip_min_x, 0);
                     m.max_x = std::min(gx_state.clip_max_x, width_ - 1);
                     m.min_y = std::max(gx_state.clip_min_y, 0);
                     m.max_y = std::min(gx_state.clip_max_y, height_ - 1);
-                    // Corners at increasing angles round a centre near the buffer.
                     const int32_t n = uniform(random, 3, 7);
                     const double cx = uniform(random, -20, width_ + 20);
                     const double cy = uniform(random, -20, height_ + 20);
                     const double radius = uniform(random, 2, (width_ + height_) * 3 / 4 + 30);
                     std::vector<double> angles;
-                    for (int32_t i = 0; i < n; ++i) angles.push_back(uniform(random, 0, 6283) / 1e3);
+                    for (int32_t i = 0; i < n; ++i)
+                        angles.push_back(uniform(random, 0, 6283) / 1e3);
                     std::sort(angles.begin(), angles.end());
                     if (random() % 2 != 0) std::reverse(angles.begin(), angles.end());
+                    const int32_t spill = wild ? 3 : 0;
+                    const double near = wild && random() % 3 == 0 ? 0.5 : 2.0;
                     for (const double a : angles) {
-                        m.p.push_back({static_cast<int32_t>(std::lround(cx + radius * std::cos(a))),
-                                       static_cast<int32_t>(std::lround(cy + radius * std::sin(a)))});
-                        m.t.push_back({uniform(random, 0, 63), uniform(random, 0, 63)});
-                        m.z.push_back(uniform(random, 2000, 300000) / 1e3);
+                        m.p.push_back(
+                            {static_cast<int32_t>(std::lround(cx + radius * std::cos(a))),
+                             static_cast<int32_t>(std::lround(cy + radius * std::sin(a)))});
+                        m.t.push_back({wide ? uniform(random, 31000, 39999)
+                                            : uniform(random, -spill, tw - 1 + spill),
+                                       uniform(random, -spill, th - 1 + spill)});
+                        const double z = uniform(random, 0, 1000) * (300.0 - near) / 1e3 + near;
+                        m.z.push_back(wild && random() % 5 == 0 ? -z : z);
                     }
-                    const std::vector<Expected> want = m.frame(width_, height_);
-                    SCOPED_TRACE(testing::Message() << "level " << level << ", depth " << depth
-                                                    << ", " << width_ << "x" << height_ << ", "
-                                                    << mapper_name(m.mapper) << ", trial " << trial);
-                    std::vector<uint32_t> words(static_cast<size_t>(width_ * height_));
-                    for (int32_t pass = 0; pass < (has_depth(m.mapper) ? 2 : 1); ++pass) {
-                        if (pass == 0) new_frame();
-                        clear_pixels();
-                        const uint32_t stamp = gx_state.depth_stamp;
-                        for (int32_t y = 0; y < height_; ++y) {
-                            for (int32_t x = 0; x < width_; ++x) {
-                                const Expected& e = want[static_cast<size_t>(y * width_ + x)];
-                                uint32_t& word = *gx_depth_word(x, y);
-                                const uint32_t kind = random() % 4;
-                                if (pass == 1 && e.drawn)
-                                    word = kind == 3 ? stamp - 0x01000000u + (random() & 0xFFFFFFu)
-                                                     : stamp + e.depth + kind - 1;
-                                words[static_cast<size_t>(y * width_ + x)] = word;
-                            }
+                    const std::vector<Expected> model = m.frame(width_, height_);
+
+                    // Random pixels, a random stamp, and depth words around it
+                    // (those just in front of, equal to and behind the model's).
+                    for (int32_t i = 0; i < gx_state.active_size; ++i)
+                        gx_state.active_pixels[i] = static_cast<uint8_t>(random());
+                    const uint32_t stamp = (random() % 256u) << 24;
+                    gx_state.depth_stamp = stamp;
+                    for (int32_t y = 0; y < height_; ++y) {
+                        for (int32_t x = 0; x < width_; ++x) {
+                            const uint32_t kind = random() % 8u, low = random() & 0xFFFFFFu;
+                            uint32_t& word = *gx_depth_word(x, y);
+                            const uint32_t around = model[size_t(y * width_ + x)].depth + kind - 6;
+                            if (kind == 0) word = random();
+                            if (kind == 1 || kind == 2) word = stamp - 0x01000000u + low;
+                            if (kind == 3 || kind == 4) word = stamp + (low >> (random() % 12u));
+                            if (kind >= 5) word = stamp + around;
                         }
+                    }
+                    const Image start = capture();
+                    Image want = start;
+                    const int32_t bytes = depth / 8;
+                    for (int32_t y = 0; y < height_ && !wild; ++y) {
+                        for (int32_t x = 0; x < width_; ++x) {
+                            const Expected& e = model[static_cast<size_t>(y * width_ + x)];
+                            const auto i = static_cast<size_t>(gx_depth_word(x, y) -
+                                                               gx_state.depth_buffer);
+                            if (!e.drawn ||
+                                (has_depth(m.mapper) && stamp + e.depth <= start.words[i]))
+                                continue;
+                            const uint32_t value = texel_value(e.u, e.v);
+                            std::memcpy(want.pixels.data() + (gx_pixel_address(x, y, bytes) -
+                                                              gx_state.active_pixels),
+                                        &value, static_cast<size_t>(bytes));
+                            if (has_depth(m.mapper)) want.words[i] = stamp + e.depth;
+                        }
+                    }
+                    for (int32_t level = GX_SIMD_SCALAR; level <= gx_simd_supported(); ++level) {
+                        restore(start);
+                        gx_simd_select(level);
                         draw(m.mapper, m.p, m.t, m.z);
-                        for (int32_t y = 0; y < height_; ++y) {
-                            for (int32_t x = 0; x < width_; ++x) {
-                                const Expected& e = want[static_cast<size_t>(y * width_ + x)];
-                                const uint32_t old = words[static_cast<size_t>(y * width_ + x)];
-                                const bool shown =
-                                    e.drawn && (!has_depth(m.mapper) || stamp + e.depth > old);
-                                ASSERT_EQ(pixel(x, y), shown ? texel_value(e.u, e.v) : background())
-                                    << "pass " << pass << ", pixel " << x << ", " << y;
-                                ASSERT_EQ(depth_word(x, y),
-                                          shown && has_depth(m.mapper) ? stamp + e.depth : old)
-                                    << "pass " << pass << ", pixel " << x << ", " << y;
-                            }
+                        const Image got = capture();
+                        if (wild && level == GX_SIMD_SCALAR) {
+                            want = got;
+                            continue;
                         }
+                        const auto where = [&] {
+                            return testing::Message()
+                                   << "level " << level << ", depth " << depth << ", canvas "
+                                   << width_ << "x" << height_ << ", texture " << tw << "x" << th
+                                   << ", " << mapper_name(m.mapper) << ", trial " << trial;
+                        };
+                        for (size_t i = 0; i < want.pixels.size(); ++i)
+                            ASSERT_EQ(got.pixels[i], want.pixels[i]) << where() << ", byte " << i;
+                        for (size_t i = 0; i < want.words.size(); ++i)
+                            ASSERT_EQ(got.words[i], want.words[i]) << where() << ", word " << i;
                     }
                 }
             }
