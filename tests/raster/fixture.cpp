@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "gfx/row_rule.h"
 #include "platform/headless/headless.h"
 
 bool has_depth(Mapper mapper) {
@@ -74,7 +73,10 @@ void RasterTest::close_canvas() {
 void RasterTest::TearDown() {
     close_canvas();
     gx_texture_undefine(-1);
-    EXPECT_TRUE(texture_guards_intact()) << "bytes written around the texture";
+    bool guards_intact = true;
+    for (size_t i = 0; i < GUARD_BYTES && !texture_.empty(); ++i)
+        guards_intact &= texture_[i] == GUARD && texture_[texture_.size() - 1 - i] == GUARD;
+    EXPECT_TRUE(guards_intact) << "bytes written around the texture";
     gx_shutdown();
     pf_delete_object(pf_as_object(palette_));
     pf_delete_dc(dc_);
@@ -140,14 +142,6 @@ void RasterTest::use_plain_texture(int32_t width, int32_t height, uint32_t value
     define_texture(width, height, [value](int32_t, int32_t) { return value; });
 }
 
-bool RasterTest::texture_guards_intact() const {
-    if (texture_.empty()) return true;
-    for (size_t i = 0; i < GUARD_BYTES; ++i) {
-        if (texture_[i] != GUARD || texture_[texture_.size() - 1 - i] != GUARD) return false;
-    }
-    return true;
-}
-
 uint32_t RasterTest::pixel(int32_t x, int32_t y) const {
     const int32_t bytes = gx_state.active_depth / 8;
     const uint8_t* p = gx_pixel_address(x, y, bytes);
@@ -168,20 +162,3 @@ int32_t RasterTest::drawn_count() const {
         for (int32_t x = 0; x < width_; ++x) count += drawn(x, y) ? 1 : 0;
     return count;
 }
-
-std::vector<int32_t> RasterTest::drawn_columns(int32_t y) const {
-    std::vector<int32_t> columns;
-    for (int32_t x = 0; x < width_; ++x)
-        if (drawn(x, y)) columns.push_back(x);
-    return columns;
-}
-
-int32_t RasterTest::texel_u(int32_t x, int32_t y) const {
-    return static_cast<int32_t>(pixel(x, y) % (texture_width_ > 64 ? 8192u : 64u));
-}
-
-int32_t RasterTest::texel_v(int32_t x, int32_t y) const {
-    return static_cast<int32_t>(pixel(x, y) / (texture_width_ > 64 ? 8192u : 64u));
-}
-
-uint32_t RasterTest::depth_word(int32_t x, int32_t y) const { return *gx_depth_word(x, y); }

@@ -1,6 +1,6 @@
-// The two pixel loops: the exact one (address stepped by carries) and the
-// clamped fallback must agree wherever the values are in range, and the
-// fallback must hold the rest at the texture's edges and below the stamp.
+// The two pixel loops of a run: the exact one (address stepped by carries)
+// and the clamped fallback must agree wherever the values are in range, and
+// the fallback must hold the rest at the texture's edges and below the stamp.
 #include "gfx/raster/texel_run.h"
 
 #include <gtest/gtest.h>
@@ -13,18 +13,17 @@
 namespace {
 
 using gx_raster::TexelRun;
-using gx_raster::TextureView;
 
 // A 16-bit texture whose texel is v * 256 + u.
 struct Texture16 {
     int32_t width, height;
     std::vector<uint16_t> texels;
     Texture16(int32_t w, int32_t h) : width(w), height(h), texels(static_cast<size_t>(w * h)) {
-        for (int32_t v = 0; v < h; ++v)
-            for (int32_t u = 0; u < w; ++u)
-                texels[static_cast<size_t>(v * w + u)] = static_cast<uint16_t>(v * 256 + u);
+        for (size_t i = 0; i < texels.size(); ++i)
+            texels[i] = static_cast<uint16_t>(i / static_cast<size_t>(w) * 256 +
+                                              i % static_cast<size_t>(w));
     }
-    TextureView view() const {
+    gx_raster::TextureView view() const {
         return {reinterpret_cast<const uint8_t*>(texels.data()), width * 2, width - 1, height - 1};
     }
 };
@@ -32,61 +31,59 @@ struct Texture16 {
 struct Pixels {
     std::vector<uint16_t> pixels;
     std::vector<uint32_t> words;
-    explicit Pixels(size_t n) : pixels(n, 0xEEEE), words(n, 0) {}
 };
 
-template <bool DEPTH, bool EXACT>
-Pixels run_loop(const Texture16& texture, const TexelRun& run, uint32_t stamp) {
-    Pixels out(static_cast<size_t>(run.count));
+enum class Loop { Exact, Clamped, Chosen };
+
+template <bool DEPTH>
+Pixels run_loop(Loop loop, const Texture16& texture, const TexelRun& run, uint32_t stamp) {
+    Pixels out{std::vector<uint16_t>(static_cast<size_t>(run.count), 0xEEEE),
+               std::vector<uint32_t>(static_cast<size_t>(run.count), 0)};
     auto* pixel = reinterpret_cast<uint8_t*>(out.pixels.data());
-    if constexpr (EXACT) {
+    if (loop == Loop::Exact)
         gx_raster::texel_run_exact<2, DEPTH>(pixel, out.words.data(), texture.view(), stamp, run);
-    } else {
+    if (loop == Loop::Clamped)
         gx_raster::texel_run_clamped<2, DEPTH>(pixel, out.words.data(), texture.view(), stamp, run);
-    }
+    if (loop == Loop::Chosen)
+        gx_raster::texel_run<2, DEPTH>(pixel, out.words.data(), texture.view(), stamp, run);
     return out;
 }
 
-// Random in-range runs, steps of either sign and any fraction.
+// Random in-range runs, steps of either sign and any fraction: pixel k shows
+// texel (floor(U_k), floor(V_k)) with depth word stamp + D_k in both loops.
 TEST(TexelRun, ExactAndClampedLoopsAgreeInRange) {
     const Texture16 texture(64, 48);
     std::mt19937 random(12345);
     int tried = 0;
     for (int i = 0; i < 20000; ++i) {
-        TexelRun run{};
-        run.count = static_cast<int32_t>(random() % 40) + 1;
-        run.u = random() % (64u << 16);
-        run.v = random() % (48u << 16);
-        const int32_t du = static_cast<int32_t>(random() % (8u << 16)) - (4 << 16);
-        const int32_t dv = static_cast<int32_t>(random() % (6u << 16)) - (3 << 16);
-        run.du = static_cast<uint32_t>(du);
-        run.dv = static_cast<uint32_t>(dv);
-        run.depth = random() % 0x1000000u;
-        run.depth_step = static_cast<uint32_t>(static_cast<int32_t>(random() % 4001) - 2000);
-        const int64_t last = run.count - 1;
-        const int64_t u_end = static_cast<int64_t>(run.u) + last * du;
-        const int64_t v_end = static_cast<int64_t>(run.v) + last * dv;
-        const int64_t d_end = static_cast<int64_t>(run.depth) +
-                              last * static_cast<int32_t>(run.depth_step);
-        if (u_end < 0 || u_end >= (64 << 16) || v_end < 0 || v_end >= (48 << 16) || d_end < 0 ||
-            d_end > 0xFFFFFF) {
-            continue;
+        const auto count = static_cast<int32_t>(random() % 40) + 1;
+        const TexelRun run{
+            random() % (64u << 16),
+            random() % (48u << 16),
+            static_cast<uint32_t>(static_cast<int32_t>(random() % (8u << 16)) - (4 << 16)),
+            static_cast<uint32_t>(static_cast<int32_t>(random() % (6u << 16)) - (3 << 16)),
+            random() % 0x1000000u,
+            static_cast<uint32_t>(static_cast<int32_t>(random() % 4001) - 2000),
+            count};
+        Pixels want{{}, {}};
+        bool in_range = true;
+        for (int64_t k = 0; k < count; ++k) {
+            const int64_t u = static_cast<int32_t>(run.u) + k * static_cast<int32_t>(run.du);
+            const int64_t v = static_cast<int32_t>(run.v) + k * static_cast<int32_t>(run.dv);
+            const int64_t d = run.depth + k * static_cast<int32_t>(run.depth_step);
+            in_range &= u >= 0 && u < (64 << 16) && v >= 0 && v < (48 << 16) && d >= 0 &&
+                        d <= 0xFFFFFF;
+            want.pixels.push_back(static_cast<uint16_t>((v >> 16) * 256 + (u >> 16)));
+            want.words.push_back(0x03000000u + static_cast<uint32_t>(d));
         }
+        if (!in_range) continue;
         ++tried;
-        const Pixels exact = run_loop<true, true>(texture, run, 0x03000000);
-        const Pixels clamped = run_loop<true, false>(texture, run, 0x03000000);
-        ASSERT_EQ(exact.pixels, clamped.pixels) << i;
-        ASSERT_EQ(exact.words, clamped.words) << i;
-        // Pixel k shows texel (floor(U_k), floor(V_k)).
-        const int32_t k = run.count / 2;
-        const int64_t u = (static_cast<int64_t>(run.u) + k * du) >> 16;
-        const int64_t v = (static_cast<int64_t>(run.v) + k * dv) >> 16;
-        ASSERT_EQ(exact.pixels[static_cast<size_t>(k)], v * 256 + u);
-        ASSERT_EQ(exact.words[static_cast<size_t>(k)],
-                  0x03000000u + run.depth + static_cast<uint32_t>(k) * run.depth_step);
-        const Pixels plain = run_loop<false, true>(texture, run, 0);
-        ASSERT_EQ(plain.pixels, exact.pixels);
-        ASSERT_EQ(plain.words, std::vector<uint32_t>(static_cast<size_t>(run.count), 0u));
+        for (Loop loop : {Loop::Exact, Loop::Clamped, Loop::Chosen}) {
+            const Pixels got = run_loop<true>(loop, texture, run, 0x03000000);
+            ASSERT_EQ(got.pixels, want.pixels) << i;
+            ASSERT_EQ(got.words, want.words) << i;
+            ASSERT_EQ(run_loop<false>(loop, texture, run, 0).pixels, want.pixels) << i;
+        }
     }
     EXPECT_GT(tried, 2000);
 }
@@ -94,54 +91,46 @@ TEST(TexelRun, ExactAndClampedLoopsAgreeInRange) {
 TEST(TexelRun, ClampedLoopHoldsTexelsAtTheEdges) {
     const Texture16 texture(8, 4);
     // u from -2.5 to 9.5, v from 5 down to 1.
-    TexelRun run{static_cast<uint32_t>(-2 * 65536 - 32768),
-                 5u << 16,
-                 1u << 16,
-                 static_cast<uint32_t>(-65536 / 3),
-                 0,
-                 0,
-                 13};
-    const Pixels out = run_loop<false, false>(texture, run, 0);
+    const TexelRun run{static_cast<uint32_t>(-2 * 65536 - 32768),
+                       5u << 16,
+                       1u << 16,
+                       static_cast<uint32_t>(-65536 / 3),
+                       0,
+                       0,
+                       13};
     std::vector<uint16_t> expected;
     for (int32_t k = 0; k < 13; ++k) {
         const int32_t u = std::clamp(k - 3, 0, 7);  // floor(-2.5 + k)
-        const int32_t v = std::clamp(static_cast<int32_t>((5 * 65536 - k * (65536 / 3)) >> 16), 0,
-                                     3);
+        const int32_t v = std::clamp((5 * 65536 - k * (65536 / 3)) >> 16, 0, 3);
         expected.push_back(static_cast<uint16_t>(v * 256 + u));
     }
-    EXPECT_EQ(out.pixels, expected);
+    EXPECT_EQ(run_loop<false>(Loop::Clamped, texture, run, 0).pixels, expected);
 }
 
 TEST(TexelRun, ClampedLoopHoldsDepthBelowTheStamp) {
     const Texture16 texture(1, 1);
-    // From 0xFFFFF0 up by 8 per pixel, and from 16 down by 8.
-    TexelRun up{0, 0, 0, 0, 0xFFFFF0u, 8u, 4};
-    const Pixels rising = run_loop<true, false>(texture, up, 0x05000000);
+    // From 0xFFFFF0 up by 8 per pixel, and from 16 down by 8 (held at 0).
+    const Pixels rising = run_loop<true>(Loop::Clamped, texture, {0, 0, 0, 0, 0xFFFFF0u, 8u, 4},
+                                         0x05000000);
     EXPECT_EQ(rising.words,
               (std::vector<uint32_t>{0x05FFFFF0u, 0x05FFFFF8u, 0x05FFFFFFu, 0x05FFFFFFu}));
-    TexelRun down{0, 0, 0, 0, 16u, static_cast<uint32_t>(-8), 4};
-    const Pixels falling = run_loop<true, false>(texture, down, 0x05000000);
-    // Below 0 the value is held at 0.
+    const Pixels falling = run_loop<true>(
+        Loop::Clamped, texture, {0, 0, 0, 0, 16u, static_cast<uint32_t>(-8), 4}, 0x05000000);
     EXPECT_EQ(falling.words,
               (std::vector<uint32_t>{0x05000010u, 0x05000008u, 0x05000000u, 0x05000000u}));
 }
 
 // texel_run picks the clamped loop for a run leaving the texture, which the
-// exact loop would read beyond.
+// exact loop would read beyond, and for depths beyond 24 bits.
 TEST(TexelRun, RunsLeavingTheTextureAreClamped) {
     const Texture16 texture(4, 2);
-    TexelRun run{3u << 16, 1u << 16, 1u << 16, 0, 0x10, 0, 5};
-    std::vector<uint16_t> pixels(5, 0);
-    std::vector<uint32_t> words(5, 0);
-    gx_raster::texel_run<2, true>(reinterpret_cast<uint8_t*>(pixels.data()), words.data(),
-                                  texture.view(), 0, run);
-    EXPECT_EQ(pixels, (std::vector<uint16_t>{0x103, 0x103, 0x103, 0x103, 0x103}));
-    // Depth beyond 24 bits alone also takes the clamped loop.
-    TexelRun deep{0, 0, 0, 0, 0x1000000u, 0, 2};
-    gx_raster::texel_run<2, true>(reinterpret_cast<uint8_t*>(pixels.data()), words.data(),
-                                  texture.view(), 0x01000000, deep);
-    EXPECT_EQ(words[0], 0x01FFFFFFu);
-    EXPECT_EQ(words[1], 0x01FFFFFFu);
+    EXPECT_EQ(
+        run_loop<true>(Loop::Chosen, texture, {3u << 16, 1u << 16, 1u << 16, 0, 0x10, 0, 5}, 0)
+            .pixels,
+        (std::vector<uint16_t>{0x103, 0x103, 0x103, 0x103, 0x103}));
+    EXPECT_EQ(
+        run_loop<true>(Loop::Chosen, texture, {0, 0, 0, 0, 0x1000000u, 0, 2}, 0x01000000).words,
+        (std::vector<uint32_t>{0x01FFFFFFu, 0x01FFFFFFu}));
 }
 
 // A kernel reads whole 32-bit words of texels; a run may use it only when

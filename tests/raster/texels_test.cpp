@@ -1,6 +1,5 @@
-// What the mappers draw beyond the frames of model_test.cpp: runs worked out
-// by a separate model, depths held at the largest, unknown buffer depths and
-// the last texel of a texture, each at every vector level.
+// What the mappers draw beyond the frames of frames_test.cpp: depths held at
+// the largest, unknown buffer depths and the last texel of a texture.
 #include "fixture.h"
 #include "gfx/simd.h"
 
@@ -14,70 +13,7 @@ protected:
     }
 };
 
-const std::vector<double> TILTED = {64.0, 128.0, 128.0, 64.0};  // z 64 left, 128 right
-
 // ---- Perspective runs -----------------------------------------------------
-
-class Runs : public AtEveryLevel {
-protected:
-    void SetUp() override {
-        RasterTest::SetUp();
-        open_canvas(16);
-        use_texture(8192, 1);  // a pixel's value is its texel column
-    }
-    // A span from column 0 to `width` on rows 0 and 1, z 64 to 128, u 0 to 8191.
-    void draw_span(Mapper mapper, int32_t width) {
-        draw(mapper, {{0, 0}, {width, 0}, {width, 2}, {0, 2}},
-             {{0, 0}, {8191, 0}, {8191, 0}, {0, 0}}, TILTED);
-    }
-    std::vector<int32_t> row0(int32_t first, int32_t end) const {
-        std::vector<int32_t> u;
-        for (int32_t x = first; x < end; ++x) u.push_back(static_cast<int32_t>(pixel(x, 0)));
-        return u;
-    }
-};
-
-// Texel columns worked out with a separate model of the mappers, written in
-// Python when the runs were introduced. 70 pixels are runs of
-// 32, 32 and 6, each linear between exact ends; 32 pixels are one run.
-// Clipped on the left, the first run starts at clip_min_x from the values
-// the unclipped span has there.
-TEST_F(Runs, RunsOfThirtyTwoFromTheFirstPixelDrawn) {
-    struct Case {
-        int32_t width, clip_min_x;
-        std::vector<int32_t> u;
-    };
-    const Case cases[] = {
-        {70, 0, {38,   114,  190,  265,  341,  417,  493,  569,  645,  721,  796,  872,
-                 948,  1024, 1100, 1176, 1251, 1327, 1403, 1479, 1555, 1631, 1706, 1782,
-                 1858, 1934, 2010, 2086, 2162, 2237, 2313, 2389, 2497, 2637, 2776, 2916,
-                 3056, 3195, 3335, 3475, 3614, 3754, 3894, 4034, 4173, 4313, 4453, 4592,
-                 4732, 4872, 5012, 5151, 5291, 5431, 5570, 5710, 5850, 5990, 6129, 6269,
-                 6409, 6548, 6688, 6828, 7005, 7221, 7437, 7652, 7868, 8083}},
-        {32, 0, {128,  384,  640,  896,  1152, 1408, 1664, 1920, 2176, 2432, 2688,
-                 2944, 3200, 3456, 3712, 3968, 4223, 4479, 4735, 4991, 5247, 5503,
-                 5759, 6015, 6271, 6527, 6783, 7039, 7295, 7551, 7807, 8063}},
-        {70, 20, {1419, 1528, 1637, 1745, 1854, 1962, 2071, 2180, 2288, 2397, 2505, 2614, 2723,
-                  2831, 2940, 3048, 3157, 3266, 3374, 3483, 3591, 3700, 3809, 3917, 4026, 4134,
-                  4243, 4351, 4460, 4569, 4677, 4786, 4933, 5119, 5306, 5492, 5678, 5864, 6050,
-                  6236, 6422, 6609, 6795, 6981, 7167, 7353, 7539, 7726, 7912, 8098}},
-    };
-    for (int32_t level = GX_SIMD_SCALAR; level <= gx_simd_supported(); ++level) {
-        gx_simd_select(level);
-        for (const Case& c : cases) {
-            gx_state.clip_min_x = c.clip_min_x;
-            for (Mapper mapper : {Mapper::PerspDepth, Mapper::Persp}) {
-                SCOPED_TRACE(testing::Message() << "level " << level << ", " << mapper_name(mapper)
-                                                << " " << c.width << " " << c.clip_min_x);
-                clear_pixels();
-                new_frame();
-                draw_span(mapper, c.width);
-                EXPECT_EQ(row0(c.clip_min_x, c.width), c.u);
-                EXPECT_EQ(drawn_columns(0).front(), c.clip_min_x);
-            }
-        }
-    }
-}
 
 // ---- Depth ----------------------------------------------------------------
 
@@ -123,8 +59,7 @@ TEST_P(Depth, DepthsAtOrAboveOneAreHeldBelowTheStamp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DepthMappers, Depth,
-                         ::testing::Values(Mapper::PerspDepth, Mapper::AffineDepth),
-                         [](const auto& info) { return mapper_name(info.param); });
+                         ::testing::Values(Mapper::PerspDepth, Mapper::AffineDepth), param_name);
 
 // ---- Pixel writes ----------------------------------------------------------
 
@@ -144,8 +79,7 @@ TEST_P(PixelWrites, UnknownDepthIsWrittenAsEightBits) {
     EXPECT_EQ(pixel(32, 0), background());
 }
 
-INSTANTIATE_TEST_SUITE_P(AllMappers, PixelWrites, ::testing::ValuesIn(ALL_MAPPERS),
-                         [](const auto& info) { return mapper_name(info.param); });
+INSTANTIATE_TEST_SUITE_P(AllMappers, PixelWrites, ::testing::ValuesIn(ALL_MAPPERS), param_name);
 
 // The last texel of a 64 x 64 texture of 3-byte texels lies 3 bytes before
 // its end: a kernel reading it as a 4-byte word would read past it (the
