@@ -1,6 +1,7 @@
 // Inputs outside what the mappers' formats hold: each is either drawn
-// safely (clamped) or not drawn at all, and nothing outside the buffer, the
-// depth buffer, the texture or the caller's lists is touched.
+// safely or not drawn at all, and nothing outside the buffer, the depth
+// buffer, the texture or the caller's lists is touched. (Texture coordinates
+// and depths that are clamped, and negative z, are in frames_test.cpp.)
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -57,15 +58,10 @@ TEST_P(BadInput, UnusableInputsDrawNothing) {
         {"no open buffer", [] { gx_buffer_close(); }, {square10}, {0, 0, 0, 0}},
         {"320 vertices, the most the work areas hold", nothing, {padded(320)}, {100, 100, 100, 100}},
         {"321 vertices", nothing, {padded(321)}, {0, 0, 0, 0}},
-        {"counts negative as signed numbers",
+        {"counts negative as signed numbers, null lists",
          [&] {
              gx_texmap_persp_depth(square10.p.data(), TEX4.data(), camera.data(), 0xFFFFFFFFu);
              gx_texmap_affine(square10.p.data(), TEX4.data(), 0x80000000u);
-         },
-         {},
-         {0, 0, 0, 0}},
-        {"null lists",
-         [&] {
              draw_raw(m, nullptr, TEX4.data(), camera.data(), 4);
              draw_raw(m, square10.p.data(), nullptr, camera.data(), 4);
              if (m != Mapper::Affine) draw_raw(m, square10.p.data(), TEX4.data(), nullptr, 4);
@@ -159,92 +155,40 @@ TEST_P(BadInput, CoordinatesAtTheLimitAreDrawn) {
     EXPECT_EQ(pixel(0, 7) / 64, is_perspective(mapper()) ? 9u : 0u);
 }
 
-// Texture coordinates are clamped to the texture's edges (coordinates inside
-// it are unchanged), and to the 16.16 reach of columns below 32768.
-TEST_P(BadInput, TextureCoordinatesAreClampedToTheTexture) {
-    use_texture(16, 8);
-    const std::vector<ScreenPoint> points = square(0, 0, 40);
-    const std::vector<TexCoord> outside = {
-        {-100, -5}, {200, INT32_MIN}, {INT32_MAX, 99}, {INT32_MIN, 7}};
-    const std::vector<TexCoord> clamped = {{0, 0}, {15, 0}, {15, 7}, {0, 7}};
-    const std::vector<double> z = {64.0, 100.0, 100.0, 64.0};
-    draw(mapper(), points, outside, z);
-    std::vector<uint32_t> first;
-    for (int32_t y = 0; y < 40; ++y)
-        for (int32_t x = 0; x < 40; ++x) first.push_back(pixel(x, y));
-    clear_pixels();
-    new_frame();
-    draw(mapper(), points, clamped, z);
-    size_t i = 0;
-    for (int32_t y = 0; y < 40; ++y)
-        for (int32_t x = 0; x < 40; ++x) ASSERT_EQ(pixel(x, y), first[i++]) << x << ", " << y;
-    EXPECT_EQ(pixel(39, 39), texel_value(15, 7));
-
-    clear_pixels();
-    new_frame();
-    use_texture(40000, 1);  // the texel value is its column
-    draw_flat(mapper(), {{0, 0}, {20, 0}, {20, 2}, {0, 2}},
-              {{32700, 0}, {39999, 0}, {39999, 0}, {32700, 0}});
-    for (int32_t x = 0; x < 20; ++x) {
-        EXPECT_GE(pixel(x, 0), 32700u);
-        EXPECT_LE(pixel(x, 0), 32767u);
-    }
-    EXPECT_EQ(pixel(19, 0), 32765u);  // 32700 + 67 * 19.5 / 20, rounded
-}
-
-// The absolute value of z is used: a negative z acts as its magnitude.
-TEST_P(BadInput, NegativeDepthActsAsItsMagnitude) {
-    const std::vector<TexCoord> tex = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
-    draw(mapper(), square(0, 0, 64), tex, {-64.0, -128.0, 128.0, 64.0});
-    std::vector<uint32_t> negative;
-    for (int32_t x = 0; x < 64; ++x) negative.push_back(pixel(x, 10));
-    clear_pixels();
-    new_frame();
-    draw(mapper(), square(0, 0, 64), tex, {64.0, 128.0, 128.0, 64.0});
-    for (int32_t x = 0; x < 64; ++x) EXPECT_EQ(pixel(x, 10), negative[static_cast<size_t>(x)]);
-    if (has_depth(mapper())) EXPECT_EQ(depth_word(32, 10), gx_state.depth_stamp + 0x30000u);
-}
-
 INSTANTIATE_TEST_SUITE_P(AllMappers, BadInput, ::testing::ValuesIn(ALL_MAPPERS), param_name);
 
 // Pixel memory and depth words set up by hand inside guard bytes, with a
 // clip rectangle reaching far beyond the buffer: drawing stays inside.
 TEST_F(RasterTest, ClipRectangleBeyondTheBufferStaysInside) {
     constexpr int32_t W = 20, H = 12;
-    constexpr size_t GUARD_SIZE = 256;
+    constexpr size_t GUARD = 256;
     open_canvas(16);
     for (int32_t depth : {8, 16, 24, 32}) {
         const auto size = static_cast<size_t>(W * H * depth / 8);
-        std::vector<uint8_t> memory(GUARD_SIZE * 2 + size, 0x3C);
-        std::vector<uint32_t> words(GUARD_SIZE * 2 + W * H, 0x3C3C3C3Cu);
-        std::fill_n(memory.begin() + GUARD_SIZE, size, 0);
-        std::fill_n(words.begin() + GUARD_SIZE, W * H, 0u);
+        std::vector<uint8_t> memory(GUARD * 2 + size, 0x3C), want_memory = memory;
+        std::vector<uint32_t> words(GUARD * 2 + W * H, 0x3C3C3C3Cu), want_words = words;
+        std::fill_n(memory.begin() + GUARD, size, 0);
+        std::fill_n(words.begin() + GUARD, W * H, 0u);
+        for (size_t i = 0; i < size; ++i)
+            want_memory[GUARD + i] = depth == 32 && i % 4 == 3 ? 0 : 0xFF;
+        std::fill_n(want_words.begin() + GUARD, W * H, 0x01040000u);  // stamp 1, depth 1/64
         GraphicsState& s = gx_state;
         const GraphicsState saved = s;
         s.active_depth = depth;
-        s.active_pixels = memory.data() + GUARD_SIZE;
+        s.active_pixels = memory.data() + GUARD;
         s.active_pitch = W * depth / 8;
         s.active_width = W;
         s.active_height = H;
         s.active_max_y = H - 1;
-        s.depth_buffer = words.data() + GUARD_SIZE;
+        s.depth_buffer = words.data() + GUARD;
         s.depth_buffer_words = W * H;
         s.depth_stamp = 0x01000000;
         s.clip_min_x = s.clip_min_y = -1000;
         s.clip_max_x = s.clip_max_y = 1000;
         use_plain_texture(1, 1, 0xFFFFFFFF);
-        for (Mapper mapper : ALL_MAPPERS) {
+        for (Mapper mapper : ALL_MAPPERS)
             draw_flat(mapper, {{-50, -50}, {70, -40}, {60, 60}, {-40, 50}},
                       std::vector<TexCoord>(4));
-        }
-        std::vector<uint8_t> want_memory(GUARD_SIZE * 2 + size, 0x3C);
-        std::vector<uint32_t> want_words(GUARD_SIZE * 2 + W * H, 0x3C3C3C3Cu);
-        for (size_t i = 0; i < W * H; ++i) {
-            std::fill_n(want_memory.begin() + GUARD_SIZE + i * size / (W * H),
-                        depth == 32 ? 3 : depth / 8, 0xFF);
-            if (depth == 32) want_memory[GUARD_SIZE + i * 4 + 3] = 0;
-            want_words[GUARD_SIZE + i] = 0x01000000u + 0x40000u;  // 1/64
-        }
         EXPECT_EQ(memory, want_memory) << depth;
         EXPECT_EQ(words, want_words) << depth;
         s = saved;

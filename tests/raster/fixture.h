@@ -1,7 +1,7 @@
 // Shared set-up for the mapper tests: the library on the headless backend,
-// one open buffer with a depth buffer of its size, and a texture in the
-// test's memory with guard bytes on both sides whose texels encode where
-// they come from, so a pixel tells which texel it shows.
+// one open buffer with a depth buffer of its size, and a texture in a block
+// of exactly its size (the sanitizer build sees any read beyond it) whose
+// texels encode where they come from, so a pixel tells which texel it shows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@
 enum class Mapper { PerspDepth, Persp, AffineDepth, Affine };
 inline constexpr Mapper ALL_MAPPERS[] = {Mapper::PerspDepth, Mapper::Persp, Mapper::AffineDepth,
                                          Mapper::Affine};
-bool has_depth(Mapper mapper);
-bool is_perspective(Mapper mapper);
+inline bool has_depth(Mapper m) { return m == Mapper::PerspDepth || m == Mapper::AffineDepth; }
+inline bool is_perspective(Mapper m) { return m == Mapper::PerspDepth || m == Mapper::Persp; }
 std::string mapper_name(Mapper mapper);
 inline std::string param_name(const testing::TestParamInfo<Mapper>& info) {
     return mapper_name(info.param);
@@ -38,11 +38,9 @@ std::vector<ScreenPoint> square(int32_t x, int32_t y, int32_t size);
 class RasterTest : public ::testing::Test {
 protected:
     static constexpr uint8_t BACKGROUND = 0xEE;  // every pixel byte before drawing
-    static constexpr uint8_t GUARD = 0xA5;
-    static constexpr size_t GUARD_BYTES = 64;
 
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override;  // also selects the processor's own level again
 
     // A buffer and a depth buffer of that size, in place of any before.
     void open_canvas(int32_t depth, int32_t width = 128, int32_t height = 96);
@@ -57,14 +55,12 @@ protected:
 
     uint32_t pixel(int32_t x, int32_t y) const;  // the pixel's bytes, little-endian
     uint32_t background() const;
-    bool drawn(int32_t x, int32_t y) const { return pixel(x, y) != background(); }
     int32_t drawn_count() const;
     uint32_t depth_word(int32_t x, int32_t y) const { return *gx_depth_word(x, y); }
     void clear_pixels();
     void new_frame() { gx_depthbuf_clear(); }  // as each frame of the program starts
 
-    int32_t width_ = 0;
-    int32_t height_ = 0;
+    int32_t width_ = 0, height_ = 0;
 
 private:
     void define_texture(int32_t width, int32_t height,
@@ -75,6 +71,6 @@ private:
     int32_t slot_ = -1;
     uint32_t* depth_ = nullptr;
     int32_t texture_slot_ = -1;
-    std::vector<uint8_t> texture_;  // guard, texels, guard
+    std::vector<uint8_t> texture_;
     int32_t texture_width_ = 0;
 };
