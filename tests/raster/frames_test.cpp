@@ -263,9 +263,9 @@ protected:
 TEST_F(Frames, EveryLevelDrawsTheModelsFrame) {
     for (const int32_t depth : {16, 8, 24, 32}) {
         for (int32_t canvas = 0; canvas < 6; ++canvas) {
-            const int32_t sizes[][2] = {{640, 24}, {1, uniform(1, 20)}, {uniform(1, 20), 1}};
-            open_canvas(depth, canvas < 3 ? sizes[canvas][0] : uniform(2, 200),
-                        canvas < 3 ? sizes[canvas][1] : uniform(2, 150));
+            const int32_t w = uniform(1, 200), h = uniform(1, 150);
+            const int32_t sizes[][2] = {{640, 24}, {1, h % 20 + 1}, {w % 20 + 1, 1}, {w, h}};
+            open_canvas(depth, sizes[std::min(canvas, 3)][0], sizes[std::min(canvas, 3)][1]);
             for (int32_t texture = 0; texture < 4; ++texture) {
                 const bool wide = texture == 3 && random_() % 3 == 0;  // beyond the 16.16 reach
                 const int32_t tw = wide ? 40000 : uniform(1, texture == 3 ? 300 : 64);
