@@ -157,13 +157,14 @@ TEST_P(BadInput, CoordinatesAtTheLimitAreDrawn) {
 
 INSTANTIATE_TEST_SUITE_P(AllMappers, BadInput, ::testing::ValuesIn(ALL_MAPPERS), param_name);
 
-// Pixel memory and depth words set up by hand inside guard bytes, with a
-// clip rectangle reaching far beyond the buffer: drawing stays inside.
+// Pixel memory and depth words set up by hand inside guard bytes (one
+// buffer a single column wide), with a clip rectangle reaching far beyond
+// the buffer: every pixel is drawn and drawing stays inside.
 TEST_F(RasterTest, ClipRectangleBeyondTheBufferStaysInside) {
-    constexpr int32_t W = 20, H = 12;
+    constexpr int32_t H = 12;
     constexpr size_t GUARD = 256;
     open_canvas(16);
-    for (int32_t depth : {8, 16, 24, 32}) {
+    for (const auto& [depth, W] : {std::pair{8, 20}, {16, 20}, {24, 20}, {32, 20}, {16, 1}}) {
         const auto size = static_cast<size_t>(W * H * depth / 8);
         std::vector<uint8_t> memory(GUARD * 2 + size, 0x3C), want_memory = memory;
         std::vector<uint32_t> words(GUARD * 2 + W * H, 0x3C3C3C3Cu), want_words = words;

@@ -257,14 +257,15 @@ protected:
 };
 
 // Random polygons with random clip rectangles and run lengths over random
-// pixels and depth words, on canvases 1 pixel wide or high, with spans of
+// pixels and depth words, on canvases 4 pixels wide (the narrowest a buffer
+// is made) or 1 high, with spans of
 // many batches of runs, or of random size, with textures of any size (some
 // beyond the 16.16 reach): every level must draw the model's frame.
 TEST_F(Frames, EveryLevelDrawsTheModelsFrame) {
     for (const int32_t depth : {16, 8, 24, 32}) {
         for (int32_t canvas = 0; canvas < 6; ++canvas) {
             const int32_t w = uniform(1, 200), h = uniform(1, 150);
-            const int32_t sizes[][2] = {{640, 24}, {1, h % 20 + 1}, {w % 20 + 1, 1}, {w, h}};
+            const int32_t sizes[][2] = {{640, 24}, {4, h % 20 + 1}, {w % 20 + 1, 1}, {w, h}};
             open_canvas(depth, sizes[std::min(canvas, 3)][0], sizes[std::min(canvas, 3)][1]);
             for (int32_t texture = 0; texture < 4; ++texture) {
                 const bool wide = texture == 3 && random_() % 3 == 0;  // beyond the 16.16 reach
