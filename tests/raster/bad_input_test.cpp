@@ -3,7 +3,6 @@
 // buffer, the texture or the caller's lists is touched. (Texture coordinates
 // and depths that are clamped, and negative z, are in frames_test.cpp.)
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <limits>
 
