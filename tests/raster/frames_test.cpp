@@ -200,15 +200,17 @@ protected:
         s.clip_max_y = clipped ? uniform(s.clip_min_y, height_ + 3) : height_ - 1;
         const double cx = uniform(-20, width_ + 20), cy = uniform(-20, height_ + 20);
         const double radius = uniform(2, (width_ + height_) * 3 / 4 + 30);
+        // Points round a circle by the tangent of half their angle (no libm).
         std::vector<double> angles(static_cast<size_t>(uniform(3, 7)));
-        for (double& angle : angles) angle = uniform(0, 6283) / 1e3;
+        for (double& angle : angles) angle = uniform(-4000, 4000) / 1e3;
         std::sort(angles.begin(), angles.end());
         if (random_() % 2 != 0) std::reverse(angles.begin(), angles.end());
         const int32_t spill = random_() % 4 == 0 ? 3 : 0;
         const double near = random_() % 4 == 0 ? 0.5 : 2.0;
         for (const double a : angles) {
-            m.p.push_back({static_cast<int32_t>(std::lround(cx + radius * std::cos(a))),
-                           static_cast<int32_t>(std::lround(cy + radius * std::sin(a)))});
+            const double cos = (1 - a * a) / (1 + a * a), sin = 2 * a / (1 + a * a);
+            m.p.push_back({static_cast<int32_t>(std::lround(cx + radius * cos)),
+                           static_cast<int32_t>(std::lround(cy + radius * sin))});
             m.t.push_back({tw == 40000 ? uniform(31000, 39999) : uniform(-spill, tw - 1 + spill),
                            uniform(-spill, th - 1 + spill)});
             const double z = uniform(0, 1000) * (300.0 - near) / 1e3 + near;
