@@ -1,7 +1,6 @@
-// Inputs outside what the mappers' formats hold: each is either drawn
-// safely or not drawn at all, and nothing outside the buffer, the depth
-// buffer, the texture or the caller's lists is touched. (Texture coordinates
-// and depths that are clamped, and negative z, are in frames_test.cpp.)
+// Inputs the mappers cannot draw draw nothing, and nothing outside the buffer,
+// the depth buffer, the texture or the caller's lists is touched (inputs that
+// are clamped, and negative z, are checked in frames_test.cpp).
 #include <algorithm>
 #include <functional>
 #include <limits>

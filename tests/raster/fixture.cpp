@@ -39,8 +39,7 @@ std::vector<ScreenPoint> square(int32_t x, int32_t y, int32_t size) {
 }
 
 void RasterTest::SetUp() {
-    static const GraphicsState fresh{};
-    gx_state = fresh;
+    gx_state = GraphicsState{};
     headless_reset();
     dc_ = headless_window_dc(64, 64);
     gx_set_dc(dc_);
@@ -99,7 +98,7 @@ void RasterTest::define_texture(int32_t width, int32_t height,
     const int32_t depth = gx_state.active_depth;
     const size_t size = depth == 16 ? 2 : depth >= 24 ? 3 : 1;
     const auto w = static_cast<size_t>(width);
-    texture_.assign(size * w * static_cast<size_t>(height), 0);
+    texture_ = std::vector<uint8_t>(size * w * static_cast<size_t>(height));  // no spare capacity
     uint8_t* texels = texture_.data();
     for (size_t i = 0; i < texture_.size() / size; ++i) {
         const uint32_t value = texel(static_cast<int32_t>(i % w), static_cast<int32_t>(i / w));

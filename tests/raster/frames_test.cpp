@@ -1,10 +1,8 @@
-// Whole frames against a model of the mappers written pixel by pixel from
-// their rules: row y of an edge from (xs, ys) to (xe, ye) starts at
-// ceil(xs + (y - ys) * dx / dy), rows are half-open, spans cover
-// [left, right), the mappers without depth draw only clockwise rows;
-// texel columns are floor(U / 65536) of values stepped linearly (affine) or
-// exact at the ends of each perspective run, held at the texture's edges;
-// depths are |1/z| in 8.24, held below the stamp. Checked at every level.
+// Whole frames at every level against a model of the mappers, pixel by pixel:
+// row y of an edge (xs, ys)-(xe, ye) starts at ceil(xs + (y - ys) dx / dy),
+// rows and spans are half-open, mappers without depth draw only clockwise
+// rows; texels are floor(U / 65536) of values stepped linearly (affine) or
+// exact at each perspective run's ends, held at the texture's edges.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -198,6 +196,12 @@ protected:
         s.clip_max_x = clipped ? uniform(s.clip_min_x, width_ + 3) : width_ - 1;
         s.clip_min_y = clipped ? uniform(-3, height_ - 1) : 0;
         s.clip_max_y = clipped ? uniform(s.clip_min_y, height_ + 3) : height_ - 1;
+        if (trial == 0) {  // the texture's last row over the canvas: its last texel is read
+            m.p = {{0, 0}, {width_, 0}, {width_, height_}, {0, height_}};
+            m.t = {{0, m.max_v}, {m.max_u, m.max_v}, {m.max_u, m.max_v}, {0, m.max_v}};
+            m.z = {50, 50, 50, 50};
+            return m;
+        }
         const double cx = uniform(-20, width_ + 20), cy = uniform(-20, height_ + 20);
         const double radius = uniform(2, (width_ + height_) * 3 / 4 + 30);
         // Points round a circle by the tangent of half their angle (no libm).

@@ -1,6 +1,5 @@
-// The clamped pixel loop of a run holds texels at the texture's edges and
-// depths below the stamp (the exact loop and the kernels, in range, are
-// checked against a model in frames_test.cpp), and is chosen where needed.
+// The clamped pixel loop holds texels at the texture's edges and depths below
+// the stamp, and is chosen where needed (frames_test.cpp checks the rest).
 #include "gfx/raster/texel_run.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// What the mappers draw beyond the frames of frames_test.cpp: depths held at
-// the largest and unknown buffer depths.
+// Depths held at the largest, and unknown buffer depths (beyond frames_test.cpp).
 #include "fixture.h"
 #include "gfx/simd.h"
 
