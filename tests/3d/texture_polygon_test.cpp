@@ -53,8 +53,8 @@ TEST_F(TexturePolygon, FrontFaceWholeFrame) {
 // The screen square (0, 0) to (64, 64), z 64 on the left and 128 on the right
 // (scale 64, centre (0, 0)): pixel columns 0, 8, ..., 56 of row 10 show texel
 // row 10, columns 0, 6, 11, 16, 22, 32, 43, 53 perspective-correct
-// (tests/raster/reference_model.py), 0, 8, ..., 56 affine. Depth words only
-// with RF_DEPTH; only depth-tested rasterizers draw the reversed polygon.
+// (worked out with an independent model of the perspective rule), 0, 8, ..., 56 affine. Depth words
+// only with RF_DEPTH; only depth-tested rasterizers draw the reversed polygon.
 TEST_F(TexturePolygon, FlagsChooseTheRasterizer) {
     gx_3d_viewport(0, 0, 0, 0, 64.0);
     const Vertex3 v[4] = {{0, 0, 64}, {128, 0, 128}, {128, -128, 128}, {0, -64, 64}};
