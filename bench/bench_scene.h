@@ -36,17 +36,28 @@ inline std::vector<uint16_t> make_texture(uint32_t face) {
     return texels;
 }
 
-// The library started headless with the program's buffer, depth buffer,
-// view, planes, flags and six textures; torn down at the end.
+// A texture's 5-6-5 texels widened to 8-8-8 for 32-bit buffers.
+inline std::vector<uint32_t> widen(const std::vector<uint16_t>& texels) {
+    std::vector<uint32_t> wide(texels.size());
+    for (size_t i = 0; i < texels.size(); ++i) {
+        const uint32_t t = texels[i];
+        wide[i] = ((t >> 11) << 19) | (((t >> 5) & 63) << 10) | ((t & 31) << 3);
+    }
+    return wide;
+}
+
+// The library started headless with the program's buffer (16 bits unless
+// asked for 32), depth buffer, view, planes, flags and six textures; torn
+// down at the end.
 class Scene {
 public:
-    Scene() {
+    explicit Scene(int32_t bits = 16) {
         headless_reset();
         gx_state = GraphicsState{};
         window_ = headless_window_dc(WIDTH, HEIGHT);
         gx_set_dc(window_);
         gx_initialize();
-        gx_set_buffer_depth(16);
+        gx_set_buffer_depth(bits);
         buffer_ = gx_buffer_alloc(WIDTH, HEIGHT);
         gx_buffer_open(buffer_);
         depth_ = gx_depthbuf_alloc(WIDTH, HEIGHT);
@@ -57,7 +68,10 @@ public:
         gx_texture_table_alloc(FACES);
         for (int32_t i = 0; i < FACES; ++i) {
             textures_.push_back(make_texture(static_cast<uint32_t>(i)));
-            slots_[i] = gx_texture_define(textures_.back().data(), TEXTURE_SIZE, TEXTURE_SIZE);
+            wide_textures_.push_back(widen(textures_.back()));
+            void* texels = bits == 32 ? static_cast<void*>(wide_textures_.back().data())
+                                      : static_cast<void*>(textures_.back().data());
+            slots_[i] = gx_texture_define(texels, TEXTURE_SIZE, TEXTURE_SIZE);
         }
         gx_texture_select(slots_[0]);
     }
@@ -90,6 +104,7 @@ private:
     int32_t buffer_ = -1;
     uint32_t* depth_ = nullptr;
     std::vector<std::vector<uint16_t>> textures_;
+    std::vector<std::vector<uint32_t>> wide_textures_;
     int32_t slots_[FACES] = {};
 };
 

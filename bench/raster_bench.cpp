@@ -1,5 +1,5 @@
 // Speed of the texture mappers and of whole cube frames, in a 640 x 480
-// 16-bit buffer with a depth buffer, as the program draws them (see
+// 16-bit buffer (one fill also at 32 bits) with a depth buffer, as the program draws them (see
 // bench_scene.h). Each runs at every vector level the processor has: level
 // 0 is the plain scalar reference, 1 SSE2, 2 AVX2, 3 AVX-512. Fill rates are pixels/s.
 #include <benchmark/benchmark.h>
@@ -24,8 +24,8 @@ bool select_level(benchmark::State& state) {
     return true;
 }
 
-void BM_FillQuad(benchmark::State& state, Mapper mapper) {
-    Scene scene;
+void BM_FillQuad(benchmark::State& state, Mapper mapper, int32_t bits = 16) {
+    Scene scene(bits);
     if (!select_level(state)) return;
     const FillQuad quad;
     const int64_t pixels = quad.pixels(mapper);
@@ -40,6 +40,10 @@ void BM_FillQuad(benchmark::State& state, Mapper mapper) {
     gx_simd_select(gx_simd_supported());
 }
 BENCHMARK_CAPTURE(BM_FillQuad, persp_depth, PERSP_DEPTH)
+    ->ArgName("level")
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FillQuad, persp_depth_32bit, PERSP_DEPTH, 32)
     ->ArgName("level")
     ->DenseRange(0, 3)
     ->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,6 @@
-// The exact pixel loop with AVX-512 (F, BW, VL) for 16-bit pixels, sixteen
-// per group, and the depth pre-test sixteen words at a time; the other
-// pixel sizes keep the AVX2 kernels.
+// The exact pixel loop with AVX-512 (F, BW, VL, VBMI) for 16- and 32-bit pixels,
+// sixteen per group, and the depth pre-test sixteen words at a time; the
+// other pixel sizes keep the AVX2 kernels.
 //
 // A group's coordinates and depths are sixteen 32-bit lanes of one 512-bit
 // vector; the depth test is one unsigned comparison into a lane mask, and
@@ -9,13 +9,16 @@
 // overlap and a run of any length is drawn here.
 //
 // Texels: a group whose texels lie on at most four texture rows and within
-// sixteen neighbouring columns takes them from four 32-byte row loads (two
-// registers of 32 texels), each pixel's texel picked by one word permute.
+// sixteen neighbouring columns takes them from four row loads of sixteen
+// texels, each pixel's texel picked by permutes (16-bit: two registers of
+// 32 texels, one word permute; 32-bit pixels, whose texels are 3 bytes: a
+// register a row, a byte permute per pair of rows and a blend).
 // Other groups load their texels one by one (as the AVX2 kernels do: on the
 // processors measured gathers were slower).
 #include "gfx/raster/fast_paths.h"
 
-#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VL__)
+#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VL__) && \
+    defined(__AVX512VBMI__)
 #include <immintrin.h>
 
 #include <cstring>
@@ -89,8 +92,64 @@ inline __m256i each_texel(const uint8_t* texels, __m512i offset) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
-// A run of 16-bit pixels, sixteen at a time.
-template <bool DEPTH>
+// As window_texels, for 32-bit pixels: sixteen 3-byte texels and a zero
+// fourth byte. Rows start 64 bytes apart in a pair of registers, so texel
+// (column c, row r) starts at byte 3c + 64 (r & 1) of pair r >> 1.
+inline __m512i window_texels24(const uint8_t* at, ptrdiff_t row_bytes, uint32_t last_row,
+                               __m512i index) {
+    const auto row = [&](uint32_t k) {
+        const uint32_t r = k < last_row ? k : last_row;
+        return _mm512_loadu_si512(at + r * row_bytes);
+    };
+    const __m512i column = _mm512_and_si512(index, splat(15));
+    const __m512i first = _mm512_add_epi32(
+        _mm512_add_epi32(column, _mm512_add_epi32(column, column)),
+        _mm512_slli_epi32(_mm512_and_si512(index, splat(16)), 2));
+    // Bytes first, first + 1, first + 2 of the pair into bytes 0-2 of the lane.
+    const __m512i bytes = _mm512_add_epi32(_mm512_mullo_epi32(first, splat(0x01010101u)),
+                                           splat(0x00020100u));
+    constexpr __mmask64 TEXEL_BYTES = 0x7777777777777777u;
+    const __m512i low = _mm512_maskz_permutex2var_epi8(TEXEL_BYTES, row(0), bytes, row(1));
+    if (last_row <= 1) return low;
+    const __m512i high = _mm512_maskz_permutex2var_epi8(TEXEL_BYTES, row(2), bytes, row(3));
+    return _mm512_mask_blend_epi32(_mm512_test_epi32_mask(index, splat(32)), low, high);
+}
+
+// As each_texel, for 32-bit pixels: 4 bytes read at each 3-byte texel
+// (readable, as the kernels may assume), the fourth cleared.
+inline __m512i each_texel24(const uint8_t* texels, __m512i offset) {
+    int32_t index[16];
+    _mm512_storeu_si512(index, offset);
+    __asm__("" : "+m"(index));
+    __m128i quarter[4];
+    for (int q = 0; q < 4; ++q) {
+        int32_t value[4];
+        for (int k = 0; k < 4; ++k)
+            std::memcpy(&value[k], texels + static_cast<ptrdiff_t>(index[4 * q + k]) * 3, 4);
+        __m128i x = _mm_cvtsi32_si128(value[0]);
+        x = _mm_insert_epi32(x, value[1], 1);
+        x = _mm_insert_epi32(x, value[2], 2);
+        quarter[q] = _mm_insert_epi32(x, value[3], 3);
+    }
+    const __m512i low = _mm512_inserti32x4(_mm512_castsi128_si512(quarter[0]), quarter[1], 1);
+    const __m512i both = _mm512_inserti32x4(low, quarter[2], 2);
+    return _mm512_and_si512(_mm512_inserti32x4(both, quarter[3], 3), splat(0x00FFFFFFu));
+}
+
+// Sixteen texels of B bytes.
+template <int B>
+struct Texels;
+template <>
+struct Texels<2> {
+    using Vector = __m256i;
+};
+template <>
+struct Texels<4> {
+    using Vector = __m512i;
+};
+
+// A run of B-byte pixels (B = 2 or 4), sixteen at a time.
+template <int B, bool DEPTH>
 void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
     __m512i u = lanes(run.u, run.du);
     __m512i v = lanes(run.v, run.dv);
@@ -100,7 +159,9 @@ void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
     const __m512i dz16 = splat(run.dz << 4);
     const __m512i row_bits = splat(0xFFFF0000u);
     const __m512i row_length = splat((static_cast<uint32_t>(texture.width) << 16) | 1u);
-    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * 2;
+    constexpr int S = B == 4 ? 3 : B;                // texel bytes
+    constexpr uint32_t ROW_LOAD = B == 2 ? 32 : 64;  // bytes a window row load reads
+    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * S;
     const auto width = static_cast<uint32_t>(texture.width);
     const auto bytes = static_cast<uint32_t>(texture.bytes);
     uint32_t u_first = run.u;
@@ -134,26 +195,43 @@ void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
             const uint32_t columns = (column_a < column_b ? column_b : column_a) - column;
             const uint32_t row = row_a < row_b ? row_a : row_b;
             const uint32_t rows = (row_a < row_b ? row_b : row_a) - row;
-            __m256i texel;
+            typename Texels<B>::Vector texel;
             if (columns < WINDOW_COLUMNS && rows < WINDOW_ROWS &&
-                ((row + rows) * width + column) * 2 + 32 <= bytes) {
+                ((row + rows) * width + column) * S + ROW_LOAD <= bytes) {
                 const __m512i place = _mm512_add_epi32(
                     _mm512_srli_epi32(u, 16), _mm512_slli_epi32(_mm512_srli_epi32(v, 16), 4));
                 const __m512i index = _mm512_sub_epi32(place, splat(column + row * 16));
-                texel = window_texels(
-                    texture.texels + (static_cast<ptrdiff_t>(row) * width + column) * 2, row_bytes,
-                    rows, index);
+                const uint8_t* at = texture.texels +
+                                    (static_cast<ptrdiff_t>(row) * width + column) * S;
+                if constexpr (B == 2) {
+                    texel = window_texels(at, row_bytes, rows, index);
+                } else {
+                    texel = window_texels24(at, row_bytes, rows, index);
+                }
             } else {
                 const __m512i place = _mm512_or_si512(_mm512_srli_epi32(u, 16),
                                                       _mm512_and_si512(v, row_bits));
-                texel = each_texel(texture.texels, _mm512_maskz_mov_epi32(
-                                                       keep, _mm512_madd_epi16(place, row_length)));
+                const __m512i offset = _mm512_maskz_mov_epi32(keep,
+                                                              _mm512_madd_epi16(place, row_length));
+                if constexpr (B == 2) {
+                    texel = each_texel(texture.texels, offset);
+                } else {
+                    texel = each_texel24(texture.texels, offset);
+                }
             }
-            void* p = run.pixel + static_cast<ptrdiff_t>(i) * 2;
-            if (pass == 0xFFFF) {
-                _mm256_storeu_si256(static_cast<__m256i*>(p), texel);
+            void* p = run.pixel + static_cast<ptrdiff_t>(i) * B;
+            if constexpr (B == 2) {
+                if (pass == 0xFFFF) {
+                    _mm256_storeu_si256(static_cast<__m256i*>(p), texel);
+                } else {
+                    _mm256_mask_storeu_epi16(p, pass, texel);
+                }
             } else {
-                _mm256_mask_storeu_epi16(p, pass, texel);
+                if (pass == 0xFFFF) {
+                    _mm512_storeu_si512(p, texel);
+                } else {
+                    _mm512_mask_storeu_epi32(p, pass, texel);
+                }
             }
         }
         u = _mm512_add_epi32(u, du16);
@@ -164,9 +242,9 @@ void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
     }
 }
 
-template <bool DEPTH>
+template <int B, bool DEPTH>
 void draw_runs(const KernelTexture& texture, const KernelRun* run, int32_t runs) {
-    for (int32_t k = 0; k < runs; ++k) draw_sixteens<DEPTH>(texture, run[k]);
+    for (int32_t k = 0; k < runs; ++k) draw_sixteens<B, DEPTH>(texture, run[k]);
 }
 
 // The depth pre-test's groups of sixteen (count_hidden).
@@ -189,8 +267,10 @@ void avx512_run_kernels(FastPaths& paths) {
     if (paths.kernels == nullptr) return;
     static RunKernels kernels;
     kernels = *paths.kernels;
-    kernels.draw[1][0] = draw_runs<false>;
-    kernels.draw[1][1] = draw_runs<true>;
+    kernels.draw[1][0] = draw_runs<2, false>;
+    kernels.draw[1][1] = draw_runs<2, true>;
+    kernels.draw[3][0] = draw_runs<4, false>;
+    kernels.draw[3][1] = draw_runs<4, true>;
     paths.kernels = &kernels;
 }
 
