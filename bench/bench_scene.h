@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "app/scene.h"
@@ -46,9 +47,28 @@ inline std::vector<uint32_t> widen(const std::vector<uint16_t>& texels) {
     return wide;
 }
 
+// Widened texels as 3-byte texels for 24-bit buffers.
+inline std::vector<uint8_t> pack24(const std::vector<uint32_t>& wide) {
+    std::vector<uint8_t> bytes;
+    for (const uint32_t t : wide) {
+        for (int k = 0; k < 3; ++k) bytes.push_back(static_cast<uint8_t>(t >> (8 * k)));
+    }
+    return bytes;
+}
+
+// A texture's texels as 8-bit colour indices (below 128, so never the
+// white background's 255) for 8-bit buffers.
+inline std::vector<uint8_t> narrow(const std::vector<uint16_t>& texels) {
+    std::vector<uint8_t> indices(texels.size());
+    for (size_t i = 0; i < texels.size(); ++i) {
+        indices[i] = static_cast<uint8_t>((texels[i] ^ (texels[i] >> 8)) & 0x7F);
+    }
+    return indices;
+}
+
 // The library started headless with the program's buffer (16 bits unless
-// asked for 32), depth buffer, view, planes, flags and six textures; torn
-// down at the end.
+// asked for 8, 24 or 32), depth buffer, view, planes, flags and six textures;
+// torn down at the end.
 class Scene {
 public:
     explicit Scene(int32_t bits = 16) {
@@ -69,8 +89,11 @@ public:
         for (int32_t i = 0; i < FACES; ++i) {
             textures_.push_back(make_texture(static_cast<uint32_t>(i)));
             wide_textures_.push_back(widen(textures_.back()));
-            void* texels = bits == 32 ? static_cast<void*>(wide_textures_.back().data())
-                                      : static_cast<void*>(textures_.back().data());
+            byte_textures_.push_back(bits == 8 ? narrow(textures_.back())
+                                               : pack24(wide_textures_.back()));
+            void* texels = bits == 32   ? static_cast<void*>(wide_textures_.back().data())
+                           : bits == 16 ? static_cast<void*>(textures_.back().data())
+                                        : static_cast<void*>(byte_textures_.back().data());
             slots_[i] = gx_texture_define(texels, TEXTURE_SIZE, TEXTURE_SIZE);
         }
         gx_texture_select(slots_[0]);
@@ -88,13 +111,18 @@ public:
 
     int32_t slot(int32_t face) const { return slots_[face]; }
 
-    // Pixels that are not the white background.
+    // Pixels that differ from the top left one, which every workload here
+    // leaves as the cleared background.
     static int64_t covered() {
+        const auto size = static_cast<size_t>((gx_state.active_depth + 7) / 8);
+        const uint8_t* background = gx_state.active_pixels;
         int64_t n = 0;
         for (int32_t y = 0; y < HEIGHT; ++y) {
-            const auto* row = reinterpret_cast<const uint16_t*>(
-                gx_state.active_pixels + static_cast<ptrdiff_t>(y) * gx_state.active_pitch);
-            for (int32_t x = 0; x < WIDTH; ++x) n += row[x] != 0xFFFF ? 1 : 0;
+            const uint8_t* row = gx_state.active_pixels +
+                                 static_cast<ptrdiff_t>(y) * gx_state.active_pitch;
+            for (int32_t x = 0; x < WIDTH; ++x) {
+                n += std::memcmp(row + static_cast<size_t>(x) * size, background, size) != 0;
+            }
         }
         return n;
     }
@@ -105,6 +133,7 @@ private:
     uint32_t* depth_ = nullptr;
     std::vector<std::vector<uint16_t>> textures_;
     std::vector<std::vector<uint32_t>> wide_textures_;
+    std::vector<std::vector<uint8_t>> byte_textures_;  // 8- or 24-bit texels
     int32_t slots_[FACES] = {};
 };
 

@@ -1,6 +1,5 @@
-// The exact pixel loop with AVX-512 (F, BW, VL, VBMI) for 16- and 32-bit pixels,
-// sixteen per group, and the depth pre-test sixteen words at a time; the
-// other pixel sizes keep the AVX2 kernels.
+// The exact pixel loop with AVX-512 (F, BW, VL, VBMI), sixteen pixels per
+// group, and the depth pre-test sixteen words at a time.
 //
 // A group's coordinates and depths are sixteen 32-bit lanes of one 512-bit
 // vector; the depth test is one unsigned comparison into a lane mask, and
@@ -10,9 +9,10 @@
 //
 // Texels: a group whose texels lie on at most four texture rows and within
 // sixteen neighbouring columns takes them from four row loads of sixteen
-// texels, each pixel's texel picked by permutes (16-bit: two registers of
-// 32 texels, one word permute; 32-bit pixels, whose texels are 3 bytes: a
-// register a row, a byte permute per pair of rows and a blend).
+// texels, each pixel's texel picked by permutes (8-bit: one register of 64
+// texels, one byte permute; 16-bit: two registers of 32 texels, one word
+// permute; 24- and 32-bit pixels, whose texels are 3 bytes: a register a
+// row, a byte permute per pair of rows and a blend).
 // Other groups load their texels one by one (as the AVX2 kernels do: on the
 // processors measured gathers were slower).
 #include "gfx/raster/fast_paths.h"
@@ -21,6 +21,7 @@
     defined(__AVX512VBMI__)
 #include <immintrin.h>
 
+#include <array>
 #include <cstring>
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined vector,
@@ -92,7 +93,46 @@ inline __m256i each_texel(const uint8_t* texels, __m512i offset) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
-// As window_texels, for 32-bit pixels: sixteen 3-byte texels and a zero
+// As window_texels, for 8-bit texels: the four rows of sixteen fill one
+// register.
+inline __m128i window_texels8(const uint8_t* at, ptrdiff_t row_bytes, uint32_t last_row,
+                              __m512i index) {
+    const auto row = [&](uint32_t k) {
+        const uint32_t r = k < last_row ? k : last_row;
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + r * row_bytes));
+    };
+    __m512i window = _mm512_castsi128_si512(row(0));
+    window = _mm512_inserti32x4(window, row(1), 1);
+    window = _mm512_inserti32x4(window, row(2), 2);
+    window = _mm512_inserti32x4(window, row(3), 3);
+    const __m512i byte_index = _mm512_castsi128_si512(_mm512_cvtepi32_epi8(index));
+    return _mm512_castsi512_si128(_mm512_permutexvar_epi8(byte_index, window));
+}
+
+// As each_texel, for 8-bit texels.
+inline __m128i each_texel8(const uint8_t* texels, __m512i offset) {
+    int32_t index[16];
+    _mm512_storeu_si512(index, offset);
+    __asm__("" : "+m"(index));
+    __m128i x = _mm_cvtsi32_si128(texels[index[0]]);
+    x = _mm_insert_epi8(x, texels[index[1]], 1);
+    x = _mm_insert_epi8(x, texels[index[2]], 2);
+    x = _mm_insert_epi8(x, texels[index[3]], 3);
+    x = _mm_insert_epi8(x, texels[index[4]], 4);
+    x = _mm_insert_epi8(x, texels[index[5]], 5);
+    x = _mm_insert_epi8(x, texels[index[6]], 6);
+    x = _mm_insert_epi8(x, texels[index[7]], 7);
+    x = _mm_insert_epi8(x, texels[index[8]], 8);
+    x = _mm_insert_epi8(x, texels[index[9]], 9);
+    x = _mm_insert_epi8(x, texels[index[10]], 10);
+    x = _mm_insert_epi8(x, texels[index[11]], 11);
+    x = _mm_insert_epi8(x, texels[index[12]], 12);
+    x = _mm_insert_epi8(x, texels[index[13]], 13);
+    x = _mm_insert_epi8(x, texels[index[14]], 14);
+    return _mm_insert_epi8(x, texels[index[15]], 15);
+}
+
+// As window_texels, for 24- and 32-bit pixels: sixteen 3-byte texels and a zero
 // fourth byte. Rows start 64 bytes apart in a pair of registers, so texel
 // (column c, row r) starts at byte 3c + 64 (r & 1) of pair r >> 1.
 inline __m512i window_texels24(const uint8_t* at, ptrdiff_t row_bytes, uint32_t last_row,
@@ -115,7 +155,7 @@ inline __m512i window_texels24(const uint8_t* at, ptrdiff_t row_bytes, uint32_t 
     return _mm512_mask_blend_epi32(_mm512_test_epi32_mask(index, splat(32)), low, high);
 }
 
-// As each_texel, for 32-bit pixels: 4 bytes read at each 3-byte texel
+// As each_texel, for 24- and 32-bit pixels: 4 bytes read at each 3-byte texel
 // (readable, as the kernels may assume), the fourth cleared.
 inline __m512i each_texel24(const uint8_t* texels, __m512i offset) {
     int32_t index[16];
@@ -140,15 +180,30 @@ inline __m512i each_texel24(const uint8_t* texels, __m512i offset) {
 template <int B>
 struct Texels;
 template <>
+struct Texels<1> {
+    using Vector = __m128i;
+};
+template <>
 struct Texels<2> {
     using Vector = __m256i;
+};
+template <>
+struct Texels<3> {
+    using Vector = __m512i;
 };
 template <>
 struct Texels<4> {
     using Vector = __m512i;
 };
 
-// A run of B-byte pixels (B = 2 or 4), sixteen at a time.
+// Byte j of sixteen 3-byte pixels is byte j % 3 of lane j / 3.
+alignas(64) constexpr std::array<uint8_t, 64> PACKED_PIXEL_BYTES = [] {
+    std::array<uint8_t, 64> index{};
+    for (int j = 0; j < 48; ++j) index[j] = static_cast<uint8_t>(4 * (j / 3) + j % 3);
+    return index;
+}();
+
+// A run of B-byte pixels, sixteen at a time.
 template <int B, bool DEPTH>
 void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
     __m512i u = lanes(run.u, run.du);
@@ -159,8 +214,8 @@ void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
     const __m512i dz16 = splat(run.dz << 4);
     const __m512i row_bits = splat(0xFFFF0000u);
     const __m512i row_length = splat((static_cast<uint32_t>(texture.width) << 16) | 1u);
-    constexpr int S = B == 4 ? 3 : B;                // texel bytes
-    constexpr uint32_t ROW_LOAD = B == 2 ? 32 : 64;  // bytes a window row load reads
+    constexpr int S = B == 4 ? 3 : B;                    // texel bytes
+    constexpr uint32_t ROW_LOAD = B >= 3 ? 64 : 16 * B;  // bytes a window row load reads
     const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(texture.width) * S;
     const auto width = static_cast<uint32_t>(texture.width);
     const auto bytes = static_cast<uint32_t>(texture.bytes);
@@ -203,7 +258,9 @@ void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
                 const __m512i index = _mm512_sub_epi32(place, splat(column + row * 16));
                 const uint8_t* at = texture.texels +
                                     (static_cast<ptrdiff_t>(row) * width + column) * S;
-                if constexpr (B == 2) {
+                if constexpr (B == 1) {
+                    texel = window_texels8(at, row_bytes, rows, index);
+                } else if constexpr (B == 2) {
                     texel = window_texels(at, row_bytes, rows, index);
                 } else {
                     texel = window_texels24(at, row_bytes, rows, index);
@@ -213,19 +270,37 @@ void draw_sixteens(const KernelTexture& texture, const KernelRun& run) {
                                                       _mm512_and_si512(v, row_bits));
                 const __m512i offset = _mm512_maskz_mov_epi32(keep,
                                                               _mm512_madd_epi16(place, row_length));
-                if constexpr (B == 2) {
+                if constexpr (B == 1) {
+                    texel = each_texel8(texture.texels, offset);
+                } else if constexpr (B == 2) {
                     texel = each_texel(texture.texels, offset);
                 } else {
                     texel = each_texel24(texture.texels, offset);
                 }
             }
             void* p = run.pixel + static_cast<ptrdiff_t>(i) * B;
-            if constexpr (B == 2) {
+            if constexpr (B == 1) {
+                if (pass == 0xFFFF) {
+                    _mm_storeu_si128(static_cast<__m128i*>(p), texel);
+                } else {
+                    _mm_mask_storeu_epi8(p, pass, texel);
+                }
+            } else if constexpr (B == 2) {
                 if (pass == 0xFFFF) {
                     _mm256_storeu_si256(static_cast<__m256i*>(p), texel);
                 } else {
                     _mm256_mask_storeu_epi16(p, pass, texel);
                 }
+            } else if constexpr (B == 3) {
+                // Each lane's pass bit spread over its pixel's three bytes.
+                const __m512i packed = _mm512_load_si512(PACKED_PIXEL_BYTES.data());
+                constexpr __mmask64 PIXEL_BYTES = (__mmask64(1) << 48) - 1;
+                __mmask64 store = PIXEL_BYTES;
+                if (pass != 0xFFFF) {
+                    store &= _mm512_movepi8_mask(_mm512_permutexvar_epi8(
+                        packed, _mm512_maskz_mov_epi32(pass, splat(0xFFFFFFFFu))));
+                }
+                _mm512_mask_storeu_epi8(p, store, _mm512_permutexvar_epi8(packed, texel));
             } else {
                 if (pass == 0xFFFF) {
                     _mm512_storeu_si512(p, texel);
@@ -262,16 +337,12 @@ struct Sixteens {
 }  // namespace
 
 void avx512_run_kernels(FastPaths& paths) {
-    // The AVX2 kernels, written in before, keep the other pixel sizes.
+    static constexpr RunKernels KERNELS = {{{draw_runs<1, false>, draw_runs<1, true>},
+                                            {draw_runs<2, false>, draw_runs<2, true>},
+                                            {draw_runs<3, false>, draw_runs<3, true>},
+                                            {draw_runs<4, false>, draw_runs<4, true>}}};
     paths.hidden = count_hidden<Sixteens>;
-    if (paths.kernels == nullptr) return;
-    static RunKernels kernels;
-    kernels = *paths.kernels;
-    kernels.draw[1][0] = draw_runs<2, false>;
-    kernels.draw[1][1] = draw_runs<2, true>;
-    kernels.draw[3][0] = draw_runs<4, false>;
-    kernels.draw[3][1] = draw_runs<4, true>;
-    paths.kernels = &kernels;
+    paths.kernels = &KERNELS;
 }
 
 }  // namespace gx_raster

@@ -89,7 +89,8 @@ uint32_t RasterTest::texel_value(int32_t u, int32_t v) const {
     const auto u8 = static_cast<uint32_t>(u & 0xFF), v8 = static_cast<uint32_t>(v & 0xFF);
     if (gx_state.active_depth == 16)
         return static_cast<uint32_t>(v * (texture_width_ > 64 ? 8192 : 64) + u);
-    return gx_state.active_depth >= 24 ? u8 | v8 << 8 | 0x5A0000u : u8;
+    if (gx_state.active_depth >= 24) return u8 | v8 << 8 | 0x5A0000u;
+    return (u8 + v8 * 37) & 0xFF;  // distinct within any 16 x 4 texels
 }
 
 void RasterTest::define_texture(int32_t width, int32_t height,
