@@ -90,18 +90,29 @@ constexpr RunKernels run_kernels_of() {
 // tests a run's pixels Groups::SIZE at a time: Groups(run) sets up at its
 // first pixel, and any_pass(words) tells whether any of the next SIZE
 // pixels is in front of its word, then moves on by SIZE. Pixels past the
-// last whole group are tested one by one.
+// last whole group are tested by one more group ending at the run's last
+// pixel (testing some pixels twice changes no answer), or one by one in a
+// run shorter than a group.
 template <class Groups>
 int32_t count_hidden(const uint32_t* word, const KernelRun* run, int32_t runs) {
     for (int32_t k = 0; k < runs; ++k) {
         const KernelRun& r = run[k];
-        const int32_t whole = r.count - r.count % Groups::SIZE;
-        Groups groups(r);
-        for (int32_t i = 0; i < whole; i += Groups::SIZE) {
-            if (groups.any_pass(word + i)) return k;
-        }
-        for (int32_t i = whole; i < r.count; ++i) {
-            if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return k;
+        if (r.count >= Groups::SIZE) {
+            const int32_t whole = r.count - r.count % Groups::SIZE;
+            Groups groups(r);
+            for (int32_t i = 0; i < whole; i += Groups::SIZE) {
+                if (groups.any_pass(word + i)) return k;
+            }
+            if (whole < r.count) {
+                const int32_t last = r.count - Groups::SIZE;
+                KernelRun end = r;
+                end.z = r.z + static_cast<uint32_t>(last) * r.dz;
+                if (Groups(end).any_pass(word + last)) return k;
+            }
+        } else {
+            for (int32_t i = 0; i < r.count; ++i) {
+                if (r.z + static_cast<uint32_t>(i) * r.dz > word[i]) return k;
+            }
         }
         word += r.count;
     }
