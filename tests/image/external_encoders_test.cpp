@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "pcx_support.h"
 
@@ -107,6 +108,15 @@ TEST_F(ExternalEncoders, EveryEncodersLayoutsReadAsPcxtoppmReadsThem) {
         }
         SCOPED_TRACE(c.name);
         const std::string out = temp_path(std::string(c.name) + ".pcx");
+        // The case's files go when the case ends, however it ends.
+        struct Cleanup {
+            std::string out;
+            ~Cleanup() {
+                std::error_code ignored;
+                for (const char* suffix : {"", ".in.ppm", ".ppm"})
+                    std::filesystem::remove(out + suffix, ignored);
+            }
+        } const cleanup{out};
         if (c.picture) write_file(out + ".in.ppm", ppm(*c.picture));
         const std::string source = c.picture ? quoted(out + ".in.ppm")
                                              : "-seed 7 -size 97x41 plasma:fractal";

@@ -42,9 +42,16 @@ void append_trailing(Bytes& file, const Bytes& colors768, uint8_t marker) {
     file.insert(file.end(), colors768.begin(), colors768.begin() + 768);
 }
 
+// Unique across the test processes ctest runs side by side (each runs one
+// test, so the test's name tells them apart) and within one (the counter).
 std::string temp_path(const std::string& name) {
     static std::atomic<int> counter{0};
-    return ::testing::TempDir() + "gx_image_" + std::to_string(counter++) + "_" + name;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string owner = test == nullptr ? "none"
+                                        : std::string(test->test_suite_name()) + "." + test->name();
+    std::replace(owner.begin(), owner.end(), '/', '_');
+    return ::testing::TempDir() + "gx_image_" + owner + "_" + std::to_string(counter++) + "_" +
+           name;
 }
 
 void write_file(const std::string& path, const Bytes& bytes) {
