@@ -63,14 +63,21 @@ inline __m256i window_texels(const uint8_t* at, ptrdiff_t row_bytes, uint32_t la
     return _mm512_castsi512_si256(_mm512_permutex2var_epi16(low, word_index, high));
 }
 
+// A group's texel indices in memory, for scalar loads, as in the AVX2
+// kernels; the empty statement makes the compiler keep the array.
+struct TexelIndices {
+    int32_t at[16];
+    explicit TexelIndices(__m512i offset) {
+        _mm512_storeu_si512(at, offset);
+        __asm__("" : "+m"(at));
+    }
+    int32_t operator[](int k) const { return at[k]; }
+};
+
 // Sixteen 16-bit texels, each by its own load; `offset` holds each pixel's
 // texel index (0 in lanes past the run's end, a texel that always exists).
-// The indices go through memory to scalar loads, as in the AVX2 kernels;
-// the empty statement makes the compiler keep the array.
 inline __m256i each_texel(const uint8_t* texels, __m512i offset) {
-    int32_t index[16];
-    _mm512_storeu_si512(index, offset);
-    __asm__("" : "+m"(index));
+    const TexelIndices index(offset);
     uint16_t value[16];
     for (int k = 0; k < 16; ++k)
         std::memcpy(&value[k], texels + static_cast<ptrdiff_t>(index[k]) * 2, 2);
@@ -111,9 +118,7 @@ inline __m128i window_texels8(const uint8_t* at, ptrdiff_t row_bytes, uint32_t l
 
 // As each_texel, for 8-bit texels.
 inline __m128i each_texel8(const uint8_t* texels, __m512i offset) {
-    int32_t index[16];
-    _mm512_storeu_si512(index, offset);
-    __asm__("" : "+m"(index));
+    const TexelIndices index(offset);
     __m128i x = _mm_cvtsi32_si128(texels[index[0]]);
     x = _mm_insert_epi8(x, texels[index[1]], 1);
     x = _mm_insert_epi8(x, texels[index[2]], 2);
@@ -158,9 +163,7 @@ inline __m512i window_texels24(const uint8_t* at, ptrdiff_t row_bytes, uint32_t 
 // As each_texel, for 24- and 32-bit pixels: 4 bytes read at each 3-byte texel
 // (readable, as the kernels may assume), the fourth cleared.
 inline __m512i each_texel24(const uint8_t* texels, __m512i offset) {
-    int32_t index[16];
-    _mm512_storeu_si512(index, offset);
-    __asm__("" : "+m"(index));
+    const TexelIndices index(offset);
     __m128i quarter[4];
     for (int q = 0; q < 4; ++q) {
         int32_t value[4];
